@@ -1,0 +1,83 @@
+#include "platform/dialogs.h"
+
+#include "platform/app.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace kb {
+
+QString Dialogs::effectiveTitle(const QString& title) {
+    return title.isEmpty() ? kAppTitle : title;
+}
+
+int QtDialogs::msgBox(const QString& text, int style, const QString& title) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(effectiveTitle(title));
+    box.setText(text);
+
+    switch (style & 0x70) {
+    case vbCritical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case vbQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case vbExclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case vbInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+
+    const bool secondDefault = (style & 0x300) == vbDefaultButton2;
+    switch (style & 0x7) {
+    case vbYesNo: {
+        QPushButton* yes = box.addButton(QMessageBox::Yes);
+        QPushButton* no = box.addButton(QMessageBox::No);
+        box.setDefaultButton(secondDefault ? no : yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? vbYes : vbNo;
+    }
+    case vbOKCancel: {
+        QPushButton* ok = box.addButton(QMessageBox::Ok);
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(secondDefault ? cancel : ok);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == ok ? vbOK : vbCancel;
+    }
+    default:
+        box.addButton(QMessageBox::Ok);
+        box.exec();
+        return vbOK;
+    }
+}
+
+QString QtDialogs::inputBox(const QString& prompt, const QString& title,
+                            const QString& defaultText) {
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(effectiveTitle(title));
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue();
+}
+
+bool QtDialogs::printDialog(QPrinter& printer, QWidget* parent) {
+    QPrintDialog dialog(&printer, parent ? parent : QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace kb

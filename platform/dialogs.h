@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+namespace kb {
+
+// Message box styles, added together as the classic message box takes them.
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbOKCancel = 1;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbCritical = 16;
+inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+inline constexpr int vbDefaultButton2 = 256;
+
+// Answer codes.
+inline constexpr int vbOK = 1;
+inline constexpr int vbCancel = 2;
+inline constexpr int vbYes = 6;
+inline constexpr int vbNo = 7;
+
+// The one way the program asks the user anything. Handed to the store and the forms, so that
+// tests can script the answers and read back every prompt.
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+
+    // Shows a message box; an empty title means the application title. Returns the answer code.
+    virtual int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) = 0;
+
+    // Shows an input box; returns the typed text, or the empty string when cancelled.
+    virtual QString inputBox(const QString& prompt, const QString& title,
+                             const QString& defaultText = {}) = 0;
+
+    // Shows the print dialog for `printer`; true when the user chose to print (the printer then
+    // holds the chosen settings), false when cancelled.
+    virtual bool printDialog(QPrinter& printer, QWidget* parent) = 0;
+
+    // The title a box really carries.
+    static QString effectiveTitle(const QString& title);
+};
+
+// The real boxes, parented to the active window.
+class QtDialogs final : public Dialogs {
+  public:
+    int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) override;
+    QString inputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText = {}) override;
+    bool printDialog(QPrinter& printer, QWidget* parent) override;
+};
+
+} // namespace kb

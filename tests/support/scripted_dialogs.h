@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <variant>
+
+namespace kb::test {
+
+// One prompt the program showed, with the title it really carried.
+struct Prompt {
+    enum class Kind { Message, Input, Print };
+    Kind kind = Kind::Message;
+    QString text;
+    int style = 0;
+    QString title;
+    QString defaultText;
+};
+
+// Answers prompts from a queue and records every one of them. A prompt that no answer was
+// queued for fails the running test and is answered with the safe choice (OK, No, cancel).
+class ScriptedDialogs final : public Dialogs {
+  public:
+    void answer(int code) { m_answers.enqueue(code); }
+    void answerInput(const QString& text) { m_answers.enqueue(text); }
+    // The print dialog: print to this PDF file.
+    void answerPrintToPdf(const QString& path) { m_answers.enqueue(PrintTo{path}); }
+    void answerPrintCancel() { m_answers.enqueue(PrintTo{}); }
+
+    int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) override;
+    QString inputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText = {}) override;
+    bool printDialog(QPrinter& printer, QWidget* parent) override;
+
+    const QList<Prompt>& prompts() const { return m_prompts; }
+    // The texts of the message boxes shown, in order.
+    QStringList messages() const;
+    qsizetype pendingAnswers() const { return m_answers.size(); }
+    void clear();
+
+  private:
+    struct PrintTo {
+        QString path; // empty: cancel
+    };
+    using Answer = std::variant<int, QString, PrintTo>;
+    QQueue<Answer> m_answers;
+    QList<Prompt> m_prompts;
+};
+
+} // namespace kb::test
