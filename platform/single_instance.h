@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QWidget;
+
+namespace kb {
+
+// One running program per user. The first start listens on a local socket named after the
+// application title; a later start connects to it, asks the running window to come to the
+// front, and ends without opening anything.
+class SingleInstance : public QObject {
+    Q_OBJECT
+  public:
+    // `name` defaults to the application title and the user's id.
+    explicit SingleInstance(const QString& name = {}, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this process is now the one running instance. False when another one runs;
+    // that one has then been asked to activate its window.
+    bool claim();
+
+    QString serverName() const { return m_name; }
+
+  signals:
+    // A later start asked this instance to bring its window to the front.
+    void activateRequested();
+
+  private:
+    bool askRunningToActivate() const;
+
+    QString m_name;
+    QLockFile m_lock;
+    std::unique_ptr<QLocalServer> m_server;
+};
+
+// Restores a minimised window and brings it to the front.
+void bringToFront(QWidget* window);
+
+} // namespace kb
