@@ -1,1 +1,127 @@
-// placeholder
+#include "ui/print/printexport.h"
+
+#include "platform/app.h"
+#include "platform/store_error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace kb {
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+
+// Line breaks typed into a multi-line box reach us as LF (or as Unicode separators); the file
+// ends every line in CR LF, so each typed line becomes a line of the file.
+QString fileLineBreaks(const QString& text) {
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n|\u2028|\u2029"));
+    QString out = text;
+    out.replace(breaks, kLineEnd);
+    return out;
+}
+
+QString cannotWrite(const QString& path, const QString& reason) {
+    return QStringLiteral("The recipe could not be printed, because the file \"%1\" could not "
+                          "be written (%2). Please check that the program's folder exists and "
+                          "can be written to.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void writeLines(const QString& path, const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines)
+        text += line + kLineEnd;
+    const QByteArray bytes = text.toUtf8();
+
+    // Written whole or not at all: a half-written page is never left behind for the preview.
+    QSaveFile file(path);
+    // The folder may be one where a temporary file beside the target can't be made but the
+    // target itself can be replaced; fall back to writing it in place there.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw StoreError(cannotWrite(path, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw StoreError(cannotWrite(path, reason));
+    }
+    if (!file.commit())
+        throw StoreError(cannotWrite(path, file.errorString()));
+}
+
+// Reads a file line by line as it was written: each line without its line end.
+QStringList readLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw StoreError(QStringLiteral("The recipe could not be printed, because the file "
+                                        "\"%1\" could not be read back (%2).")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(breaks);
+    // The last line end closes the last line; it does not start another one.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+PrintCheck checkPrintable(const PrintRecipe& recipe) {
+    if (recipe.name.isEmpty())
+        return PrintCheck::NoRecipe;
+    if (trimSpaces(recipe.name).isEmpty() || trimSpaces(recipe.ingredients).isEmpty() ||
+        trimSpaces(recipe.instructions).isEmpty())
+        return PrintCheck::Blank;
+    return PrintCheck::Ready;
+}
+
+QString printTextPath(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("print.txt"));
+}
+
+QString printPagePath(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("print.htm"));
+}
+
+QStringList printTextLines(const PrintRecipe& recipe) {
+    const QString content = QStringLiteral("Name: ") + trimSpaces(recipe.name) + kLineEnd +
+                            kLineEnd + QStringLiteral("Author: ") + trimSpaces(recipe.author) +
+                            kLineEnd + kLineEnd + QStringLiteral("Ingredints:") + kLineEnd +
+                            trimSpaces(recipe.ingredients) + kLineEnd + kLineEnd + kLineEnd +
+                            QStringLiteral("Instructions:") + kLineEnd +
+                            trimSpaces(recipe.instructions);
+    return fileLineBreaks(content).split(kLineEnd);
+}
+
+QStringList printPageLines(const QStringList& textLines) {
+    QStringList page;
+    page << QStringLiteral("<HTML>") << QStringLiteral("<HEAD>")
+         << QStringLiteral("    <TITLE>This Recipes by Kettlebox Recipe_") + kWebSite +
+                QStringLiteral("/</TITLE>")
+         << QStringLiteral("</HEAD>") << QStringLiteral("<BODY><FONT SIZE=\"3\" FACE=\"Verdana\">")
+         << QStringLiteral(
+                "<U>Printed from This Recipes by <B>Kettlebox Recipe</B></U><br><br><B>");
+    for (const QString& line : textLines)
+        page << line.toHtmlEscaped() + QStringLiteral("<br>");
+    page << QStringLiteral("</B></FONT></BODY>") << QStringLiteral("</HTML>");
+    return page;
+}
+
+QString printCaption(const QString& name) {
+    return QStringLiteral("Print [ ") + trimSpaces(name) + QStringLiteral(" ] Recipe");
+}
+
+void writePrintFiles(const QString& folder, const PrintRecipe& recipe) {
+    const QString textPath = printTextPath(folder);
+    writeLines(textPath, printTextLines(recipe));
+    writeLines(printPagePath(folder), printPageLines(readLines(textPath)));
+}
+
+} // namespace kb
