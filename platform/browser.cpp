@@ -45,6 +45,8 @@ bool Browser::ExecWB(int command, int option) {
 bool Browser::printWithPrompt() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(documentTitle());
+    // Paper margins a page printed from a browser usually has; the dialog can change them.
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     if (!m_dialogs.printDialog(printer, this))
         return false;
     printTo(printer);
