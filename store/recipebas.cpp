@@ -1,1 +1,308 @@
-// placeholder
+#include "store/recipebas.h"
+
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/nodes.h"
+#include "platform/store_error.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+#include <array>
+
+namespace kb {
+
+namespace {
+
+// Runs one step under the skipping policy: a failure is passed over and the caller goes on.
+template <typename Fn> void skipping(Fn&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+// A step of an operation whose policy has not switched to skipping yet: a failure ends the
+// operation, after letting go of the file so that no lock outlives the command.
+template <typename Fn> void orClose(RecipeBas& store, Fn&& step) {
+    try {
+        step();
+    } catch (...) {
+        store.CloseRecipeDatabase();
+        throw;
+    }
+}
+
+Recordset& current(const std::unique_ptr<Recordset>& rs) {
+    if (!rs)
+        throw StoreError(QStringLiteral("No category is open."));
+    return *rs;
+}
+
+} // namespace
+
+RecipeBas::RecipeBas(const RecipeControls& controls, Dialogs& dialogs)
+    : m_c(controls), m_dialogs(dialogs) {}
+
+RecipeBas::~RecipeBas() {
+    CloseRecipeDatabase();
+}
+
+bool RecipeBas::isExcludedTable(const QString& name) {
+    static const std::array<QString, 7> excluded{
+        QStringLiteral("MSysACEs"),          QStringLiteral("MSysModules"),
+        QStringLiteral("MSysModules2"),      QStringLiteral("MSysObjects"),
+        QStringLiteral("MSysQueries"),       QStringLiteral("MSysRelationships"),
+        QStringLiteral("MSysAccessObjects"),
+    };
+    return std::find(excluded.begin(), excluded.end(), name) != excluded.end();
+}
+
+QString RecipeBas::storedValue(const QString& text) {
+    return trimSpaces(text) + QLatin1Char(' ');
+}
+
+void RecipeBas::OpenRecipeDatabase() {
+    RecipeDatabase = Database::OpenDatabase(DatabasePath, QString::fromLatin1(kRecipeConnect));
+}
+
+void RecipeBas::CloseRecipeDatabase() {
+    skipping([&] {
+        if (RecipeRecordset)
+            RecipeRecordset->Close();
+    });
+    skipping([&] {
+        if (RecipeDatabase)
+            RecipeDatabase->Close();
+    });
+    RecipeRecordset.reset();
+    RecipeDatabase.reset();
+}
+
+void RecipeBas::openCategory(const QString& category) {
+    orClose(*this, [&] {
+        OpenRecipeDatabase();
+        RecipeRecordset = RecipeDatabase->OpenRecordset(category);
+    });
+}
+
+void RecipeBas::LoadCatalogue() {
+    Nodes nodes(m_c.Tv);
+    nodes.setImageList(m_c.ImageList1);
+    QTreeWidgetItem* last = nullptr;
+    bool skip = false;
+    auto step = [&](auto&& fn) {
+        if (skip)
+            skipping(fn);
+        else
+            orClose(*this, fn);
+    };
+
+    step([&] { OpenRecipeDatabase(); });
+    step([&] { nodes.Clear(); });
+    step([&] {
+        last = nodes.Add({}, tvwLast, kRootKey, kRootText, 1);
+        nodes.EnsureVisible(last);
+    });
+    QStringList tables;
+    step([&] { tables = RecipeDatabase->TableDefs(); });
+
+    for (const QString& table : tables) {
+        if (isExcludedTable(table))
+            continue;
+        step([&] { last = nodes.Add(kRootKey, tvwChild, table, table, 2, 3); });
+        // A table that can't be opened must not show the rows of the table before it.
+        if (skip)
+            RecipeRecordset.reset();
+        step([&] { RecipeRecordset = RecipeDatabase->OpenRecordset(table); });
+        skip = true;
+
+        step([&] { current(RecipeRecordset).MoveFirst(); });
+        int count = 0;
+        step([&] { count = current(RecipeRecordset).RecordCount(); });
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            // Appending the space first turns a missing name into an empty one.
+            step([&] {
+                names << trimSpaces(current(RecipeRecordset).Fields(0).value_or(QString()) +
+                                    QLatin1Char(' '));
+            });
+            step([&] { current(RecipeRecordset).MoveNext(); });
+        }
+        m_c.List1->addItems(names);
+        const int entries = m_c.List1->count();
+        for (int i = 0; i < entries; ++i)
+            step([&] { last = nodes.Add(table, tvwChild, {}, m_c.List1->item(i)->text(), 4, 3); });
+        m_c.List1->clear();
+    }
+    step([&] { nodes.EnsureVisible(last); });
+    CloseRecipeDatabase();
+}
+
+void RecipeBas::LoadCategoryTree() {
+    Nodes nodes(m_c.Tv);
+    nodes.setImageList(m_c.ImageList1);
+    orClose(*this, [&] {
+        OpenRecipeDatabase();
+        nodes.Clear();
+        QTreeWidgetItem* last = nodes.Add({}, tvwLast, kRootKey, kRootText, 1);
+        nodes.EnsureVisible(last);
+        for (const QString& table : RecipeDatabase->TableDefs()) {
+            if (!isExcludedTable(table))
+                last = nodes.Add(kRootKey, tvwChild, table, table, 2);
+        }
+        nodes.EnsureVisible(last);
+    });
+    CloseRecipeDatabase();
+}
+
+void RecipeBas::ShowRecipe(const QString& category, const QString& name) {
+    openCategory(category);
+    orClose(*this, [&] {
+        Recordset& rs = current(RecipeRecordset);
+        rs.MoveFirst();
+        const int count = rs.RecordCount();
+        for (int i = 0; i < count; ++i) {
+            const std::optional<QString> stored = rs.Fields(0);
+            if (name == trimSpaces(stored.value_or(QString()))) {
+                // The name box shows the name exactly as stored, its trailing space included.
+                m_c.Text1->setText(stored.value_or(QString()));
+                m_c.Text2->setText(trimSpaces(rs.Fields(1).value_or(QString())));
+                m_c.Text3->setPlainText(trimSpaces(rs.Fields(2).value_or(QString())));
+                m_c.Text4->setPlainText(trimSpaces(rs.Fields(3).value_or(QString())));
+                CloseRecipeDatabase();
+                return;
+            }
+            rs.MoveNext();
+        }
+        m_c.Text1->setReadOnly(true);
+        m_c.Text2->setReadOnly(true);
+        m_c.Text3->setReadOnly(true);
+        m_c.Text4->setReadOnly(true);
+        CloseRecipeDatabase();
+    });
+}
+
+void RecipeBas::writeBoxesTo(Recordset& rs) const {
+    rs.SetField(0, storedValue(m_c.Text1->text()));
+    rs.SetField(1, storedValue(m_c.Text2->text()));
+    rs.SetField(2, storedValue(m_c.Text3->toPlainText()));
+    rs.SetField(3, storedValue(m_c.Text4->toPlainText()));
+}
+
+void RecipeBas::emptyBoxes() const {
+    m_c.Text1->setText(QString());
+    m_c.Text2->setText(QString());
+    m_c.Text3->setPlainText(QString());
+    m_c.Text4->setPlainText(QString());
+}
+
+void RecipeBas::AddRecipe(const QString& category) {
+    openCategory(category);
+    orClose(*this, [&] {
+        Recordset& rs = current(RecipeRecordset);
+        rs.AddNew();
+        writeBoxesTo(rs);
+        rs.Update();
+    });
+    CloseRecipeDatabase();
+}
+
+void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
+    openCategory(category);
+    const QString wanted = trimSpaces(name);
+    skipping([&] { current(RecipeRecordset).MoveFirst(); });
+    int count = 0;
+    skipping([&] { count = current(RecipeRecordset).RecordCount(); });
+    for (int i = 0; i < count; ++i) {
+        bool match = false;
+        skipping([&] {
+            // A missing name never matches.
+            const std::optional<QString> stored = current(RecipeRecordset).Fields(0);
+            match = stored && trimSpaces(*stored) == wanted;
+        });
+        if (match) {
+            // The edit is not passed over: a failed save goes back to the caller with the boxes
+            // as typed, so nothing the user typed is lost and no success is claimed.
+            orClose(*this, [&] {
+                Recordset& rs = current(RecipeRecordset);
+                rs.Edit();
+                writeBoxesTo(rs);
+                rs.Update();
+            });
+            m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
+            break;
+        }
+        skipping([&] { current(RecipeRecordset).MoveNext(); });
+    }
+    CloseRecipeDatabase();
+    emptyBoxes();
+    skipping([&] { LoadCatalogue(); });
+}
+
+void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
+    openCategory(category);
+    const QString wanted = trimSpaces(name);
+    skipping([&] { current(RecipeRecordset).MoveFirst(); });
+    int count = 0;
+    skipping([&] { count = current(RecipeRecordset).RecordCount(); });
+    for (int i = 0; i < count; ++i) {
+        bool match = false;
+        skipping([&] {
+            const std::optional<QString> stored = current(RecipeRecordset).Fields(0);
+            match = stored && trimSpaces(*stored) == wanted;
+        });
+        if (match) {
+            // A failed delete goes back to the caller, who would otherwise report a row as
+            // deleted that is still there.
+            orClose(*this, [&] { current(RecipeRecordset).Delete(); });
+            break;
+        }
+        skipping([&] { current(RecipeRecordset).MoveNext(); });
+    }
+    CloseRecipeDatabase();
+    emptyBoxes();
+    skipping([&] { LoadCatalogue(); });
+}
+
+void RecipeBas::CreateCategory() {
+    NewCategoryName = m_dialogs.inputBox(QStringLiteral("Enter a Name For New Category"),
+                                         QStringLiteral("Create New Category"), QString());
+    if (NewCategoryName.isEmpty())
+        return;
+    {
+        // This operation keeps its own database object, released however it ends.
+        std::unique_ptr<Database> db =
+            Database::OpenDatabase(DatabasePath, QString::fromLatin1(kRecipeConnect));
+        TableDef def = db->CreateTableDef(NewCategoryName);
+        def.AppendField(TableDef::CreateField(QStringLiteral("Name"), dbText));
+        def.AppendField(TableDef::CreateField(QStringLiteral("Author"), dbText));
+        def.AppendField(TableDef::CreateField(QStringLiteral("Ingredients"), dbMemo));
+        def.AppendField(TableDef::CreateField(QStringLiteral("Instructions"), dbMemo));
+        db->AppendTableDef(def);
+        db->Close();
+    }
+    m_dialogs.msgBox(NewCategoryName + QStringLiteral(" Category Created"));
+    LoadCatalogue();
+}
+
+void RecipeBas::DeleteCategory(const QString& category) {
+    const QString question =
+        QStringLiteral("This will Delete Category \"") + category +
+        QStringLiteral("\"\r\nAll of It's Recipes\r\nDo you want to continue ?");
+    if (m_dialogs.msgBox(question, vbYesNo + vbCritical + vbDefaultButton2,
+                         QStringLiteral("Warnning")) != vbYes)
+        return;
+    orClose(*this, [&] {
+        OpenRecipeDatabase();
+        RecipeDatabase->DeleteTableDef(category);
+    });
+    CloseRecipeDatabase();
+    LoadCatalogue();
+    m_dialogs.msgBox(QStringLiteral("Category ") + SelectedCategory +
+                     QStringLiteral(" Has Been Deleted"));
+}
+
+} // namespace kb

@@ -1,0 +1,792 @@
+#include "platform/database.h"
+
+#include "platform/store_error.h"
+
+#include <QCollator>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QMutex>
+#include <QPasswordDigestor>
+
+#include <limits>
+#include <sqlite3.h>
+
+#ifndef SQLITE_HAS_CODEC
+#error "the recipe file needs SQLCipher's sqlite3.h with its codec API"
+#endif
+
+namespace kb {
+
+namespace {
+
+// The file format: SQLCipher 3's defaults, so that one file opens with SQLCipher 3 and 4.
+constexpr int kKdfIterations = 64000;
+constexpr int kKeyBytes = 32;
+constexpr int kSaltBytes = 16;
+constexpr qint64 kPageSize = 1024;
+// Marks files made by this program, so that a look at the header tells them apart.
+constexpr int kApplicationId = 0x4b42524e;
+
+std::chrono::milliseconds g_busyTimeout{5000};
+
+QString quoted(const QString& identifier) {
+    QString out = identifier;
+    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+QString passwordOf(const QString& connect) {
+    for (const QString& part : connect.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 &&
+            part.left(eq).trimmed().compare(QLatin1String("pwd"), Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1);
+    }
+    return {};
+}
+
+QString fileOf(const QString& path) {
+    return path + QLatin1String(".mdb");
+}
+
+QString nativeName(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
+
+// Key derivation costs tens of milliseconds; a file's key only changes with its salt.
+QByteArray derivedKey(const QString& fileName, const QString& password, const QByteArray& salt) {
+    static QMutex mutex;
+    static QHash<QString, QByteArray> cache;
+    const QString id =
+        QFileInfo(fileName).absoluteFilePath() + QLatin1Char('\n') +
+        QString::fromLatin1(salt.toHex()) + QLatin1Char('\n') +
+        QString::fromLatin1(
+            QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha1).toHex());
+    QMutexLocker lock(&mutex);
+    auto it = cache.constFind(id);
+    if (it != cache.constEnd())
+        return *it;
+    const QByteArray key = QPasswordDigestor::deriveKeyPbkdf2(
+        QCryptographicHash::Sha1, password.toUtf8(), salt, kKdfIterations, kKeyBytes);
+    cache.insert(id, key);
+    return key;
+}
+
+} // namespace
+
+namespace detail {
+
+struct Connection {
+    sqlite3* db = nullptr;
+    QString fileName;
+
+    ~Connection() { close(); }
+    bool isOpen() const { return db != nullptr; }
+    void close() {
+        if (db) {
+            // Statements still held by recordsets are finalized by them; close_v2 waits for that.
+            sqlite3_close_v2(db);
+            db = nullptr;
+        }
+    }
+
+    [[noreturn]] void fail(int rc, bool writing) const;
+    void exec(const char* sql, bool writing) const;
+};
+
+[[noreturn]] void Connection::fail(int rc, bool writing) const {
+    const QString file = nativeName(fileName);
+    const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw StoreError(
+            QStringLiteral("The recipe file \"%1\" is busy: another program is using it%2. "
+                           "Please try again in a moment.")
+                .arg(file, writing ? QStringLiteral(", so the change was not saved") : QString()));
+    case SQLITE_READONLY:
+        throw StoreError(
+            QStringLiteral("The recipe file \"%1\" is read-only, so the change was not saved.")
+                .arg(file));
+    case SQLITE_FULL:
+        throw StoreError(QStringLiteral("The disk is full, so the change was not saved."));
+    case SQLITE_CANTOPEN:
+        if (writing)
+            throw StoreError(QStringLiteral("The change was not saved: the folder of the recipe "
+                                            "file \"%1\" can't be written to.")
+                                 .arg(file));
+        throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened.").arg(file));
+    case SQLITE_NOTADB:
+        throw StoreError(QStringLiteral("\"%1\" is not a Kettlebox recipe file, or its password "
+                                        "does not match.")
+                             .arg(file));
+    case SQLITE_CORRUPT:
+        throw StoreError(QStringLiteral("The recipe file \"%1\" is damaged.").arg(file));
+    case SQLITE_IOERR:
+        throw StoreError(
+            QStringLiteral("The recipe file \"%1\" could not be %2: the disk reported an error.")
+                .arg(file, writing ? QStringLiteral("written") : QStringLiteral("read")));
+    default:
+        throw StoreError(
+            QStringLiteral("The recipe file \"%1\" could not be %2 (%3).")
+                .arg(file, writing ? QStringLiteral("changed") : QStringLiteral("read"), detail));
+    }
+}
+
+void Connection::exec(const char* sql, bool writing) const {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc, writing);
+}
+
+} // namespace detail
+
+using detail::Connection;
+
+namespace {
+
+// One prepared statement, finalized when it goes.
+class Statement {
+  public:
+    Statement() = default;
+    Statement(const Connection& c, const QString& sql, bool writing) : m_conn(&c) {
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(c.db, utf8.constData(), static_cast<int>(utf8.size()),
+                                          &m_stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+            c.fail(rc, writing);
+        }
+    }
+    Statement(Statement&& other) noexcept { *this = std::move(other); }
+    Statement& operator=(Statement&& other) noexcept {
+        std::swap(m_stmt, other.m_stmt);
+        std::swap(m_conn, other.m_conn);
+        return *this;
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+
+    explicit operator bool() const { return m_stmt != nullptr; }
+    sqlite3_stmt* get() const { return m_stmt; }
+    void reset() const {
+        if (m_stmt) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+        }
+    }
+    void bind(int i, const std::optional<QString>& value) const {
+        if (!value) {
+            sqlite3_bind_null(m_stmt, i);
+            return;
+        }
+        const QByteArray utf8 = value->toUtf8();
+        sqlite3_bind_text(m_stmt, i, utf8.constData(), static_cast<int>(utf8.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void bind(int i, std::int64_t value) const { sqlite3_bind_int64(m_stmt, i, value); }
+    // True for a row, false when done; throws on failure (and resets the statement).
+    bool step(bool writing) const {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        sqlite3_reset(m_stmt);
+        m_conn->fail(rc, writing);
+    }
+    std::optional<QString> text(int column) const {
+        if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)
+            return std::nullopt;
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+    }
+
+  private:
+    sqlite3_stmt* m_stmt = nullptr;
+    const Connection* m_conn = nullptr;
+};
+
+// A write as one transaction: BEGIN IMMEDIATE waits (busy timeout) for another writer instead of
+// failing at once, and whatever fails is rolled back so the file keeps its last good state.
+template <typename Fn> void writeTransaction(const Connection& c, Fn&& body) {
+    c.exec("BEGIN IMMEDIATE", true);
+    try {
+        body();
+        c.exec("COMMIT", true);
+    } catch (...) {
+        sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+QString missingCategory(const QString& name) {
+    return QStringLiteral("The category \"%1\" no longer exists.").arg(name);
+}
+
+QStringList allTables(const Connection& c) {
+    Statement st(c, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), false);
+    QStringList names;
+    while (st.step(false))
+        names << st.text(0).value_or(QString());
+    return names;
+}
+
+bool isInternal(const QString& name) {
+    return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Database
+
+Database::Database(std::shared_ptr<Connection> connection)
+    : m_connection(std::move(connection)), m_fileName(m_connection->fileName) {}
+
+Database::~Database() {
+    Close();
+}
+
+void Database::setBusyTimeout(std::chrono::milliseconds timeout) {
+    g_busyTimeout = timeout;
+}
+std::chrono::milliseconds Database::busyTimeout() {
+    return g_busyTimeout;
+}
+
+std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QString& connect) {
+    const QString fileName = fileOf(path);
+    const QString shown = nativeName(fileName);
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        throw StoreError(QStringLiteral("The recipe file \"%1\" is missing. A new one can be made "
+                                        "with \"kettlebox-db init\".")
+                             .arg(shown));
+    if (!info.isFile())
+        throw StoreError(QStringLiteral("\"%1\" is not a Kettlebox recipe file.").arg(shown));
+
+    // Look at the header first: an empty or plain file must be refused before SQLCipher sees
+    // it, or a later write would turn it into a new encrypted file.
+    QByteArray salt;
+    {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw StoreError(QStringLiteral("The recipe file \"%1\" can't be read: %2.")
+                                 .arg(shown, file.errorString()));
+        if (file.size() < kPageSize)
+            throw StoreError(
+                QStringLiteral("\"%1\" is not a Kettlebox recipe file (it is empty or too short).")
+                    .arg(shown));
+        salt = file.read(kSaltBytes);
+    }
+    if (salt.size() < kSaltBytes)
+        throw StoreError(QStringLiteral("The recipe file \"%1\" can't be read.").arg(shown));
+    if (salt.startsWith(QByteArrayLiteral("SQLite format 3")))
+        throw StoreError(QStringLiteral("\"%1\" is an unprotected database, not a Kettlebox "
+                                        "recipe file.")
+                             .arg(shown));
+
+    auto conn = std::make_shared<Connection>();
+    conn->fileName = fileName;
+    const QByteArray utf8Name = QFile::encodeName(fileName);
+    const int rc = sqlite3_open_v2(utf8Name.constData(), &conn->db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK)
+        conn->fail(rc, false);
+    sqlite3_busy_timeout(conn->db, static_cast<int>(g_busyTimeout.count()));
+
+    const QByteArray key = "x'" + derivedKey(fileName, passwordOf(connect), salt).toHex() + "'";
+    if (sqlite3_key(conn->db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+        throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened.").arg(shown));
+
+    // Only SQLCipher's SQLite may be in the process: a plain one would ignore the key silently.
+    {
+        Statement st(*conn, QStringLiteral("PRAGMA cipher_version"), false);
+        const QString version = st.step(false) ? st.text(0).value_or(QString()) : QString();
+        if (version.isEmpty())
+            throw StoreError(QStringLiteral("This program was built without the encryption the "
+                                            "recipe file needs."));
+        if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
+            conn->exec("PRAGMA cipher_compatibility = 3", false);
+    }
+    // A wrong key only shows at the first read.
+    {
+        Statement st(*conn, QStringLiteral("SELECT count(*) FROM sqlite_master"), false);
+        st.step(false);
+    }
+    conn->exec("PRAGMA synchronous = FULL", false);
+    return std::unique_ptr<Database>(new Database(std::move(conn)));
+}
+
+void Database::CreateDatabase(const QString& path, const QString& connect) {
+    const QString fileName = fileOf(path);
+    const QString shown = nativeName(fileName);
+    if (QFileInfo::exists(fileName))
+        throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.").arg(shown));
+    // Build the file under a temporary name and move it in place only when it is complete, so a
+    // failure never leaves a half-made recipe file behind.
+    const QString temp = fileName + QLatin1String(".new");
+    QFile::remove(temp);
+    QFile::remove(temp + QLatin1String("-journal"));
+    {
+        Connection conn;
+        conn.fileName = temp;
+        const QByteArray utf8Name = QFile::encodeName(temp);
+        const int rc = sqlite3_open_v2(utf8Name.constData(), &conn.db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        try {
+            if (rc != SQLITE_OK)
+                conn.fail(rc, true);
+            const QByteArray password = passwordOf(connect).toUtf8();
+            if (password.isEmpty())
+                throw StoreError(QStringLiteral("A recipe file needs a password."));
+            sqlite3_key(conn.db, password.constData(), static_cast<int>(password.size()));
+            Statement st(conn, QStringLiteral("PRAGMA cipher_version"), false);
+            const QString version = st.step(false) ? st.text(0).value_or(QString()) : QString();
+            if (version.isEmpty())
+                throw StoreError(QStringLiteral("This program was built without the encryption "
+                                                "the recipe file needs."));
+            if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
+                conn.exec("PRAGMA cipher_compatibility = 3", true);
+            conn.exec("PRAGMA journal_mode = DELETE", true);
+            // Writing the header makes the file a full page long from the start.
+            const QByteArray id = "PRAGMA application_id = " + QByteArray::number(kApplicationId);
+            conn.exec(id.constData(), true);
+        } catch (...) {
+            conn.close();
+            QFile::remove(temp);
+            throw;
+        }
+    }
+    if (QFileInfo::exists(fileName) || !QFile::rename(temp, fileName)) {
+        QFile::remove(temp);
+        throw StoreError(
+            QStringLiteral("\"%1\" already exists or can't be written; nothing was changed.")
+                .arg(shown));
+    }
+}
+
+void Database::requireOpen() const {
+    if (!m_connection || !m_connection->isOpen())
+        throw StoreError(
+            QStringLiteral("The recipe file \"%1\" is not open.").arg(nativeName(m_fileName)));
+}
+
+bool Database::lessByName(const QString& a, const QString& b) {
+    // An explicit locale, so that the order does not depend on the user's settings and
+    // "Äpfel" sorts beside "apfel".
+    thread_local const QCollator collator = [] {
+        QCollator c{QLocale(QLocale::English, QLocale::UnitedStates)};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    const int order = collator.compare(a, b);
+    if (order != 0)
+        return order < 0;
+    return a < b; // a fixed order for names the collator holds equal
+}
+
+QStringList Database::TableDefs() const {
+    requireOpen();
+    QStringList names = allTables(*m_connection);
+    names.removeIf(isInternal);
+    std::sort(names.begin(), names.end(), lessByName);
+    return names;
+}
+
+void Database::checkNewTableName(const QString& name, const QStringList& existing) {
+    if (name.isEmpty())
+        throw StoreError(QStringLiteral("A category needs a name."));
+    if (name.startsWith(QLatin1Char(' ')))
+        throw StoreError(
+            QStringLiteral("The category name \"%1\" can't begin with a space.").arg(name));
+    if (name.size() > 64)
+        throw StoreError(QStringLiteral("The category name \"%1\" is too long: a name may have at "
+                                        "most 64 characters.")
+                             .arg(name));
+    for (const QChar ch : name) {
+        if (QStringLiteral(".!`[]").contains(ch))
+            throw StoreError(QStringLiteral("The category name \"%1\" can't contain \"%2\": a "
+                                            "name may not contain any of . ! ` [ ]")
+                                 .arg(name, ch));
+        if (ch.category() == QChar::Other_Control)
+            throw StoreError(QStringLiteral("A category name can't contain tabs, line breaks or "
+                                            "other control characters."));
+    }
+    if (isInternal(name))
+        throw StoreError(QStringLiteral("The category name \"%1\" is reserved: a name may not "
+                                        "begin with \"sqlite_\".")
+                             .arg(name));
+    for (const QString& other : existing) {
+        if (other.compare(name, Qt::CaseInsensitive) == 0) {
+            if (other == name)
+                throw StoreError(
+                    QStringLiteral("There is already a category called \"%1\".").arg(name));
+            throw StoreError(QStringLiteral("There is already a category called \"%1\", and "
+                                            "names that differ only in letter case count as the "
+                                            "same.")
+                                 .arg(other));
+        }
+    }
+}
+
+TableDef Database::CreateTableDef(const QString& name) const {
+    requireOpen();
+    checkNewTableName(name, allTables(*m_connection));
+    return TableDef(name);
+}
+
+void Database::AppendTableDef(const TableDef& def) {
+    requireOpen();
+    if (def.Fields().isEmpty())
+        throw StoreError(
+            QStringLiteral("The category \"%1\" can't be made without columns.").arg(def.Name()));
+    QStringList columns;
+    for (const Field& f : def.Fields()) {
+        const char* type = nullptr;
+        if (f.type == dbText)
+            type = " VARCHAR(255)";
+        else if (f.type == dbMemo)
+            type = " TEXT";
+        if (!type || f.name.isEmpty())
+            throw StoreError(QStringLiteral("The category \"%1\" can't be made: its column "
+                                            "\"%2\" is not valid.")
+                                 .arg(def.Name(), f.name));
+        columns << quoted(f.name) + QLatin1String(type);
+    }
+    writeTransaction(*m_connection, [&] {
+        // Checked again inside the transaction: another program may have made it meanwhile.
+        checkNewTableName(def.Name(), allTables(*m_connection));
+        Statement st(*m_connection,
+                     QStringLiteral("CREATE TABLE %1 (%2)")
+                         .arg(quoted(def.Name()), columns.join(QLatin1String(", "))),
+                     true);
+        st.step(true);
+    });
+}
+
+void Database::DeleteTableDef(const QString& name) {
+    requireOpen();
+    writeTransaction(*m_connection, [&] {
+        const QStringList tables = TableDefs();
+        QString actual;
+        if (tables.contains(name)) {
+            actual = name;
+        } else {
+            for (const QString& t : tables)
+                if (t.compare(name, Qt::CaseInsensitive) == 0)
+                    actual = t;
+        }
+        if (actual.isEmpty())
+            throw StoreError(missingCategory(name));
+        Statement st(*m_connection, QStringLiteral("DROP TABLE %1").arg(quoted(actual)), true);
+        st.step(true);
+    });
+}
+
+std::unique_ptr<Recordset> Database::OpenRecordset(const QString& table) {
+    requireOpen();
+    if (isInternal(table))
+        throw StoreError(missingCategory(table));
+    QStringList columns;
+    {
+        sqlite3_stmt* raw = nullptr;
+        const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(quoted(table)).toUtf8();
+        const int rc = sqlite3_prepare_v2(m_connection->db, sql.constData(),
+                                          static_cast<int>(sql.size()), &raw, nullptr);
+        if (rc != SQLITE_OK) {
+            const bool missing =
+                QString::fromUtf8(sqlite3_errmsg(m_connection->db)).startsWith("no such table");
+            sqlite3_finalize(raw);
+            if (missing)
+                throw StoreError(missingCategory(table));
+            m_connection->fail(rc, false);
+        }
+        for (int i = 0; i < sqlite3_column_count(raw); ++i)
+            columns << QString::fromUtf8(sqlite3_column_name(raw, i));
+        sqlite3_finalize(raw);
+    }
+    std::unique_ptr<Recordset> rs(new Recordset(m_connection, table, columns));
+    rs->seek(std::numeric_limits<std::int64_t>::min());
+    return rs;
+}
+
+void Database::Close() {
+    if (m_connection)
+        m_connection->close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recordset
+
+struct Recordset::Statements {
+    Statement cursor; // rowid and first column, from a rowid on, in rowid order
+    Statement row;    // every column of one row
+    Statement count;
+    Statement insert;
+    Statement update;
+    Statement remove;
+    bool cursorLive = false;
+};
+
+Recordset::Recordset(std::shared_ptr<Connection> connection, QString table, QStringList columns)
+    : m_connection(std::move(connection)), m_table(std::move(table)), m_columns(std::move(columns)),
+      m_stmt(std::make_unique<Statements>()) {}
+
+Recordset::~Recordset() = default;
+
+void Recordset::requireOpen() const {
+    if (!m_open || !m_connection->isOpen())
+        throw StoreError(
+            QStringLiteral("The recipes of the category \"%1\" are no longer open.").arg(m_table));
+}
+
+void Recordset::requireCurrent() const {
+    requireOpen();
+    if (m_deleted)
+        throw StoreError(QStringLiteral("That recipe of the category \"%1\" has just been "
+                                        "deleted.")
+                             .arg(m_table));
+    if (!m_hasCurrent || m_eof)
+        throw StoreError(QStringLiteral("There is no recipe at this place in the category \"%1\".")
+                             .arg(m_table));
+}
+
+void Recordset::resetCursor() {
+    m_stmt->cursor.reset();
+    m_stmt->cursorLive = false;
+}
+
+void Recordset::seek(std::int64_t fromRowid) {
+    if (!m_stmt->cursor) {
+        const QString first = m_columns.isEmpty() ? QStringLiteral("NULL") : quoted(m_columns[0]);
+        m_stmt->cursor =
+            Statement(*m_connection,
+                      QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
+                          .arg(first, quoted(m_table)),
+                      false);
+    }
+    resetCursor();
+    m_stmt->cursor.bind(1, fromRowid);
+    m_deleted = false;
+    m_rowLoaded = false;
+    m_mode = EditMode::None;
+    if (m_stmt->cursor.step(false)) {
+        m_stmt->cursorLive = true;
+        m_hasCurrent = true;
+        m_eof = false;
+        m_rowid = sqlite3_column_int64(m_stmt->cursor.get(), 0);
+        m_first = m_stmt->cursor.text(1);
+    } else {
+        resetCursor();
+        m_hasCurrent = false;
+        m_eof = true;
+        m_first.reset();
+    }
+}
+
+void Recordset::MoveFirst() {
+    requireOpen();
+    seek(std::numeric_limits<std::int64_t>::min());
+    if (m_eof)
+        throw StoreError(QStringLiteral("The category \"%1\" has no recipes.").arg(m_table));
+}
+
+void Recordset::MoveNext() {
+    requireOpen();
+    if (m_eof || !m_hasCurrent)
+        throw StoreError(
+            QStringLiteral("There are no more recipes in the category \"%1\".").arg(m_table));
+    if (m_rowid == std::numeric_limits<std::int64_t>::max()) {
+        resetCursor();
+        m_eof = true;
+        m_hasCurrent = false;
+        return;
+    }
+    if (!m_stmt->cursorLive) {
+        seek(m_rowid + 1);
+        return;
+    }
+    // The common case: the cursor still stands on the current row, so step on.
+    m_deleted = false;
+    m_rowLoaded = false;
+    m_mode = EditMode::None;
+    if (m_stmt->cursor.step(false)) {
+        m_rowid = sqlite3_column_int64(m_stmt->cursor.get(), 0);
+        m_first = m_stmt->cursor.text(1);
+    } else {
+        resetCursor();
+        m_eof = true;
+        m_hasCurrent = false;
+        m_first.reset();
+    }
+}
+
+int Recordset::RecordCount() const {
+    requireOpen();
+    if (!m_stmt->count)
+        m_stmt->count = Statement(
+            *m_connection, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table)), false);
+    m_stmt->count.reset();
+    const int n = m_stmt->count.step(false) ? sqlite3_column_int(m_stmt->count.get(), 0) : 0;
+    m_stmt->count.reset();
+    return n;
+}
+
+void Recordset::loadRow() const {
+    if (m_rowLoaded)
+        return;
+    if (!m_stmt->row)
+        m_stmt->row = Statement(
+            *m_connection, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(quoted(m_table)),
+            false);
+    m_stmt->row.reset();
+    m_stmt->row.bind(1, m_rowid);
+    if (!m_stmt->row.step(false)) {
+        m_stmt->row.reset();
+        throw StoreError(
+            QStringLiteral("That recipe of the category \"%1\" is no longer there.").arg(m_table));
+    }
+    m_row.clear();
+    for (int i = 0; i < m_columns.size(); ++i)
+        m_row.append(m_stmt->row.text(i));
+    m_stmt->row.reset();
+    m_rowLoaded = true;
+}
+
+std::optional<QString> Recordset::Fields(int index) const {
+    requireOpen();
+    if (index < 0 || index >= m_columns.size())
+        throw StoreError(QStringLiteral("The category \"%1\" has no column %2.")
+                             .arg(m_table, QString::number(index)));
+    if (m_mode != EditMode::None)
+        return m_buffer.at(index);
+    requireCurrent();
+    if (index == 0)
+        return m_first;
+    loadRow();
+    return m_row.at(index);
+}
+
+void Recordset::SetField(int index, const std::optional<QString>& value) {
+    requireOpen();
+    if (index < 0 || index >= m_columns.size())
+        throw StoreError(QStringLiteral("The category \"%1\" has no column %2.")
+                             .arg(m_table, QString::number(index)));
+    if (m_mode == EditMode::None)
+        throw StoreError(QStringLiteral("A recipe of the category \"%1\" was changed without "
+                                        "being opened for editing.")
+                             .arg(m_table));
+    m_buffer[index] = value;
+}
+
+void Recordset::AddNew() {
+    requireOpen();
+    m_buffer = QList<std::optional<QString>>(m_columns.size());
+    m_mode = EditMode::Adding;
+}
+
+void Recordset::Edit() {
+    requireCurrent();
+    loadRow();
+    m_buffer = m_row;
+    m_mode = EditMode::Editing;
+}
+
+void Recordset::Update() {
+    requireOpen();
+    const EditMode mode = std::exchange(m_mode, EditMode::None);
+    if (mode == EditMode::None)
+        throw StoreError(QStringLiteral("A recipe of the category \"%1\" was saved without being "
+                                        "opened for editing.")
+                             .arg(m_table));
+    const qsizetype n = m_columns.size();
+    QStringList names;
+    QStringList marks;
+    for (qsizetype i = 0; i < n; ++i) {
+        names << quoted(m_columns[i]);
+        marks << QStringLiteral("?%1").arg(i + 1);
+    }
+    // The cursor is let go before writing; MoveNext finds its place again by rowid.
+    resetCursor();
+    if (mode == EditMode::Adding) {
+        if (!m_stmt->insert)
+            m_stmt->insert = Statement(*m_connection,
+                                       QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                           .arg(quoted(m_table), names.join(QLatin1String(", ")),
+                                                marks.join(QLatin1String(", "))),
+                                       true);
+        const Statement& st = m_stmt->insert;
+        writeTransaction(*m_connection, [&] {
+            st.reset();
+            for (qsizetype i = 0; i < n; ++i)
+                st.bind(static_cast<int>(i + 1), m_buffer[i]);
+            st.step(true);
+            st.reset();
+        });
+        return;
+    }
+    if (!m_stmt->update) {
+        QStringList sets;
+        for (qsizetype i = 0; i < n; ++i)
+            sets << names[i] + QLatin1String(" = ") + marks[i];
+        m_stmt->update = Statement(
+            *m_connection,
+            QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                .arg(quoted(m_table), sets.join(QLatin1String(", ")), QString::number(n + 1)),
+            true);
+    }
+    const Statement& st = m_stmt->update;
+    writeTransaction(*m_connection, [&] {
+        st.reset();
+        for (qsizetype i = 0; i < n; ++i)
+            st.bind(static_cast<int>(i + 1), m_buffer[i]);
+        st.bind(static_cast<int>(n + 1), m_rowid);
+        st.step(true);
+        st.reset();
+        if (sqlite3_changes(m_connection->db) != 1)
+            throw StoreError(QStringLiteral("That recipe of the category \"%1\" is no longer "
+                                            "there, so the change was not saved.")
+                                 .arg(m_table));
+    });
+    m_row = m_buffer;
+    m_rowLoaded = true;
+    m_first = n > 0 ? m_buffer[0] : std::nullopt;
+}
+
+void Recordset::Delete() {
+    requireCurrent();
+    m_mode = EditMode::None;
+    if (!m_stmt->remove)
+        m_stmt->remove =
+            Statement(*m_connection,
+                      QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoted(m_table)), true);
+    resetCursor();
+    const Statement& st = m_stmt->remove;
+    writeTransaction(*m_connection, [&] {
+        st.reset();
+        st.bind(1, m_rowid);
+        st.step(true);
+        st.reset();
+        if (sqlite3_changes(m_connection->db) != 1)
+            throw StoreError(QStringLiteral("That recipe of the category \"%1\" is no longer "
+                                            "there, so nothing was deleted.")
+                                 .arg(m_table));
+    });
+    m_deleted = true;
+    m_rowLoaded = false;
+}
+
+void Recordset::Close() {
+    // Closing twice, or after the file was closed, is harmless.
+    m_stmt = std::make_unique<Statements>();
+    m_open = false;
+    m_hasCurrent = false;
+    m_eof = true;
+}
+
+} // namespace kb

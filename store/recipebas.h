@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/database.h"
+
+#include <QString>
+#include <memory>
+
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QTreeWidget;
+
+namespace kb {
+
+class Dialogs;
+class ImageList;
+
+// The main window's controls that the store fills and reads.
+struct RecipeControls {
+    QTreeWidget* Tv = nullptr;
+    QListWidget* List1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPlainTextEdit* Text3 = nullptr;
+    QPlainTextEdit* Text4 = nullptr;
+    const ImageList* ImageList1 = nullptr;
+};
+
+// All work on the recipe file, and the state the main window shares with it. Every operation
+// opens the file, works and closes it again. A failure returned to the caller is thrown as a
+// StoreError; steps that run under a skipping policy pass over their failures.
+class RecipeBas {
+  public:
+    RecipeBas(const RecipeControls& controls, Dialogs& dialogs);
+    ~RecipeBas();
+    RecipeBas(const RecipeBas&) = delete;
+    RecipeBas& operator=(const RecipeBas&) = delete;
+
+    // The file's path without ".mdb".
+    QString DatabasePath;
+    QString SelectedRecipe;
+    QString RecipeCategory;
+    QString SelectedCategory;
+    QString NewCategoryName;
+
+    std::unique_ptr<Database> RecipeDatabase;
+    std::unique_ptr<Recordset> RecipeRecordset;
+
+    void OpenRecipeDatabase();
+    // Never fails; harmless when nothing is open.
+    void CloseRecipeDatabase();
+
+    // The whole tree: root, categories and their recipes.
+    void LoadCatalogue();
+    // Root and categories only.
+    void LoadCategoryTree();
+
+    void ShowRecipe(const QString& category, const QString& name);
+    void AddRecipe(const QString& category);
+    void UpdateRecipe(const QString& category, const QString& name);
+    void DeleteRecipe(const QString& category, const QString& name);
+
+    void CreateCategory();
+    void DeleteCategory(const QString& category);
+
+    // The seven table names that are never categories.
+    static bool isExcludedTable(const QString& name);
+    // The stored value format: the text without surrounding spaces, then one space.
+    static QString storedValue(const QString& text);
+
+    static inline const QString kRootKey = QStringLiteral("AB");
+    static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");
+
+  private:
+    void openCategory(const QString& category);
+    void writeBoxesTo(Recordset& rs) const;
+    void emptyBoxes() const;
+
+    RecipeControls m_c;
+    Dialogs& m_dialogs;
+};
+
+} // namespace kb
