@@ -9,7 +9,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth openbox
   poppler-utils
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-wine
 )
 
 missing=()

@@ -1,1 +1,496 @@
-// placeholder
+#include "ui/main/mainform.h"
+
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "platform/nodes.h"
+#include "platform/propertybag.h"
+#include "platform/shell.h"
+#include "ui/controls/xp_canvas.h"
+#include "ui/controls/xpcmdbutton.h"
+#include "ui/controls/xptopbuttons.h"
+#include "ui/print/frmprint.h"
+#include "ui/print/printcommand.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+namespace kb {
+
+namespace {
+
+// Positions on the form are kept in twips, as the layout was drawn; 15 twips make a pixel.
+QRect twips(int left, int top, int width, int height) {
+    auto px = [](int t) { return (t + 7) / 15; };
+    return {px(left), px(top), px(width), px(height)};
+}
+
+QFont buttonFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(9);
+    return font;
+}
+
+QFont formFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+ImageList treePictures() {
+    return ImageList(
+        QIcon(QStringLiteral(":/tree/root.png")), QIcon(QStringLiteral(":/tree/category.png")),
+        QIcon(QStringLiteral(":/tree/selected.png")), QIcon(QStringLiteral(":/tree/recipe.png")));
+}
+
+} // namespace
+
+Main::Main(Dialogs& dialogs, const QString& appFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ImageList1(treePictures()),
+      m_dialogs(dialogs), m_appFolder(appFolder) {
+    setObjectName(QStringLiteral("main"));
+    setFont(formFont());
+    setFixedSize(kWidth, kHeight);
+    QIcon appIcon;
+    appIcon.addFile(QStringLiteral(":/icons/app16.png"));
+    appIcon.addFile(QStringLiteral(":/icons/app32.png"));
+    setWindowIcon(appIcon);
+
+    createControls();
+    setTabOrder();
+
+    m_store = std::make_unique<RecipeBas>(
+        RecipeControls{Tv, List1, Text1, Text2, Text3, Text4, &ImageList1}, m_dialogs);
+    m_print = std::make_unique<PrintCommand>(m_appFolder, m_dialogs);
+
+    End = [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    };
+    OpenUrl = openInBrowser;
+
+    connectHandlers();
+}
+
+Main::~Main() = default;
+
+QString Main::captionText() {
+    return QStringLiteral("Kettlebox Recipe V2.4__") + kWebSite;
+}
+
+void Main::createControls() {
+    // Each skinned control loads its stored layout, as the form was saved.
+    auto button = [this](QWidget* container, const char* name, const QRect& where,
+                         QVariantMap stored) {
+        auto* b = new xpcmdbutton(container);
+        b->setObjectName(QLatin1String(name));
+        stored.insert(QStringLiteral("Font"), buttonFont());
+        b->ReadProperties(PropertyBag(stored));
+        b->setGeometry(where);
+        return b;
+    };
+    auto caption = [](const char* text) {
+        return QVariantMap{{QStringLiteral("Caption"), QString::fromUtf8(text)}};
+    };
+
+    xp_canvas1 = new xp_canvas(this);
+    xp_canvas1->setObjectName(QStringLiteral("xp_canvas1"));
+    xp_canvas1->setGeometry(twips(0, 0, 10695, 6495));
+    xp_canvas1->ReadProperties(
+        PropertyBag({{QStringLiteral("Caption"), captionText()},
+                     {QStringLiteral("Icon"), QPixmap(QStringLiteral(":/icons/app16.png"))},
+                     {QStringLiteral("Fixed_Single"), true}}));
+
+    // The separator lies beneath the frame's caption bar, as a drawn line would.
+    Line1 = new QFrame(xp_canvas1);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::VLine);
+    Line1->setFrameShadow(QFrame::Plain);
+    Line1->setStyleSheet(QStringLiteral("color: black;"));
+    Line1->setGeometry(251, 24, 1, 433 - 24);
+    Line1->lower();
+
+    xpcmdbutton2 =
+        button(xp_canvas1, "xpcmdbutton2", twips(120, 480, 1245, 300), caption("Add Category"));
+    xpcmdbutton1 =
+        button(xp_canvas1, "xpcmdbutton1", twips(2280, 480, 1260, 300), caption("Del Category"));
+
+    Tv = new QTreeWidget(xp_canvas1);
+    Tv->setObjectName(QStringLiteral("Tv"));
+    Tv->setAccessibleName(QStringLiteral("Recipes"));
+    Tv->setGeometry(twips(120, 840, 3495, 5535));
+    Tv->setHeaderHidden(true);
+    Tv->setColumnCount(1);
+    Tv->setRootIsDecorated(true);
+    Tv->setUniformRowHeights(true);
+    Tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Tv->setIconSize(QSize(16, 16));
+    QFont treeFont(QStringLiteral("MS Sans Serif"));
+    treeFont.setPointSizeF(8.25);
+    treeFont.setBold(true);
+    Tv->setFont(treeFont);
+
+    Picture1 = new QWidget(xp_canvas1);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(twips(3765, 436, 6858, 510));
+    add = button(Picture1, "add", twips(120, 60, 855, 375), caption("ADD"));
+    delete_ = button(Picture1, "delete", twips(960, 60, 855, 375), caption("Delete"));
+    Edit = button(Picture1, "Edit", twips(1800, 60, 855, 375), {});
+    print = button(Picture1, "print", twips(2640, 60, 855, 375), caption("Print"));
+    Website = button(Picture1, "Website", twips(3480, 60, 3255, 375),
+                     caption("More, Newer, visit our website."));
+
+    auto label = [this](const char* name, const char* text, const QRect& where) {
+        auto* l = new QLabel(QString::fromUtf8(text), xp_canvas1);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(where);
+        // A substituted face may run wider than the one the form was drawn with: never clip.
+        if (l->sizeHint().width() > where.width())
+            l->resize(l->sizeHint().width(), where.height());
+        return l;
+    };
+    auto whiteBox = [](QWidget* box, const char* name, const QRect& where, QLabel* named) {
+        box->setObjectName(QLatin1String(name));
+        box->setGeometry(where);
+        box->setAutoFillBackground(true);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Text, Qt::black);
+        box->setPalette(palette);
+        box->setAccessibleName(named->text());
+        named->setBuddy(box);
+    };
+
+    Label1 = label("Label1", "Recipe Name:", twips(3960, 1245, 1080, 180));
+    Text1 = new QLineEdit(xp_canvas1);
+    whiteBox(Text1, "Text1", twips(5160, 1200, 3495, 285), Label1);
+    Label2 = label("Label2", "Author:", twips(3960, 1755, 630, 180));
+    Text2 = new QLineEdit(xp_canvas1);
+    whiteBox(Text2, "Text2", twips(5160, 1680, 3495, 285), Label2);
+    Label3 = label("Label3", "Ingredients:", twips(3960, 2040, 1080, 180));
+    Text3 = new QPlainTextEdit(xp_canvas1);
+    whiteBox(Text3, "Text3", twips(3960, 2280, 6495, 1455), Label3);
+    Label4 = label("Label4", "Preparation Instructions:", twips(3960, 3840, 2250, 180));
+    Text4 = new QPlainTextEdit(xp_canvas1);
+    whiteBox(Text4, "Text4", twips(3960, 4080, 6495, 2295), Label4);
+    for (QPlainTextEdit* box : {Text3, Text4}) {
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setTabChangesFocus(true);
+    }
+    lockFields(true);
+
+    Save = button(xp_canvas1, "Save", twips(8880, 1200, 855, 255), {});
+    Cancel = button(xp_canvas1, "Cancel", twips(9120, 1695, 855, 255), {});
+    saveedited =
+        button(xp_canvas1, "saveedited", twips(8880, 1215, 1215, 255), caption("Save Edited"));
+    canceledit = button(xp_canvas1, "canceledit", twips(8880, 1695, 855, 255), caption("Cancel"));
+    delcatagroy = button(xp_canvas1, "delcatagroy", twips(8880, 1215, 1695, 255),
+                         caption("Delete a Category"));
+    cancelcata = button(xp_canvas1, "cancelcata", twips(9120, 1680, 855, 255), caption("Cancel"));
+    for (xpcmdbutton* b : {Save, Cancel, saveedited, canceledit, delcatagroy, cancelcata})
+        b->setVisible(false);
+
+    List1 = new QListWidget(xp_canvas1);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setGeometry(twips(10200, 1680, 150, 255));
+    List1->setSortingEnabled(false);
+    List1->setVisible(false);
+
+    // Caption buttons sit on the caption bar, above the frame.
+    auto topButton = [this](const char* name, const QRect& where, QVariantMap stored) {
+        auto* b = new xptopbuttons(xp_canvas1);
+        b->setObjectName(QLatin1String(name));
+        b->ReadProperties(PropertyBag(stored));
+        b->move(where.topLeft());
+        b->raise();
+        return b;
+    };
+    xptopbuttons3 =
+        topButton("xptopbuttons3", twips(9630, 90, 315, 315), {{QStringLiteral("Value"), 2}});
+    xptopbuttons2 = topButton("xptopbuttons2", twips(9975, 90, 315, 315),
+                              {{QStringLiteral("Value"), 1}, {QStringLiteral("Enabled"), false}});
+    xptopbuttons1 = topButton("xptopbuttons1", twips(10320, 90, 315, 315), {});
+}
+
+void Main::setTabOrder() {
+    // The stored tab indices: Tv 1, the fields 2 to 5, then the command strip and the pairs.
+    const QList<QWidget*> order = {Tv,         Text1,      Text2,        Text3,        Text4,
+                                   List1,      print,      delete_,      add,          Edit,
+                                   Save,       Cancel,     xpcmdbutton1, xpcmdbutton2, delcatagroy,
+                                   cancelcata, saveedited, canceledit,   Website};
+    for (QWidget* w : order)
+        if (w->focusPolicy() == Qt::NoFocus)
+            w->setFocusPolicy(Qt::TabFocus);
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void Main::connectHandlers() {
+    connect(Tv, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node) { Tv_NodeClick(node); });
+    // Enter on a node chooses it like a click; a double click has already clicked.
+    connect(Tv, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* node) {
+        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+            Tv_NodeClick(node);
+    });
+    connect(add, &xpcmdbutton::Click, this, &Main::add_Click);
+    connect(Save, &xpcmdbutton::Click, this, &Main::Save_Click);
+    connect(Cancel, &xpcmdbutton::Click, this, &Main::Cancel_Click);
+    connect(Edit, &xpcmdbutton::Click, this, &Main::Edit_Click);
+    connect(saveedited, &xpcmdbutton::Click, this, &Main::saveedited_Click);
+    connect(canceledit, &xpcmdbutton::Click, this, &Main::canceledit_Click);
+    connect(delete_, &xpcmdbutton::Click, this, &Main::delete_Click);
+    connect(print, &xpcmdbutton::Click, this, &Main::print_Click);
+    connect(xpcmdbutton2, &xpcmdbutton::Click, this, &Main::xpcmdbutton2_Click);
+    connect(xpcmdbutton1, &xpcmdbutton::Click, this, &Main::xpcmdbutton1_Click);
+    connect(delcatagroy, &xpcmdbutton::Click, this, &Main::delcatagroy_Click);
+    connect(cancelcata, &xpcmdbutton::Click, this, &Main::cancelcata_Click);
+    connect(Website, &xpcmdbutton::Click, this, &Main::Website_Click);
+    connect(xptopbuttons1, &xptopbuttons::Click, this, &Main::xptopbuttons1_Click);
+    connect(xptopbuttons3, &xptopbuttons::Click, this, &Main::xptopbuttons3_Click);
+}
+
+void Main::guarded(const std::function<void()>& command) {
+    runGuarded(m_dialogs, command);
+}
+
+void Main::lockFields(bool locked) {
+    Text1->setReadOnly(locked);
+    Text2->setReadOnly(locked);
+    Text3->setReadOnly(locked);
+    Text4->setReadOnly(locked);
+}
+
+void Main::emptyFields() {
+    Text1->clear();
+    Text2->clear();
+    Text3->clear();
+    Text4->clear();
+}
+
+// ---- Start-up and shutdown ----
+
+void Main::Form_Load() {
+    // Every step on its own: a missing or unreadable file leaves an empty tree, no message.
+    runQuietly([this] { m_store->DatabasePath = m_appFolder + QStringLiteral("/Recipe"); });
+    runQuietly([this] { m_store->LoadCatalogue(); });
+    runQuietly([this] {
+        setWindowTitle(captionText());
+        xp_canvas1->setCaption(captionText());
+    });
+}
+
+void Main::Form_QueryUnload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_store->CloseRecipeDatabase();
+    m_store->RecipeRecordset.reset();
+    m_store->RecipeDatabase.reset();
+    m_store->DatabasePath.clear();
+    m_store->SelectedRecipe.clear();
+    m_store->RecipeCategory.clear();
+    m_store->SelectedCategory.clear();
+    m_store->NewCategoryName.clear();
+    if (End)
+        End();
+}
+
+void Main::closeEvent(QCloseEvent* event) {
+    // A close request is never refused.
+    event->accept();
+    Form_QueryUnload();
+}
+
+// ---- Browsing ----
+
+void Main::Tv_NodeClick(QTreeWidgetItem* node) {
+    if (!node)
+        return;
+    guarded([this, node] {
+        const QString t = node->text(0);
+        if (t == QStringLiteral("Kettlebox Recipe"))
+            return;
+        const QString key = Nodes::key(node);
+        if (key != t) {
+            m_store->RecipeCategory.clear();
+            m_store->SelectedRecipe.clear();
+            m_store->SelectedRecipe = trimSpaces(t);
+            m_store->RecipeCategory = node->parent() ? node->parent()->text(0) : QString();
+            m_store->ShowRecipe(trimSpaces(m_store->RecipeCategory),
+                                trimSpaces(m_store->SelectedRecipe));
+            return;
+        }
+        if (key != QStringLiteral("zzzNothing"))
+            m_store->SelectedCategory = key;
+    });
+}
+
+// ---- Recipe commands ----
+
+void Main::add_Click() {
+    guarded([this] {
+        delcatagroy->setVisible(false);
+        cancelcata->setVisible(false);
+        saveedited->setVisible(false);
+        canceledit->setVisible(false);
+        emptyFields();
+        m_store->LoadCategoryTree();
+        lockFields(false);
+        Text1->setFocus();
+        Save->setVisible(true);
+        Cancel->setVisible(true);
+    });
+}
+
+void Main::Save_Click() {
+    guarded([this] {
+        if (m_store->SelectedCategory.isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Category"));
+            return;
+        }
+        const QString question = QStringLiteral("The Category is: ") +
+                                 m_store->SelectedCategory.toUpper() +
+                                 QStringLiteral("\r\nIs This Category Right ?\r\n") +
+                                 QStringLiteral("If Not Right Choose [ No ] and then choose the "
+                                                "Right Category");
+        if (m_dialogs.msgBox(question, vbYesNo + vbCritical + vbDefaultButton2,
+                             QStringLiteral("Choose Category")) != vbYes)
+            return;
+        m_store->AddRecipe(m_store->SelectedCategory);
+        m_dialogs.msgBox(QStringLiteral("Recipe Added"));
+        m_store->SelectedCategory.clear();
+        emptyFields();
+        lockFields(true);
+        m_store->LoadCatalogue();
+    });
+}
+
+void Main::Cancel_Click() {
+    guarded([this] {
+        Save->setVisible(false);
+        Cancel->setVisible(false);
+        m_store->SelectedCategory.clear();
+        emptyFields();
+        lockFields(true);
+        m_store->LoadCatalogue();
+    });
+}
+
+void Main::Edit_Click() {
+    guarded([this] {
+        delcatagroy->setVisible(false);
+        cancelcata->setVisible(false);
+        Save->setVisible(false);
+        Cancel->setVisible(false);
+        if (Text1->text().isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe To Edit"));
+            return;
+        }
+        lockFields(false);
+        Text1->setFocus();
+        saveedited->setVisible(true);
+        canceledit->setVisible(true);
+    });
+}
+
+void Main::saveedited_Click() {
+    guarded([this] {
+        if (m_store->SelectedRecipe.isEmpty() || m_store->RecipeCategory.isEmpty())
+            return;
+        m_store->UpdateRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);
+        m_store->RecipeCategory.clear();
+        m_store->SelectedRecipe.clear();
+        saveedited->setVisible(false);
+        canceledit->setVisible(false);
+        lockFields(true);
+    });
+}
+
+void Main::canceledit_Click() {
+    guarded([this] {
+        lockFields(true);
+        m_store->RecipeCategory.clear();
+        saveedited->setVisible(false);
+        canceledit->setVisible(false);
+    });
+}
+
+void Main::delete_Click() {
+    guarded([this] {
+        if (Text1->text().isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe To Delete"));
+            return;
+        }
+        m_store->DeleteRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);
+        m_dialogs.msgBox(QStringLiteral("Record Deleted"));
+    });
+}
+
+void Main::print_Click() {
+    guarded([this] {
+        m_print->run(Text1->text(), Text2->text(), Text3->toPlainText(), Text4->toPlainText());
+    });
+}
+
+// ---- Category commands ----
+
+void Main::xpcmdbutton2_Click() {
+    guarded([this] { m_store->CreateCategory(); });
+}
+
+void Main::xpcmdbutton1_Click() {
+    guarded([this] {
+        Save->setVisible(false);
+        Cancel->setVisible(false);
+        saveedited->setVisible(false);
+        canceledit->setVisible(false);
+        m_store->SelectedCategory.clear();
+        m_store->LoadCategoryTree();
+        delcatagroy->setVisible(true);
+        cancelcata->setVisible(true);
+    });
+}
+
+void Main::delcatagroy_Click() {
+    guarded([this] {
+        if (m_store->SelectedCategory.isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Category"));
+            return;
+        }
+        m_store->DeleteCategory(m_store->SelectedCategory);
+    });
+}
+
+void Main::cancelcata_Click() {
+    guarded([this] {
+        cancelcata->setVisible(false);
+        delcatagroy->setVisible(false);
+        m_store->LoadCatalogue();
+    });
+}
+
+// ---- Web site and caption buttons ----
+
+void Main::Website_Click() {
+    if (OpenUrl)
+        OpenUrl(kWebSite + QLatin1Char('/'));
+}
+
+void Main::xptopbuttons1_Click() {
+    close();
+}
+
+void Main::xptopbuttons3_Click() {
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+} // namespace kb

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "platform/imagelist.h"
+#include "store/recipebas.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace kb {
+
+class Dialogs;
+class PrintCommand;
+class xp_canvas;
+class xpcmdbutton;
+class xptopbuttons;
+
+// The one application window, the form `main`: a tree of categories and recipes on the left,
+// the shown recipe's four fields on the right, a strip of command buttons, and three pairs of
+// buttons that come and go with the mode. Every command runs under the command guard, so a
+// failure is shown as one message and the window goes on in the mode it was in.
+class Main : public QWidget {
+    Q_OBJECT
+
+  public:
+    // Client area of the window, in pixels.
+    static constexpr int kWidth = 713;
+    static constexpr int kHeight = 434;
+
+    // `appFolder` holds Recipe.mdb and the print files: the program's own folder in use.
+    Main(Dialogs& dialogs, const QString& appFolder, QWidget* parent = nullptr);
+    ~Main() override;
+
+    // The window caption set at start-up.
+    static QString captionText();
+
+    // Start-up: the database path, the catalogue and the caption; shows no message.
+    void Form_Load();
+    // Shutdown: closes the database and empties the shared state, then ends the program.
+    void Form_QueryUnload();
+
+    // Ends the program after shutdown; tests replace it.
+    std::function<void()> End;
+    // Opens the web site; tests replace it.
+    std::function<void(const QString&)> OpenUrl;
+
+    RecipeBas& store() { return *m_store; }
+    PrintCommand& printCommand() { return *m_print; }
+
+    // The controls, by their names on the form (`delete` is spelt `delete_`).
+    xp_canvas* xp_canvas1 = nullptr;
+    xptopbuttons* xptopbuttons1 = nullptr; // close
+    xptopbuttons* xptopbuttons2 = nullptr; // maximise, disabled
+    xptopbuttons* xptopbuttons3 = nullptr; // minimise
+    xpcmdbutton* xpcmdbutton1 = nullptr;   // "Del Category"
+    xpcmdbutton* xpcmdbutton2 = nullptr;   // "Add Category"
+    QTreeWidget* Tv = nullptr;
+    QFrame* Line1 = nullptr;
+    QWidget* Picture1 = nullptr;
+    xpcmdbutton* add = nullptr;
+    xpcmdbutton* delete_ = nullptr;
+    xpcmdbutton* Edit = nullptr;
+    xpcmdbutton* print = nullptr;
+    xpcmdbutton* Website = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPlainTextEdit* Text3 = nullptr;
+    QPlainTextEdit* Text4 = nullptr;
+    xpcmdbutton* Save = nullptr;
+    xpcmdbutton* Cancel = nullptr;
+    xpcmdbutton* saveedited = nullptr;
+    xpcmdbutton* canceledit = nullptr;
+    xpcmdbutton* delcatagroy = nullptr;
+    xpcmdbutton* cancelcata = nullptr;
+    QListWidget* List1 = nullptr;
+    ImageList ImageList1;
+
+  public slots:
+    void Tv_NodeClick(QTreeWidgetItem* node);
+    void add_Click();
+    void Save_Click();
+    void Cancel_Click();
+    void Edit_Click();
+    void saveedited_Click();
+    void canceledit_Click();
+    void delete_Click();
+    void print_Click();
+    void xpcmdbutton2_Click();
+    void xpcmdbutton1_Click();
+    void delcatagroy_Click();
+    void cancelcata_Click();
+    void Website_Click();
+    void xptopbuttons1_Click();
+    void xptopbuttons3_Click();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createControls();
+    void connectHandlers();
+    void setTabOrder();
+    void lockFields(bool locked);
+    void emptyFields();
+    void guarded(const std::function<void()>& command);
+
+    Dialogs& m_dialogs;
+    QString m_appFolder;
+    std::unique_ptr<RecipeBas> m_store;
+    std::unique_ptr<PrintCommand> m_print;
+    bool m_unloaded = false;
+};
+
+} // namespace kb
