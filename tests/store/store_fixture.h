@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/imagelist.h"
+#include "store/recipebas.h"
+#include "tests/support/scripted_dialogs.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+
+namespace kb::test {
+
+// A recipe row as stored, a missing value as std::nullopt.
+using Row = QList<std::optional<QString>>;
+
+// Runs SQL on a recipe file through a connection of its own, keyed with the passphrase, as
+// another program would.
+void rawExec(const QString& fileName, const QString& sql);
+QByteArray fileBytes(const QString& fileName);
+// Makes an empty recipe file.
+void makeRecipeFile(const QString& fileName);
+
+// A fresh recipe file in a temporary folder, the main window's controls and a store on them.
+class StoreFixture {
+  public:
+    StoreFixture();
+    ~StoreFixture();
+
+    QString fileName() const { return base + QStringLiteral(".mdb"); }
+    void exec(const QString& sql) const { rawExec(fileName(), sql); }
+    // A category table made as the program makes it.
+    void makeCategory(const QString& name) const;
+    void addRow(const QString& category, const Row& row) const;
+    void addRecipe(const QString& category, const QString& name) const {
+        addRow(category, {name + QLatin1Char(' '), QStringLiteral("A "), QStringLiteral("I "),
+                          QStringLiteral("S ")});
+    }
+    QList<Row> rows(const QString& category) const;
+
+    // The tree as lines: the root, then "  category", then "    recipe", in tree order.
+    QStringList tree() const;
+    QTreeWidgetItem* category(const QString& name) const;
+    void setBoxes(const QString& t1, const QString& t2, const QString& t3, const QString& t4);
+    QStringList boxes() const;
+
+    QTemporaryDir dir;
+    QString base;
+    QTreeWidget tv;
+    QListWidget list;
+    QLineEdit text1;
+    QLineEdit text2;
+    QPlainTextEdit text3;
+    QPlainTextEdit text4;
+    ImageList images;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<RecipeBas> store;
+};
+
+// Holds the file's write lock from another connection until destroyed, so that a write of ours
+// waits and then fails.
+class WriteLock {
+  public:
+    explicit WriteLock(const QString& fileName);
+    ~WriteLock();
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+  private:
+    ::sqlite3* m_db = nullptr;
+};
+
+} // namespace kb::test

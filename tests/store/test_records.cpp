@@ -1,0 +1,190 @@
+// Showing, adding, updating and deleting one recipe row.
+
+#include "platform/store_error.h"
+#include "tests/store/store_fixture.h"
+
+#include <QTest>
+
+using namespace kb;
+using namespace kb::test;
+
+namespace {
+std::optional<QString> s(const char* text) {
+    return QString::fromUtf8(text);
+}
+} // namespace
+
+class RecordsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void showFillsTheBoxesFromTheFirstMatch() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.exec("INSERT INTO Soups VALUES ('Leek ', ' Ann ', ' 2 leeks\r\n1 potato ', "
+               "'Chop.\nBoil. ');"
+               "INSERT INTO Soups VALUES ('  Leek', 'Second', 'x', 'y');"
+               "INSERT INTO Soups VALUES ('leek ', 'Lower', 'x', 'y');"
+               "INSERT INTO Soups VALUES (NULL, NULL, NULL, NULL)");
+        f.store->ShowRecipe("Soups", "Leek");
+        // The name exactly as stored; the others without surrounding spaces, line breaks kept.
+        QCOMPARE(f.boxes(), (QStringList{"Leek ", "Ann", "2 leeks\n1 potato", "Chop.\nBoil."}));
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+
+        f.store->ShowRecipe("Soups", "leek"); // letter case matters
+        QCOMPARE(f.text2.text(), QStringLiteral("Lower"));
+
+        // A missing name is found under the empty name, every box empty.
+        f.store->ShowRecipe("Soups", "");
+        QCOMPARE(f.boxes(), (QStringList{"", "", "", ""}));
+        QVERIFY(!f.text1.isReadOnly());
+    }
+
+    void showOfAnUnknownNameLocksTheBoxes() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.setBoxes("typed", "b", "c", "d");
+        f.store->ShowRecipe("Soups", "Onion");
+        QCOMPARE(f.boxes(), (QStringList{"typed", "b", "c", "d"}));
+        QVERIFY(f.text1.isReadOnly() && f.text2.isReadOnly() && f.text3.isReadOnly() &&
+                f.text4.isReadOnly());
+    }
+
+    void showFailuresGoToTheCaller() {
+        StoreFixture f;
+        f.makeCategory("Empty");
+        try {
+            f.store->ShowRecipe("Gone", "Leek");
+            QFAIL("a missing category must be reported");
+        } catch (const StoreError& e) {
+            QCOMPARE(e.message(), QStringLiteral("The category \"Gone\" no longer exists."));
+        }
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->ShowRecipe("Empty", "Leek"));
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+    }
+
+    void addWritesTheStoredValueFormat() {
+        StoreFixture f;
+        f.makeCategory("Mum's \"best\"");
+        f.addRecipe("Mum's \"best\"", "First");
+        f.setBoxes("  Crème brûlée  ", "", "\t2 eggs \n 1 cup  ", " Bake.\n");
+        f.store->AddRecipe("Mum's \"best\"");
+        const QList<Row> rows = f.rows("Mum's \"best\"");
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[1],
+                 (Row{s("Crème brûlée "), s(" "), s("\t2 eggs \n 1 cup "), s("Bake.\n ")}));
+        QCOMPARE(f.boxes()[0], QStringLiteral("  Crème brûlée  ")); // the boxes are only read
+
+        // Shown back: the bare name plus one space in the name box.
+        f.store->ShowRecipe("Mum's \"best\"", "Crème brûlée");
+        QCOMPARE(f.text1.text(), QStringLiteral("Crème brûlée "));
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->AddRecipe("Gone"));
+        QCOMPARE(f.rows("Mum's \"best\"").size(), 2);
+    }
+
+    void updateRewritesTheFirstMatchInPlace() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRow("Soups", {s("Leek"), s("a"), s("b"), s("c")});
+        f.addRow("Soups", {std::nullopt, s("none"), s("b"), s("c")});
+        f.addRow("Soups", {s(" Onion "), s("1"), s("1"), s("1")});
+        f.addRow("Soups", {s("Onion"), s("2"), s("2"), s("2")});
+        f.setBoxes(" Red Onion ", "Bea", "3 onions", "Fry.\nServe.");
+        f.store->UpdateRecipe("Soups", " Onion ");
+        QCOMPARE(f.dialogs.messages(), QStringList{"Recipe UpDated"});
+        const QList<Row> rows = f.rows("Soups");
+        QCOMPARE(rows[2], (Row{s("Red Onion "), s("Bea "), s("3 onions "), s("Fry.\nServe. ")}));
+        QCOMPARE(rows[3][1], s("2")); // the second row of the same name is left alone
+        QCOMPARE(rows[1][1], s("none"));
+        QCOMPARE(f.boxes(), (QStringList{"", "", "", ""}));
+        QVERIFY(f.tree().contains("    Red Onion"));
+
+        // No match (a missing name never matches): no message, boxes emptied, tree rebuilt.
+        f.dialogs.clear();
+        f.setBoxes("x", "x", "x", "x");
+        f.tv.clear();
+        f.store->UpdateRecipe("Soups", "");
+        QVERIFY(f.dialogs.messages().isEmpty());
+        QCOMPARE(f.boxes(), (QStringList{"", "", "", ""}));
+        QCOMPARE(f.tree().first(), QStringLiteral("Kettlebox Recipe"));
+        QCOMPARE(f.rows("Soups")[1][1], s("none"));
+    }
+
+    void failedUpdateKeepsWhatWasTypedAndClaimsNothing() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.store->LoadCatalogue();
+        const QStringList tree = f.tree();
+        f.setBoxes("Leek and Potato", "Me", "leeks\npotatoes", "Simmer.");
+        {
+            WriteLock lock(f.fileName());
+            try {
+                f.store->UpdateRecipe("Soups", "Leek");
+                QFAIL("a save that failed must be reported");
+            } catch (const StoreError& e) {
+                QVERIFY2(e.message().contains("busy"), qPrintable(e.message()));
+            }
+        }
+        QVERIFY(f.dialogs.messages().isEmpty());
+        QCOMPARE(f.boxes(), (QStringList{"Leek and Potato", "Me", "leeks\npotatoes", "Simmer."}));
+        QCOMPARE(f.tree(), tree);
+        QCOMPARE(f.rows("Soups")[0][0], s("Leek "));
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+
+        // Once the other writer is done the same save goes through.
+        f.store->UpdateRecipe("Soups", "Leek");
+        QCOMPARE(f.rows("Soups")[0][0], s("Leek and Potato "));
+    }
+
+    void deleteRemovesOnlyTheFirstMatch() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRow("Soups", {std::nullopt, s("missing"), {}, {}});
+        f.addRow("Soups", {s(" Leek"), s("1"), {}, {}});
+        f.addRow("Soups", {s("Leek  "), s("2"), {}, {}});
+        f.addRow("Soups", {s("Onion"), s("3"), {}, {}});
+        f.setBoxes("a", "b", "c", "d");
+        f.store->DeleteRecipe("Soups", "Leek ");
+        QList<Row> rows = f.rows("Soups");
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1][1], s("2"));
+        QCOMPARE(f.boxes(), (QStringList{"", "", "", ""}));
+        QCOMPARE(f.tree(),
+                 (QStringList{"Kettlebox Recipe", "  Soups", "    ", "    Leek", "    Onion"}));
+        QVERIFY(f.dialogs.messages().isEmpty());
+
+        f.store->DeleteRecipe("Soups", ""); // a missing name is never deleted
+        QCOMPARE(f.rows("Soups").size(), 3);
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Gone", "Leek"));
+    }
+
+    void failedDeleteIsReported() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.store->LoadCatalogue();
+        f.setBoxes("Leek ", "A", "I", "S");
+        {
+            WriteLock lock(f.fileName());
+            QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Soups", "Leek"));
+        }
+        QCOMPARE(f.rows("Soups").size(), 1);
+        QCOMPARE(f.boxes(), (QStringList{"Leek ", "A", "I", "S"}));
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+    }
+
+    void closeIsHarmlessWhenNothingIsOpen() {
+        StoreFixture f;
+        f.store->CloseRecipeDatabase();
+        f.store->OpenRecipeDatabase();
+        QVERIFY(f.store->RecipeDatabase);
+        f.store->CloseRecipeDatabase();
+        f.store->CloseRecipeDatabase();
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+    }
+};
+
+QTEST_MAIN(RecordsTest)
+#include "test_records.moc"
