@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QUrl>
@@ -42,9 +43,18 @@ bool Browser::ExecWB(int command, int option) {
     return printWithPrompt();
 }
 
+// The print dialog offers the name as a file name: the page title holds a web address, whose
+// slashes would send the file into folders that don't exist.
+QString Browser::printName() const {
+    static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]+"));
+    QString name = m_printName.isEmpty() ? documentTitle() : m_printName;
+    name = name.replace(unsafe, QStringLiteral("_")).trimmed();
+    return name.isEmpty() ? QStringLiteral("print") : name;
+}
+
 bool Browser::printWithPrompt() {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(documentTitle());
+    printer.setDocName(printName());
     // Paper margins a page printed from a browser usually has; the dialog can change them.
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     if (!m_dialogs.printDialog(printer, this))

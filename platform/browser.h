@@ -25,6 +25,11 @@ class Browser : public QTextBrowser {
     // rewritten file is never hidden behind the old view.
     void Navigate(const QString& path);
 
+    // The name a printout carries (a print job's name, the default name of a PDF file). Left
+    // empty, the page's title is used.
+    void setPrintName(const QString& name) { m_printName = name; }
+    QString printName() const;
+
     // Runs a browser command; only printing with the print dialog is known. Returns true when
     // the command ran to the end (for printing: the user chose to print and it was printed).
     bool ExecWB(int command, int option);
@@ -48,6 +53,7 @@ class Browser : public QTextBrowser {
     void printFromMenu();
 
     Dialogs& m_dialogs;
+    QString m_printName;
 };
 
 } // namespace kb

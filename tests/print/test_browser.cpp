@@ -37,6 +37,7 @@ class TestBrowser : public QObject {
     void cancelledPrintWritesNothing();
     void unwritablePdfIsAFailureNotASuccess();
     void contextMenuOffersPrint();
+    void printNameIsAFileName();
 };
 
 // The same path navigated twice shows the file as it is on disk the second time; UTF-8 text
@@ -50,6 +51,7 @@ void TestBrowser::navigateShowsTheFileAndRereadsIt() {
     browser.Navigate(page);
     QCOMPARE(browser.toPlainText().trimmed(), QStringLiteral("Crème first"));
     QCOMPARE(browser.documentTitle(), QStringLiteral("T"));
+    QCOMPARE(browser.printName(), QStringLiteral("T"));
 
     writeFile(page, "<HTML><BODY>second &amp; last</BODY></HTML>\r\n");
     browser.Navigate(page);
@@ -138,6 +140,23 @@ void TestBrowser::contextMenuOffersPrint() {
     const QString text = test::pdfText(pdf);
     if (!text.isNull())
         QVERIFY(text.contains(QStringLiteral("Tea with lemon")));
+}
+
+// The print dialog offers the name as a file name, so no folder separator may slip in.
+void TestBrowser::printNameIsAFileName() {
+    test::ScriptedDialogs dialogs;
+    Browser browser(dialogs);
+    browser.setHtml(QStringLiteral("<html><head><title>This Recipes by Kettlebox "
+                                   "Recipe_https://kettlebox.example/</title></head></html>"));
+    QCOMPARE(browser.printName(),
+             QStringLiteral("This Recipes by Kettlebox Recipe_https_kettlebox.example_"));
+    browser.setPrintName(QStringLiteral("Print [ Fish/Chips ] Recipe"));
+    QCOMPARE(browser.printName(), QStringLiteral("Print [ Fish_Chips ] Recipe"));
+    browser.setPrintName(QStringLiteral("  ://  "));
+    QCOMPARE(browser.printName(), QStringLiteral("_"));
+    browser.setPrintName({});
+    browser.setHtml(QStringLiteral("<p>untitled</p>"));
+    QCOMPARE(browser.printName(), QStringLiteral("print"));
 }
 
 QTEST_MAIN(TestBrowser)

@@ -97,6 +97,7 @@ void TestPrintCommand::printShowsThePreviewNotModal() {
     QCOMPARE(preview->Caption(), QStringLiteral("Print [ Pea Soup ] Recipe"));
     QCOMPARE(preview->windowTitle(), QStringLiteral("Print [ Pea Soup ] Recipe"));
     QCOMPARE(preview->frmprintXP->Caption(), QStringLiteral("Print"));
+    QCOMPARE(preview->WB->printName(), QStringLiteral("Print [ Pea Soup ] Recipe"));
     QVERIFY(preview->WB->toPlainText().contains(QStringLiteral("Name: Pea Soup")));
     QVERIFY(preview->WB->toPlainText().contains(QStringLiteral("peas\nwater")));
     QCOMPARE(preview->WB->source(),

@@ -89,6 +89,7 @@ frmprint::frmprint(const QString& appFolder, Dialogs& dialogs, QWidget* parent)
 
     WB = new Browser(dialogs, frmprintXP);
     WB->setObjectName(QStringLiteral("WB"));
+    WB->setPrintName(windowTitle());
 
     // The caption buttons lie over the caption bar, which stays beneath them.
     for (QWidget* button : {xptopbuttons1, xptopbuttons2, xptopbuttons3})
@@ -124,6 +125,14 @@ void frmprint::xptopbuttons1_Click() {
 
 void frmprint::xptopbuttons3_Click() {
     showMinimized();
+}
+
+// A printout is named after the window: "Print [ Pea Soup ] Recipe.pdf" is what the print
+// dialog then offers as the file name.
+void frmprint::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowTitleChange && WB)
+        WB->setPrintName(windowTitle());
 }
 
 void frmprint::resizeEvent(QResizeEvent* event) {

@@ -54,6 +54,7 @@ class frmprint : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void placeControls();
