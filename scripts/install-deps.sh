@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlcipher-dev
   libbenchmark-dev
-  xvfb xauth openbox
+  xvfb xauth openbox xdotool
   poppler-utils
   fonts-dejavu-core fonts-wine
 )
