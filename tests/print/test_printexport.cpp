@@ -37,7 +37,6 @@ class TestPrintExport : public QObject {
     void bothFilesToTheLetter();
     void printableRules_data();
     void printableRules();
-    void captionDropsSurroundingSpaces();
     void secondPrintReplacesTheFirst();
     void unwritableFolderIsReported();
     void unwritablePageIsReported();
@@ -144,11 +143,6 @@ void TestPrintExport::printableRules() {
     QFETCH(QString, instructions);
     QFETCH(int, expected);
     QCOMPARE(int(checkPrintable({name, author, ingredients, instructions})), expected);
-}
-
-void TestPrintExport::captionDropsSurroundingSpaces() {
-    QCOMPARE(printCaption(QStringLiteral("  Pea Soup  ")),
-             QStringLiteral("Print [ Pea Soup ] Recipe"));
 }
 
 void TestPrintExport::secondPrintReplacesTheFirst() {
