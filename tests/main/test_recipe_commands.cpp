@@ -5,6 +5,8 @@
 #include "platform/database.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/controls/xptopbuttons.h"
+#include "ui/print/frmprint.h"
+#include "ui/print/printcommand.h"
 
 #include <QApplication>
 #include <QFile>
@@ -36,6 +38,7 @@ class RecipeCommands : public QObject {
     void addWhileEditingAndDelCategoryWhileAdding();
     void failuresShowOneMessageAndKeepTheMode();
     void websiteAndCaptionButtonsTouchNoRecipeData();
+    void printShowsTheShownRecipeInThePreview();
 };
 
 void RecipeCommands::startsInBrowsingMode() {
@@ -344,6 +347,28 @@ void RecipeCommands::websiteAndCaptionButtonsTouchNoRecipeData() {
     QFile file(f.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+void RecipeCommands::printShowsTheShownRecipeInThePreview() {
+    MainFixture f;
+    f.makeFile(sampleCollection());
+    Main& form = f.start();
+    QVERIFY(f.press(form.print));
+    QCOMPARE(f.dialogs.messages(), QStringList({"Please Choose a Recipe"}));
+    QVERIFY(!form.printCommand().preview());
+
+    f.clickNode("Tomato Soup", "Soups");
+    QVERIFY(f.press(form.print));
+    frmprint* preview = form.printCommand().preview();
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->windowTitle(), QStringLiteral("Print [ Tomato Soup ] Recipe"));
+    QFile text(f.folder() + QStringLiteral("/print.txt"));
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    QVERIFY(text.readAll().startsWith("Name: Tomato Soup\r\n\r\nAuthor: Ann\r\n"));
+    // Printing changes neither the mode nor the fields.
+    QCOMPARE(f.pairs(), kBrowsing);
+    QCOMPARE(form.Text1->text(), QStringLiteral("Tomato Soup "));
 }
 
 QTEST_MAIN(RecipeCommands)

@@ -38,7 +38,8 @@ void StartupAndLayout::missingFileGivesAnEmptyWindowWithoutAMessage() {
     Main& form = f.start();
     QCOMPARE(form.Tv->topLevelItemCount(), 0);
     QVERIFY(f.dialogs.prompts().isEmpty());
-    QCOMPARE(form.windowTitle(), QStringLiteral("Kettlebox Recipe V2.4__https://kettlebox.example"));
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Kettlebox Recipe V2.4__https://kettlebox.example"));
     QCOMPARE(form.xp_canvas1->Caption(), form.windowTitle());
     QCOMPARE(f.store().DatabasePath, f.folder() + QStringLiteral("/Recipe"));
     QCOMPARE(f.pairs(), kBrowsing);
@@ -125,8 +126,8 @@ void StartupAndLayout::tabFollowsTheTabOrder() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // Hidden controls are passed over.
-    const QList<QWidget*> expected = {form.Tv,    form.Text1,   form.Text2, form.Text3,
-                                      form.Text4, form.print,   form.delete_, form.add};
+    const QList<QWidget*> expected = {form.Tv,    form.Text1, form.Text2,   form.Text3,
+                                      form.Text4, form.print, form.delete_, form.add};
     QCOMPARE(seen, expected);
 }
 
