@@ -503,6 +503,8 @@ bool xp_canvas::captionPress(QObject*, QEvent* event) {
         if (m_movePending && e->buttons() != Qt::NoButton &&
             (global - m_pressGlobal).manhattanLength() >= kMoveThreshold) {
             m_movePending = false;
+            // Catch up with the travel so far: the window manager moves from here on.
+            host->move(global - m_pressOffset);
             QWindow* handle = host->windowHandle();
             // The window manager moves the window until the button is released; without
             // one, follow the pointer here.
