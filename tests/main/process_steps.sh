@@ -5,6 +5,12 @@ work=$1
 title='Kettlebox Recipe V2.4__https://kettlebox.example'
 fail() { echo "FAIL: $*"; exit 1; }
 
+# One program per user: a copy the developer is running would take the hand-over.
+if pgrep -u "$(id -u)" -x kettlebox >/dev/null; then
+  echo "SKIP: another copy of the program is running for this user"
+  exit 77
+fi
+
 openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
