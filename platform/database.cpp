@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QPasswordDigestor>
 
+#include <cstring>
 #include <limits>
 #include <sqlite3.h>
 
@@ -96,6 +97,12 @@ struct Connection {
 
     [[noreturn]] void fail(int rc, bool writing) const;
     void exec(const char* sql, bool writing) const;
+
+    // Settings whose pragmas parse the whole schema. They are applied just before the first
+    // statement that parses it anyway, so that an open by itself stays cheap in a file of many
+    // categories.
+    void prepareForWork() const;
+    mutable bool prepared = false;
 };
 
 [[noreturn]] void Connection::fail(int rc, bool writing) const {
@@ -137,7 +144,19 @@ struct Connection {
     }
 }
 
+void Connection::prepareForWork() const {
+    if (prepared || !db)
+        return;
+    prepared = true;
+    exec("PRAGMA synchronous = FULL", false);
+    // Every page is decrypted on its way into the cache; a cache that holds a whole category
+    // lets a count of its rows and the walk over them share one decryption.
+    exec("PRAGMA cache_size = -16384", false);
+}
+
 void Connection::exec(const char* sql, bool writing) const {
+    if (std::strncmp(sql, "PRAGMA", 6) != 0)
+        prepareForWork();
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         fail(rc, writing);
@@ -154,6 +173,8 @@ class Statement {
   public:
     Statement() = default;
     Statement(const Connection& c, const QString& sql, bool writing) : m_conn(&c) {
+        if (!sql.startsWith(QLatin1String("PRAGMA")))
+            c.prepareForWork();
         const QByteArray utf8 = sql.toUtf8();
         const int rc = sqlite3_prepare_v2(c.db, utf8.constData(), static_cast<int>(utf8.size()),
                                           &m_stmt, nullptr);
@@ -240,6 +261,21 @@ bool isInternal(const QString& name) {
     return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
 }
 
+// SQLCipher sets its crypto library up when a keyed connection opens and tears it down again
+// when the last one closes. One keyed in-memory database held for the life of the process keeps
+// that set-up, so each short open of the recipe file costs only the open itself.
+void keepCipherReady() {
+    struct Anchor {
+        sqlite3* db = nullptr;
+        Anchor() {
+            if (sqlite3_open(":memory:", &db) == SQLITE_OK)
+                sqlite3_key(db, "kettlebox", 9);
+        }
+        ~Anchor() { sqlite3_close(db); }
+    };
+    static Anchor anchor;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -291,6 +327,7 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QStr
                                         "recipe file.")
                              .arg(shown));
 
+    keepCipherReady();
     auto conn = std::make_shared<Connection>();
     conn->fileName = fileName;
     const QByteArray utf8Name = QFile::encodeName(fileName);
@@ -313,15 +350,12 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QStr
         if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
             conn->exec("PRAGMA cipher_compatibility = 3", false);
     }
-    // A wrong key only shows at the first read.
+    // A wrong key only shows at the first read. The header field reads the first page (and so
+    // checks the key) without parsing the whole schema, which only the work that follows needs.
     {
-        Statement st(*conn, QStringLiteral("SELECT count(*) FROM sqlite_master"), false);
+        Statement st(*conn, QStringLiteral("PRAGMA user_version"), false);
         st.step(false);
     }
-    conn->exec("PRAGMA synchronous = FULL", false);
-    // Every page is decrypted on its way into the cache; a cache that holds a whole category
-    // lets a count of its rows and the walk over them share one decryption.
-    conn->exec("PRAGMA cache_size = -16384", false);
     return std::unique_ptr<Database>(new Database(std::move(conn)));
 }
 
@@ -469,7 +503,20 @@ void Database::AppendTableDef(const TableDef& def) {
                          .arg(quoted(def.Name()), columns.join(QLatin1String(", "))),
                      true);
         st.step(true);
+        // Rows are found by their trimmed name; the index keeps that quick in a long category
+        // and goes with the table when it is dropped.
+        Statement index(*m_connection,
+                        QStringLiteral("CREATE INDEX %1 ON %2 (trim(%3, ' '))")
+                            .arg(quoted(nameIndexOf(def.Name())), quoted(def.Name()),
+                                 quoted(def.Fields().first().name)),
+                        true);
+        index.step(true);
     });
+}
+
+QString Database::nameIndexOf(const QString& table) {
+    // A category name never holds a full stop, so this can't clash with a table's name.
+    return table + QStringLiteral(".name");
 }
 
 void Database::DeleteTableDef(const QString& name) {
@@ -627,6 +674,37 @@ void Recordset::MoveNext() {
         m_hasCurrent = false;
         m_first.reset();
     }
+}
+
+bool Recordset::FindFirst(const QString& name, bool missingIsEmpty) {
+    requireOpen();
+    if (m_columns.isEmpty())
+        throw StoreError(QStringLiteral("The category \"%1\" has no columns.").arg(m_table));
+    const bool alsoMissing = missingIsEmpty && name.isEmpty();
+    // The same expression as the index, so that the index answers.
+    const QString column = quoted(m_columns[0]);
+    const QString where = alsoMissing
+                              ? QStringLiteral("%1 IS NULL OR trim(%1, ' ') = ?1").arg(column)
+                              : QStringLiteral("trim(%1, ' ') = ?1").arg(column);
+    Statement find(*m_connection,
+                   QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY rowid LIMIT 1")
+                       .arg(quoted(m_table), where),
+                   false);
+    find.bind(1, std::optional<QString>(name));
+    if (!find.step(false)) {
+        resetCursor();
+        m_hasCurrent = false;
+        m_eof = true;
+        m_deleted = false;
+        m_rowLoaded = false;
+        m_mode = EditMode::None;
+        m_first.reset();
+        return false;
+    }
+    const std::int64_t rowid = sqlite3_column_int64(find.get(), 0);
+    find.reset();
+    seek(rowid);
+    return m_hasCurrent && m_rowid == rowid;
 }
 
 int Recordset::RecordCount() const {

@@ -59,6 +59,11 @@ class Recordset {
     // Moving past the last row leaves the recordset at its end (Eof); moving on from there fails.
     void MoveNext();
     bool Eof() const { return m_eof; }
+    // Moves to the first row, in stored order, whose first column without its surrounding
+    // spaces is `name`; a missing value counts as "" only when `missingIsEmpty`. Returns false,
+    // at the end, when no row is. Tables made by AppendTableDef carry an index on that trimmed
+    // column, so a long category is not decrypted row by row for one recipe.
+    bool FindFirst(const QString& name, bool missingIsEmpty);
     // The number of rows, counted when asked.
     int RecordCount() const;
     int FieldCount() const { return static_cast<int>(m_columns.size()); }
@@ -137,6 +142,8 @@ class Database {
     std::unique_ptr<Recordset> OpenRecordset(const QString& table);
     void Close();
 
+    // The index that finds a row of `table` by its trimmed first column.
+    static QString nameIndexOf(const QString& table);
     // The order categories are listed in (exposed so that others sort alike).
     static bool lessByName(const QString& a, const QString& b);
     // Throws a StoreError naming the rule that `name` breaks as a new table name, if any.

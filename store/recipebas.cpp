@@ -84,6 +84,11 @@ void RecipeBas::CloseRecipeDatabase() {
 void RecipeBas::openCategory(const QString& category) {
     orClose(*this, [&] {
         OpenRecipeDatabase();
+        // No category at all: the recipe was not chosen in the tree since the last command
+        // that let go of it (Cancel of an edit empties it).
+        if (category.isEmpty())
+            throw StoreError(QStringLiteral("No recipe is chosen in the list. Click the recipe "
+                                            "in the list on the left first, then try again."));
         RecipeRecordset = RecipeDatabase->OpenRecordset(category);
     });
 }
@@ -162,20 +167,17 @@ void RecipeBas::ShowRecipe(const QString& category, const QString& name) {
     openCategory(category);
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
-        rs.MoveFirst();
-        const int count = rs.RecordCount();
-        for (int i = 0; i < count; ++i) {
+        rs.MoveFirst(); // an empty category fails here, as a scan from its first row would
+        // The first row in stored order whose trimmed name matches; a missing name reads as "".
+        if (rs.FindFirst(name, true)) {
             const std::optional<QString> stored = rs.Fields(0);
-            if (name == trimSpaces(stored.value_or(QString()))) {
-                // The name box shows the name exactly as stored, its trailing space included.
-                m_c.Text1->setText(stored.value_or(QString()));
-                m_c.Text2->setText(trimSpaces(rs.Fields(1).value_or(QString())));
-                m_c.Text3->setPlainText(trimSpaces(rs.Fields(2).value_or(QString())));
-                m_c.Text4->setPlainText(trimSpaces(rs.Fields(3).value_or(QString())));
-                CloseRecipeDatabase();
-                return;
-            }
-            rs.MoveNext();
+            // The name box shows the name exactly as stored, its trailing space included.
+            m_c.Text1->setText(stored.value_or(QString()));
+            m_c.Text2->setText(trimSpaces(rs.Fields(1).value_or(QString())));
+            m_c.Text3->setPlainText(trimSpaces(rs.Fields(2).value_or(QString())));
+            m_c.Text4->setPlainText(trimSpaces(rs.Fields(3).value_or(QString())));
+            CloseRecipeDatabase();
+            return;
         }
         m_c.Text1->setReadOnly(true);
         m_c.Text2->setReadOnly(true);
@@ -214,28 +216,19 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
     openCategory(category);
     const QString wanted = trimSpaces(name);
     skipping([&] { current(RecipeRecordset).MoveFirst(); });
-    int count = 0;
-    skipping([&] { count = current(RecipeRecordset).RecordCount(); });
-    for (int i = 0; i < count; ++i) {
-        bool match = false;
-        skipping([&] {
-            // A missing name never matches.
-            const std::optional<QString> stored = current(RecipeRecordset).Fields(0);
-            match = stored && trimSpaces(*stored) == wanted;
+    bool match = false;
+    // The first row in stored order whose trimmed name matches; a missing name never does.
+    skipping([&] { match = current(RecipeRecordset).FindFirst(wanted, false); });
+    if (match) {
+        // The edit is not passed over: a failed save goes back to the caller with the boxes
+        // as typed, so nothing the user typed is lost and no success is claimed.
+        orClose(*this, [&] {
+            Recordset& rs = current(RecipeRecordset);
+            rs.Edit();
+            writeBoxesTo(rs);
+            rs.Update();
         });
-        if (match) {
-            // The edit is not passed over: a failed save goes back to the caller with the boxes
-            // as typed, so nothing the user typed is lost and no success is claimed.
-            orClose(*this, [&] {
-                Recordset& rs = current(RecipeRecordset);
-                rs.Edit();
-                writeBoxesTo(rs);
-                rs.Update();
-            });
-            m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
-            break;
-        }
-        skipping([&] { current(RecipeRecordset).MoveNext(); });
+        m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
     }
     CloseRecipeDatabase();
     emptyBoxes();
@@ -246,21 +239,12 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
     openCategory(category);
     const QString wanted = trimSpaces(name);
     skipping([&] { current(RecipeRecordset).MoveFirst(); });
-    int count = 0;
-    skipping([&] { count = current(RecipeRecordset).RecordCount(); });
-    for (int i = 0; i < count; ++i) {
-        bool match = false;
-        skipping([&] {
-            const std::optional<QString> stored = current(RecipeRecordset).Fields(0);
-            match = stored && trimSpaces(*stored) == wanted;
-        });
-        if (match) {
-            // A failed delete goes back to the caller, who would otherwise report a row as
-            // deleted that is still there.
-            orClose(*this, [&] { current(RecipeRecordset).Delete(); });
-            break;
-        }
-        skipping([&] { current(RecipeRecordset).MoveNext(); });
+    bool match = false;
+    skipping([&] { match = current(RecipeRecordset).FindFirst(wanted, false); });
+    if (match) {
+        // A failed delete goes back to the caller, who would otherwise report a row as
+        // deleted that is still there.
+        orClose(*this, [&] { current(RecipeRecordset).Delete(); });
     }
     CloseRecipeDatabase();
     emptyBoxes();

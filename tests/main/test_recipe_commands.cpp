@@ -303,6 +303,8 @@ void RecipeCommands::failuresShowOneMessageAndKeepTheMode() {
     QVERIFY(f.press(form.delete_));
     QCOMPARE(f.dialogs.prompts().size(), 1);
     QCOMPARE(f.dialogs.prompts().first().style, vbCritical);
+    QVERIFY2(f.dialogs.prompts().first().text.startsWith(QStringLiteral("No recipe is chosen")),
+             qPrintable(f.dialogs.prompts().first().text));
     QVERIFY(!f.dialogs.messages().contains(QStringLiteral("Record Deleted")));
     QCOMPARE(f.storedNames("baking"), QStringList({"Scones", "Bread"}));
     QCOMPARE(f.pairs(), kBrowsing);
