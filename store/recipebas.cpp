@@ -251,6 +251,15 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
     skipping([&] { LoadCatalogue(); });
 }
 
+TableDef RecipeBas::recipeTableDef(const Database& db, const QString& category) {
+    TableDef def = db.CreateTableDef(category);
+    def.AppendField(TableDef::CreateField(QStringLiteral("Name"), dbText));
+    def.AppendField(TableDef::CreateField(QStringLiteral("Author"), dbText));
+    def.AppendField(TableDef::CreateField(QStringLiteral("Ingredients"), dbMemo));
+    def.AppendField(TableDef::CreateField(QStringLiteral("Instructions"), dbMemo));
+    return def;
+}
+
 void RecipeBas::CreateCategory() {
     NewCategoryName = m_dialogs.inputBox(QStringLiteral("Enter a Name For New Category"),
                                          QStringLiteral("Create New Category"), QString());
@@ -260,12 +269,7 @@ void RecipeBas::CreateCategory() {
         // This operation keeps its own database object, released however it ends.
         std::unique_ptr<Database> db =
             Database::OpenDatabase(DatabasePath, QString::fromLatin1(kRecipeConnect));
-        TableDef def = db->CreateTableDef(NewCategoryName);
-        def.AppendField(TableDef::CreateField(QStringLiteral("Name"), dbText));
-        def.AppendField(TableDef::CreateField(QStringLiteral("Author"), dbText));
-        def.AppendField(TableDef::CreateField(QStringLiteral("Ingredients"), dbMemo));
-        def.AppendField(TableDef::CreateField(QStringLiteral("Instructions"), dbMemo));
-        db->AppendTableDef(def);
+        db->AppendTableDef(recipeTableDef(*db, NewCategoryName));
         db->Close();
     }
     m_dialogs.msgBox(NewCategoryName + QStringLiteral(" Category Created"));

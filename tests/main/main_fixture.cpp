@@ -15,10 +15,6 @@ namespace kb::test {
 
 namespace {
 
-QString stored(const QString& text) {
-    return text + QLatin1Char(' ');
-}
-
 QString trimmed(const std::optional<QString>& value) {
     return value ? trimSpaces(*value) : QString();
 }
@@ -37,19 +33,14 @@ void MainFixture::makeFile(const QList<QPair<QString, QList<Recipe>>>& categorie
     Database::CreateDatabase(base);
     auto db = Database::OpenDatabase(base);
     for (const auto& [name, recipes] : categories) {
-        TableDef def = db->CreateTableDef(name);
-        def.AppendField(TableDef::CreateField(QStringLiteral("Name"), dbText));
-        def.AppendField(TableDef::CreateField(QStringLiteral("Author"), dbText));
-        def.AppendField(TableDef::CreateField(QStringLiteral("Ingredients"), dbMemo));
-        def.AppendField(TableDef::CreateField(QStringLiteral("Instructions"), dbMemo));
-        db->AppendTableDef(def);
+        db->AppendTableDef(RecipeBas::recipeTableDef(*db, name));
         auto rs = db->OpenRecordset(name);
         for (const Recipe& r : recipes) {
             rs->AddNew();
-            rs->SetField(0, stored(r.name));
-            rs->SetField(1, stored(r.author));
-            rs->SetField(2, stored(r.ingredients));
-            rs->SetField(3, stored(r.instructions));
+            rs->SetField(0, RecipeBas::storedValue(r.name));
+            rs->SetField(1, RecipeBas::storedValue(r.author));
+            rs->SetField(2, RecipeBas::storedValue(r.ingredients));
+            rs->SetField(3, RecipeBas::storedValue(r.instructions));
             rs->Update();
         }
         rs->Close();

@@ -28,12 +28,7 @@ void fillSample(const QString& path) {
     for (const kb::SampleRecipe& r : kb::sampleRecipes()) {
         if (r.category != category) {
             category = r.category;
-            kb::TableDef def = db->CreateTableDef(category);
-            def.AppendField(kb::TableDef::CreateField(QStringLiteral("Name"), kb::dbText));
-            def.AppendField(kb::TableDef::CreateField(QStringLiteral("Author"), kb::dbText));
-            def.AppendField(kb::TableDef::CreateField(QStringLiteral("Ingredients"), kb::dbMemo));
-            def.AppendField(kb::TableDef::CreateField(QStringLiteral("Instructions"), kb::dbMemo));
-            db->AppendTableDef(def);
+            db->AppendTableDef(kb::RecipeBas::recipeTableDef(*db, category));
             rs = db->OpenRecordset(category);
         }
         rs->AddNew();
