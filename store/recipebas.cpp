@@ -212,14 +212,18 @@ void RecipeBas::AddRecipe(const QString& category) {
     CloseRecipeDatabase();
 }
 
-void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
+bool RecipeBas::openAndFind(const QString& category, const QString& name) {
     openCategory(category);
-    const QString wanted = trimSpaces(name);
+    // From here on a failing step is passed over.
     skipping([&] { current(RecipeRecordset).MoveFirst(); });
     bool match = false;
     // The first row in stored order whose trimmed name matches; a missing name never does.
-    skipping([&] { match = current(RecipeRecordset).FindFirst(wanted, false); });
-    if (match) {
+    skipping([&] { match = current(RecipeRecordset).FindFirst(trimSpaces(name), false); });
+    return match;
+}
+
+void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
+    if (openAndFind(category, name)) {
         // The edit is not passed over: a failed save goes back to the caller with the boxes
         // as typed, so nothing the user typed is lost and no success is claimed.
         orClose(*this, [&] {
@@ -236,12 +240,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
 }
 
 void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
-    openCategory(category);
-    const QString wanted = trimSpaces(name);
-    skipping([&] { current(RecipeRecordset).MoveFirst(); });
-    bool match = false;
-    skipping([&] { match = current(RecipeRecordset).FindFirst(wanted, false); });
-    if (match) {
+    if (openAndFind(category, name)) {
         // A failed delete goes back to the caller, who would otherwise report a row as
         // deleted that is still there.
         orClose(*this, [&] { current(RecipeRecordset).Delete(); });

@@ -76,6 +76,9 @@ class RecipeBas {
 
   private:
     void openCategory(const QString& category);
+    // Opens the category and finds the recipe's row as the update and the delete do: the open
+    // failing goes to the caller, later steps are passed over. True when the row was found.
+    bool openAndFind(const QString& category, const QString& name);
     void writeBoxesTo(Recordset& rs) const;
     void emptyBoxes() const;
 

@@ -1,6 +1,7 @@
 // The recipe commands as the user drives them: modes, messages to the letter, and what ends
 // up in the file.
 #include "main_fixture.h"
+#include "tests/support/files.h"
 
 #include "platform/database.h"
 #include "ui/controls/xpcmdbutton.h"
@@ -317,11 +318,7 @@ void RecipeCommands::websiteAndCaptionButtonsTouchNoRecipeData() {
     f.clickNode("Tomato Soup", "Soups");
     QVERIFY(f.press(form.Edit));
     form.Text1->setText("Unsaved");
-    const QByteArray before = [&] {
-        QFile file(f.fileName());
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }();
+    const QByteArray before = fileBytes(f.fileName());
 
     QVERIFY(f.press(form.Website));
     QCOMPARE(f.opened, QStringList({"https://kettlebox.example/"}));
@@ -346,9 +343,7 @@ void RecipeCommands::websiteAndCaptionButtonsTouchNoRecipeData() {
     QVERIFY(f.store().SelectedRecipe.isEmpty());
     QVERIFY(f.store().RecipeCategory.isEmpty());
     QVERIFY(!f.store().RecipeDatabase);
-    QFile file(f.fileName());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
+    QCOMPARE(fileBytes(f.fileName()), before);
 }
 
 void RecipeCommands::printShowsTheShownRecipeInThePreview() {

@@ -14,16 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/support/files.h"
+
 using namespace kb;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 // Waits until a preview closed by the user is gone.
 bool unloaded(const PrintCommand& command) {
@@ -155,8 +150,8 @@ void TestPrintCommand::secondPrintWhileOpenShowsTheSecondRecipe() {
     const QString shown = first->WB->toPlainText();
     QVERIFY2(shown.contains(QStringLiteral("Name: Green Tea")), qPrintable(shown));
     QVERIFY(!shown.contains(QStringLiteral("Pea Soup")));
-    QVERIFY(!readAll(m_dir->filePath(QStringLiteral("print.txt"))).contains("Pea"));
-    QVERIFY(!readAll(m_dir->filePath(QStringLiteral("print.htm"))).contains("Pea"));
+    QVERIFY(!test::fileBytes(m_dir->filePath(QStringLiteral("print.txt"))).contains("Pea"));
+    QVERIFY(!test::fileBytes(m_dir->filePath(QStringLiteral("print.htm"))).contains("Pea"));
 }
 
 void TestPrintCommand::closingUnloadsAndNextPrintLoadsAnew_data() {

@@ -6,16 +6,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/support/files.h"
+
 using namespace kb;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 const QByteArray kPageHead = "<HTML>\r\n"
                              "<HEAD>\r\n"
@@ -64,7 +59,7 @@ void TestPrintExport::bothFilesToTheLetter() {
                             "Instructions:\r\n"
                             "Mix.\r\n"
                             "Bake at >180 C.\r\n";
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("print.txt"))), text);
+    QCOMPARE(test::fileBytes(dir.filePath(QStringLiteral("print.txt"))), text);
 
     const QByteArray page = kPageHead +
                             "Name: Crème &lt;Brûlée&gt; &amp; Co<br>\r\n"
@@ -81,7 +76,7 @@ void TestPrintExport::bothFilesToTheLetter() {
                             "Mix.<br>\r\n"
                             "Bake at &gt;180 C.<br>\r\n" +
                             kPageTail;
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("print.htm"))), page);
+    QCOMPARE(test::fileBytes(dir.filePath(QStringLiteral("print.htm"))), page);
 }
 
 void TestPrintExport::printableRules_data() {
@@ -153,10 +148,10 @@ void TestPrintExport::secondPrintReplacesTheFirst() {
     writePrintFiles(dir.path(), {QStringLiteral("Tea"), QStringLiteral("Bo"),
                                  QStringLiteral("leaves"), QStringLiteral("steep")});
 
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("print.txt"))),
+    QCOMPARE(test::fileBytes(dir.filePath(QStringLiteral("print.txt"))),
              QByteArray("Name: Tea\r\n\r\nAuthor: Bo\r\n\r\nIngredints:\r\nleaves\r\n\r\n\r\n"
                         "Instructions:\r\nsteep\r\n"));
-    const QByteArray page = readAll(dir.filePath(QStringLiteral("print.htm")));
+    const QByteArray page = test::fileBytes(dir.filePath(QStringLiteral("print.htm")));
     QVERIFY(page.startsWith(kPageHead));
     QVERIFY(page.endsWith("steep<br>\r\n" + kPageTail));
     QVERIFY(!page.contains("First"));

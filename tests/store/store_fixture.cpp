@@ -53,13 +53,6 @@ void rawExec(const QString& fileName, const QString& sql) {
     sqlite3_close(db);
 }
 
-QByteArray fileBytes(const QString& fileName) {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
 void makeRecipeFile(const QString& fileName) {
     QString base = fileName;
     base.chop(4);

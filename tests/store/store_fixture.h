@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/files.h"
+
 #include "platform/imagelist.h"
 #include "store/recipebas.h"
 #include "tests/support/scripted_dialogs.h"
@@ -22,7 +24,6 @@ using Row = QList<std::optional<QString>>;
 // Runs SQL on a recipe file through a connection of its own, keyed with the passphrase, as
 // another program would.
 void rawExec(const QString& fileName, const QString& sql);
-QByteArray fileBytes(const QString& fileName);
 // Makes an empty recipe file.
 void makeRecipeFile(const QString& fileName);
 
