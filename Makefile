@@ -4,6 +4,8 @@ BUILD_TYPE ?= RelWithDebInfo
 WERROR     ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# A compiler cache, where the machine has one, makes rebuilds in several checkouts cheap.
+LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: deps configure build run test test-asan bench format format-check clean
 
@@ -11,7 +13,7 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKB_WERROR=$(WERROR) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKB_WERROR=$(WERROR) $(LAUNCHER) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -1,7 +1,7 @@
 // Store benchmarks on generated recipe files. After the benchmark table one line per bar:
 // BAR <name> <figure> <limit> pass|fail
 
-#include "platform/database.h"
+#include "core/database.h"
 #include "platform/imagelist.h"
 #include "store/recipebas.h"
 #include "tests/support/scripted_dialogs.h"

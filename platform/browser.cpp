@@ -1,8 +1,8 @@
 #include "platform/browser.h"
 
+#include "core/store_error.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/store_error.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>

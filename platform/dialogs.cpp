@@ -1,6 +1,6 @@
 #include "platform/dialogs.h"
 
-#include "platform/app.h"
+#include "core/app.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,8 +1,8 @@
 #include "platform/guard.h"
 
-#include "platform/app.h"
+#include "core/app.h"
+#include "core/store_error.h"
 #include "platform/dialogs.h"
-#include "platform/store_error.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "platform/imagelist.h"
 
-#include "platform/store_error.h"
+#include "core/store_error.h"
 
 #include <atomic>
 

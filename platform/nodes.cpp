@@ -1,7 +1,7 @@
 #include "platform/nodes.h"
 
+#include "core/store_error.h"
 #include "platform/imagelist.h"
-#include "platform/store_error.h"
 
 #include <QHash>
 #include <QIcon>

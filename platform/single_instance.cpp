@@ -1,6 +1,6 @@
 #include "platform/single_instance.h"
 
-#include "platform/app.h"
+#include "core/app.h"
 
 #include <QDir>
 #include <QLocalServer>

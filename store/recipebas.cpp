@@ -1,16 +1,15 @@
 #include "store/recipebas.h"
 
-#include "platform/app.h"
+#include "core/app.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
 #include "platform/dialogs.h"
 #include "platform/nodes.h"
-#include "platform/store_error.h"
 
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
-
-#include <array>
 
 namespace kb {
 
@@ -50,22 +49,8 @@ RecipeBas::~RecipeBas() {
     CloseRecipeDatabase();
 }
 
-bool RecipeBas::isExcludedTable(const QString& name) {
-    static const std::array<QString, 7> excluded{
-        QStringLiteral("MSysACEs"),          QStringLiteral("MSysModules"),
-        QStringLiteral("MSysModules2"),      QStringLiteral("MSysObjects"),
-        QStringLiteral("MSysQueries"),       QStringLiteral("MSysRelationships"),
-        QStringLiteral("MSysAccessObjects"),
-    };
-    return std::find(excluded.begin(), excluded.end(), name) != excluded.end();
-}
-
-QString RecipeBas::storedValue(const QString& text) {
-    return trimSpaces(text) + QLatin1Char(' ');
-}
-
 void RecipeBas::OpenRecipeDatabase() {
-    RecipeDatabase = Database::OpenDatabase(DatabasePath, QString::fromLatin1(kRecipeConnect));
+    RecipeDatabase = Database::OpenDatabase(DatabasePath, kRecipeConnect);
 }
 
 void RecipeBas::CloseRecipeDatabase() {
@@ -250,15 +235,6 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
     skipping([&] { LoadCatalogue(); });
 }
 
-TableDef RecipeBas::recipeTableDef(const Database& db, const QString& category) {
-    TableDef def = db.CreateTableDef(category);
-    def.AppendField(TableDef::CreateField(QStringLiteral("Name"), dbText));
-    def.AppendField(TableDef::CreateField(QStringLiteral("Author"), dbText));
-    def.AppendField(TableDef::CreateField(QStringLiteral("Ingredients"), dbMemo));
-    def.AppendField(TableDef::CreateField(QStringLiteral("Instructions"), dbMemo));
-    return def;
-}
-
 void RecipeBas::CreateCategory() {
     NewCategoryName = m_dialogs.inputBox(QStringLiteral("Enter a Name For New Category"),
                                          QStringLiteral("Create New Category"), QString());
@@ -266,8 +242,7 @@ void RecipeBas::CreateCategory() {
         return;
     {
         // This operation keeps its own database object, released however it ends.
-        std::unique_ptr<Database> db =
-            Database::OpenDatabase(DatabasePath, QString::fromLatin1(kRecipeConnect));
+        std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);
         db->AppendTableDef(recipeTableDef(*db, NewCategoryName));
         db->Close();
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/database.h"
+#include "core/database.h"
 
 #include <QString>
 #include <memory>
@@ -62,14 +62,6 @@ class RecipeBas {
 
     void CreateCategory();
     void DeleteCategory(const QString& category);
-
-    // The seven table names that are never categories.
-    static bool isExcludedTable(const QString& name);
-    // The stored value format: the text without surrounding spaces, then one space.
-    static QString storedValue(const QString& text);
-    // The definition of a new category table: its name checked, the four recipe columns in
-    // order (name, author, ingredients, instructions).
-    static TableDef recipeTableDef(const Database& db, const QString& category);
 
     static inline const QString kRootKey = QStringLiteral("AB");
     static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");

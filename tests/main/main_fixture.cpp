@@ -1,7 +1,8 @@
 #include "main_fixture.h"
 
-#include "platform/app.h"
-#include "platform/database.h"
+#include "core/app.h"
+#include "core/database.h"
+#include "core/recipetable.h"
 #include "platform/nodes.h"
 #include "ui/controls/xpcmdbutton.h"
 
@@ -33,14 +34,14 @@ void MainFixture::makeFile(const QList<QPair<QString, QList<Recipe>>>& categorie
     Database::CreateDatabase(base);
     auto db = Database::OpenDatabase(base);
     for (const auto& [name, recipes] : categories) {
-        db->AppendTableDef(RecipeBas::recipeTableDef(*db, name));
+        db->AppendTableDef(recipeTableDef(*db, name));
         auto rs = db->OpenRecordset(name);
         for (const Recipe& r : recipes) {
             rs->AddNew();
-            rs->SetField(0, RecipeBas::storedValue(r.name));
-            rs->SetField(1, RecipeBas::storedValue(r.author));
-            rs->SetField(2, RecipeBas::storedValue(r.ingredients));
-            rs->SetField(3, RecipeBas::storedValue(r.instructions));
+            rs->SetField(0, storedValue(r.name));
+            rs->SetField(1, storedValue(r.author));
+            rs->SetField(2, storedValue(r.ingredients));
+            rs->SetField(3, storedValue(r.instructions));
             rs->Update();
         }
         rs->Close();

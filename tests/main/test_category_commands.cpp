@@ -1,7 +1,7 @@
 // Creating and deleting categories from the main window, end to end on a real file.
 #include "main_fixture.h"
 
-#include "platform/database.h"
+#include "core/database.h"
 #include "ui/controls/xpcmdbutton.h"
 
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 #include "main_fixture.h"
 #include "tests/support/files.h"
 
-#include "platform/database.h"
+#include "core/database.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/controls/xptopbuttons.h"
 #include "ui/print/frmprint.h"

@@ -1,5 +1,5 @@
+#include "core/store_error.h"
 #include "platform/browser.h"
-#include "platform/store_error.h"
 #include "print_fixture.h"
 #include "tests/support/scripted_dialogs.h"
 

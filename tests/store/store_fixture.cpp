@@ -1,6 +1,6 @@
 #include "tests/store/store_fixture.h"
 
-#include "platform/database.h"
+#include "core/database.h"
 
 #include <QFile>
 #include <QTest>

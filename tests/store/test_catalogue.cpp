@@ -1,7 +1,7 @@
 // Filling the tree from the recipe file: the full catalogue and the categories-only tree.
 
+#include "core/store_error.h"
 #include "platform/nodes.h"
-#include "platform/store_error.h"
 #include "tests/store/store_fixture.h"
 
 #include <QPainter>

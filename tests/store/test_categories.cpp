@@ -1,6 +1,6 @@
 // Creating and deleting categories.
 
-#include "platform/store_error.h"
+#include "core/store_error.h"
 #include "tests/store/store_fixture.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 // Showing, adding, updating and deleting one recipe row.
 
-#include "platform/store_error.h"
+#include "core/store_error.h"
 #include "tests/store/store_fixture.h"
 
 #include <QTest>

@@ -464,25 +464,30 @@ int main(int argc, char** argv) {
     const QColor active(0, 84, 232);
     const QColor inactive(122, 150, 224);
     bool ok = true;
-    ok &= save(buttonStrip(), dir, "buttons/xpcmdbutton.png");
-    ok &= save(captionStrip(true, Glyph::Close), dir, "buttons/close.png");
-    ok &= save(captionStrip(false, Glyph::Maximize), dir, "buttons/maximize.png");
-    ok &= save(captionStrip(false, Glyph::Minimize), dir, "buttons/minimize.png");
-    ok &= save(captionStrip(false, Glyph::Restore), dir, "buttons/restore.png");
+    ok &= save(buttonStrip(), dir, QStringLiteral("buttons/xpcmdbutton.png"));
+    ok &= save(captionStrip(true, Glyph::Close), dir, QStringLiteral("buttons/close.png"));
+    ok &= save(captionStrip(false, Glyph::Maximize), dir, QStringLiteral("buttons/maximize.png"));
+    ok &= save(captionStrip(false, Glyph::Minimize), dir, QStringLiteral("buttons/minimize.png"));
+    ok &= save(captionStrip(false, Glyph::Restore), dir, QStringLiteral("buttons/restore.png"));
     for (auto [n, base] : {std::pair{1, active}, std::pair{2, inactive}}) {
         const QString s = QString::number(n);
-        ok &= save(captionBar(base, true), dir, "skin/top" + s + ".png");
-        ok &= save(captionBar(base, false), dir, "skin/topmax" + s + ".png");
-        ok &= save(sideBorder(base, true), dir, "skin/left" + s + ".png");
-        ok &= save(sideBorder(base, false), dir, "skin/right" + s + ".png");
-        ok &= save(bottomBorder(base), dir, "skin/bottom" + s + ".png");
+        ok &= save(captionBar(base, true), dir,
+                   QStringLiteral("skin/top") + s + QStringLiteral(".png"));
+        ok &= save(captionBar(base, false), dir,
+                   QStringLiteral("skin/topmax") + s + QStringLiteral(".png"));
+        ok &= save(sideBorder(base, true), dir,
+                   QStringLiteral("skin/left") + s + QStringLiteral(".png"));
+        ok &= save(sideBorder(base, false), dir,
+                   QStringLiteral("skin/right") + s + QStringLiteral(".png"));
+        ok &= save(bottomBorder(base), dir,
+                   QStringLiteral("skin/bottom") + s + QStringLiteral(".png"));
     }
-    ok &= save(defaultIcon(), dir, "icons/default.png");
-    ok &= save(appIcon(16), dir, "icons/app16.png");
-    ok &= save(appIcon(32), dir, "icons/app32.png");
-    ok &= save(treeRoot(), dir, "tree/root.png");
-    ok &= save(treeCategory(), dir, "tree/category.png");
-    ok &= save(treeSelected(), dir, "tree/selected.png");
-    ok &= save(treeRecipe(), dir, "tree/recipe.png");
+    ok &= save(defaultIcon(), dir, QStringLiteral("icons/default.png"));
+    ok &= save(appIcon(16), dir, QStringLiteral("icons/app16.png"));
+    ok &= save(appIcon(32), dir, QStringLiteral("icons/app32.png"));
+    ok &= save(treeRoot(), dir, QStringLiteral("tree/root.png"));
+    ok &= save(treeCategory(), dir, QStringLiteral("tree/category.png"));
+    ok &= save(treeSelected(), dir, QStringLiteral("tree/selected.png"));
+    ok &= save(treeRecipe(), dir, QStringLiteral("tree/recipe.png"));
     return ok ? 0 : 1;
 }

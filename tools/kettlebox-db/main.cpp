@@ -1,8 +1,8 @@
 // kettlebox-db: makes a first recipe file for the program, which never creates one itself.
 
-#include "platform/database.h"
-#include "platform/store_error.h"
-#include "store/recipebas.h"
+#include "core/database.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
 #include "tools/kettlebox-db/sample_recipes.h"
 
 #include <QCoreApplication>
@@ -28,14 +28,14 @@ void fillSample(const QString& path) {
     for (const kb::SampleRecipe& r : kb::sampleRecipes()) {
         if (r.category != category) {
             category = r.category;
-            db->AppendTableDef(kb::RecipeBas::recipeTableDef(*db, category));
+            db->AppendTableDef(kb::recipeTableDef(*db, category));
             rs = db->OpenRecordset(category);
         }
         rs->AddNew();
-        rs->SetField(0, kb::RecipeBas::storedValue(r.name));
-        rs->SetField(1, kb::RecipeBas::storedValue(r.author));
-        rs->SetField(2, kb::RecipeBas::storedValue(r.ingredients));
-        rs->SetField(3, kb::RecipeBas::storedValue(r.instructions));
+        rs->SetField(0, kb::storedValue(r.name));
+        rs->SetField(1, kb::storedValue(r.author));
+        rs->SetField(2, kb::storedValue(r.ingredients));
+        rs->SetField(3, kb::storedValue(r.instructions));
         rs->Update();
     }
     rs.reset();

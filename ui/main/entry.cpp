@@ -1,4 +1,4 @@
-#include "platform/app.h"
+#include "core/app.h"
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
 #include "platform/single_instance.h"

@@ -1,6 +1,6 @@
 #include "ui/main/mainform.h"
 
-#include "platform/app.h"
+#include "core/app.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/nodes.h"

@@ -1,5 +1,6 @@
 #include "ui/print/frmprint.h"
 
+#include "core/printexport.h"
 #include "platform/browser.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -7,7 +8,6 @@
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/controls/xptopbuttons.h"
-#include "ui/print/printexport.h"
 
 #include <QFont>
 #include <QLabel>

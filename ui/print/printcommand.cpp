@@ -1,9 +1,9 @@
 #include "ui/print/printcommand.h"
 
+#include "core/printexport.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "ui/print/frmprint.h"
-#include "ui/print/printexport.h"
 
 namespace kb {
 

@@ -1,7 +1,7 @@
-#include "ui/print/printexport.h"
+#include "core/printexport.h"
 
-#include "platform/app.h"
-#include "platform/store_error.h"
+#include "core/app.h"
+#include "core/store_error.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/app.h"
+#include "core/app.h"
 
 namespace kb {
 

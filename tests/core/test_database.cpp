@@ -1,8 +1,8 @@
 // The encrypted database layer: opening, refusing files that are not ours, table definitions
 // and the table-type recordset.
 
-#include "platform/database.h"
-#include "platform/store_error.h"
+#include "core/database.h"
+#include "core/store_error.h"
 
 #include <QFile>
 #include <QRandomGenerator>

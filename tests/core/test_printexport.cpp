@@ -1,5 +1,5 @@
-#include "platform/store_error.h"
-#include "ui/print/printexport.h"
+#include "core/printexport.h"
+#include "core/store_error.h"
 
 #include <QDir>
 #include <QFile>

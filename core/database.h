@@ -16,7 +16,7 @@ inline constexpr int dbText = 10;
 inline constexpr int dbMemo = 12;
 
 // The connect string every open of the recipe file passes; its password is the file's key.
-inline constexpr const char* kRecipeConnect = ";Pwd=5820741963mxrdbe";
+inline const QString kRecipeConnect = QStringLiteral(";Pwd=5820741963mxrdbe");
 
 namespace detail {
 struct Connection;
