@@ -6,6 +6,7 @@ target_compile_options(kb_options INTERFACE
   -Woverloaded-virtual $<$<BOOL:${KB_WERROR}>:-Werror>)
 # Includes read "core/database.h", "platform/dialogs.h": everything from the source root.
 target_include_directories(kb_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(kb_options INTERFACE KB_VERSION="${PROJECT_VERSION}")
 if(KB_SANITIZE)
   target_compile_options(kb_options INTERFACE -fsanitize=address,undefined
                          -fno-sanitize-recover=undefined -fno-omit-frame-pointer)

@@ -12,6 +12,7 @@
 #include "ui/print/frmprint.h"
 #include "ui/print/printcommand.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
@@ -78,6 +80,7 @@ Main::Main(Dialogs& dialogs, const QString& appFolder, QWidget* parent)
     OpenUrl = openInBrowser;
 
     connectHandlers();
+    installCommands();
 }
 
 Main::~Main() = default;
@@ -234,6 +237,8 @@ void Main::setTabOrder() {
 }
 
 void Main::connectHandlers() {
+    Tv->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Tv, &QWidget::customContextMenuRequested, this, &Main::showTreeMenu);
     connect(Tv, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* node) { Tv_NodeClick(node); });
     // Enter on a node chooses it like a click; a double click has already clicked.
@@ -256,6 +261,26 @@ void Main::connectHandlers() {
     connect(Website, &xpcmdbutton::Click, this, &Main::Website_Click);
     connect(xptopbuttons1, &xptopbuttons::Click, this, &Main::xptopbuttons1_Click);
     connect(xptopbuttons3, &xptopbuttons::Click, this, &Main::xptopbuttons3_Click);
+}
+
+QAction* Main::addTreeCommand(const QString& text, const QKeySequence& shortcut,
+                              std::function<void()> run) {
+    auto* action = new QAction(text, this);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, run = std::move(run)] { guarded(run); });
+    addAction(action);
+    m_treeCommands.append(action);
+    return action;
+}
+
+void Main::showTreeMenu(const QPoint& at) {
+    if (m_treeCommands.isEmpty())
+        return;
+    QMenu menu(Tv);
+    menu.setAccessibleName(QStringLiteral("Recipe commands"));
+    menu.addActions(m_treeCommands);
+    menu.exec(Tv->viewport()->mapToGlobal(at));
 }
 
 void Main::guarded(const std::function<void()>& command) {

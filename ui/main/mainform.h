@@ -7,7 +7,10 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QFrame;
+class QKeySequence;
+class QPoint;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -53,6 +56,16 @@ class Main : public QWidget {
     std::function<void(const QString&)> OpenUrl;
 
     RecipeBas& store() { return *m_store; }
+    Dialogs& dialogs() { return m_dialogs; }
+    const QString& appFolder() const { return m_appFolder; }
+
+    // Adds a command beside the specified window: an entry of the tree's context menu and,
+    // with a shortcut, a key that works anywhere in the window. It runs under the command
+    // guard. The capabilities beside the window register theirs in installCommands().
+    QAction* addTreeCommand(const QString& text, const QKeySequence& shortcut,
+                            std::function<void()> run);
+    // The commands in menu order, for tests and for the context menu.
+    const QList<QAction*>& treeCommands() const { return m_treeCommands; }
     PrintCommand& printCommand() { return *m_print; }
 
     // The controls, by their names on the form (`delete` is spelt `delete_`).
@@ -110,6 +123,8 @@ class Main : public QWidget {
 
   private:
     void createControls();
+    void installCommands();
+    void showTreeMenu(const QPoint& at);
     void connectHandlers();
     void setTabOrder();
     void lockFields(bool locked);
@@ -121,6 +136,7 @@ class Main : public QWidget {
     std::unique_ptr<RecipeBas> m_store;
     std::unique_ptr<PrintCommand> m_print;
     bool m_unloaded = false;
+    QList<QAction*> m_treeCommands;
 };
 
 } // namespace kb

@@ -1,0 +1,88 @@
+// kettlebox-db init: makes a first recipe file for the program, which never creates one itself.
+
+#include "core/database.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
+#include "tools/kettlebox-db/commands.h"
+#include "tools/kettlebox-db/sample_recipes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace kb::cli {
+
+namespace {
+
+void fillSample(const QString& path) {
+    auto db = Database::OpenDatabase(path);
+    QString category;
+    std::unique_ptr<Recordset> rs;
+    for (const SampleRecipe& r : sampleRecipes()) {
+        if (r.category != category) {
+            category = r.category;
+            db->AppendTableDef(recipeTableDef(*db, category));
+            rs = db->OpenRecordset(category);
+        }
+        rs->AddNew();
+        rs->SetField(0, storedValue(r.name));
+        rs->SetField(1, storedValue(r.author));
+        rs->SetField(2, storedValue(r.ingredients));
+        rs->SetField(3, storedValue(r.instructions));
+        rs->Update();
+    }
+    rs.reset();
+    db->Close();
+}
+
+} // namespace
+
+int runInit(Context& ctx) {
+    if (helpAsked(ctx, QStringLiteral("init")))
+        return kExitOk;
+    bool sample = false;
+    QString folder;
+    bool folderGiven = false;
+    for (const QString& a : ctx.args) {
+        if (a == QLatin1String("--sample"))
+            sample = true;
+        else if (a.startsWith(QLatin1Char('-')) || folderGiven)
+            return usageError(ctx, QStringLiteral("init"));
+        else {
+            folder = a;
+            folderGiven = true;
+        }
+    }
+    const QString path = existingFolder(ctx, folder);
+    if (path.isEmpty())
+        return kExitFailed;
+    const QDir dir(path);
+    const QString target = dir.absoluteFilePath(QStringLiteral("Recipe"));
+    const QString targetFile = QDir::toNativeSeparators(target + QLatin1String(".mdb"));
+    if (QFileInfo::exists(target + QLatin1String(".mdb")))
+        return fail(ctx, QStringLiteral("\"%1\" already exists; it was left as it is.")
+                             .arg(targetFile));
+    // The file is filled under a name of its own and moved in place only when it is complete.
+    const QString work = dir.absoluteFilePath(
+        QStringLiteral(".Recipe-init-%1").arg(QCoreApplication::applicationPid()));
+    try {
+        Database::CreateDatabase(work);
+        if (sample)
+            fillSample(work);
+    } catch (const StoreError& e) {
+        QFile::remove(work + QLatin1String(".mdb"));
+        return fail(ctx, e.message());
+    }
+    if (!QFile::rename(work + QLatin1String(".mdb"), target + QLatin1String(".mdb"))) {
+        QFile::remove(work + QLatin1String(".mdb"));
+        return fail(ctx,
+                    QStringLiteral("\"%1\" already exists or can't be written; it was left as "
+                                   "it is.")
+                        .arg(targetFile));
+    }
+    ctx.out << "Made " << targetFile << (sample ? " with sample recipes.\n" : ".\n");
+    return kExitOk;
+}
+
+} // namespace kb::cli

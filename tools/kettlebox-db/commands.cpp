@@ -1,0 +1,58 @@
+#include "tools/kettlebox-db/commands.h"
+
+#include <QDir>
+
+namespace kb::cli {
+
+int runInit(Context& ctx);
+
+const QList<Command>& commands() {
+    static const QList<Command> all = {
+        {QStringLiteral("init"), QStringLiteral("init [--sample] [FOLDER]"),
+         QStringLiteral("Makes a new, empty recipe file Recipe.mdb in FOLDER (the current "
+                        "folder by default).\n--sample fills it with a few categories and "
+                        "recipes. An existing Recipe.mdb is never overwritten."),
+         &runInit},
+    };
+    return all;
+}
+
+namespace {
+const Command* find(const QString& name) {
+    for (const Command& c : commands())
+        if (c.name == name)
+            return &c;
+    return nullptr;
+}
+} // namespace
+
+int usageError(Context& ctx, const QString& commandName) {
+    if (const Command* c = find(commandName))
+        ctx.err << "usage: kettlebox-db " << c->usage << "\n";
+    return kExitUsage;
+}
+
+bool helpAsked(Context& ctx, const QString& commandName) {
+    if (!ctx.args.contains(QLatin1String("--help")) && !ctx.args.contains(QLatin1String("-h")))
+        return false;
+    if (const Command* c = find(commandName))
+        ctx.out << "usage: kettlebox-db " << c->usage << "\n\n" << c->help << "\n";
+    return true;
+}
+
+QString existingFolder(Context& ctx, const QString& folder) {
+    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    if (!dir.exists()) {
+        fail(ctx, QStringLiteral("the folder \"%1\" does not exist.")
+                      .arg(QDir::toNativeSeparators(folder)));
+        return {};
+    }
+    return dir.absolutePath();
+}
+
+int fail(Context& ctx, const QString& message) {
+    ctx.err << "kettlebox-db: " << message << "\n";
+    return kExitFailed;
+}
+
+} // namespace kb::cli
