@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QMutex>
+#include <QVariant>
 
 #include <cstring>
 #include <limits>
@@ -89,6 +90,17 @@ QByteArray derivedKey(const QString& fileName, const QString& password, const QB
 
 namespace detail {
 
+// What a statement does: the header pragmas read or set the first page only and must not make
+// the connection parse the schema; failures are worded by whether a change was being written.
+enum class Access { Read, Write, HeaderRead, HeaderWrite };
+
+constexpr bool writes(Access a) {
+    return a == Access::Write || a == Access::HeaderWrite;
+}
+constexpr bool parsesSchema(Access a) {
+    return a == Access::Read || a == Access::Write;
+}
+
 struct Connection {
     sqlite3* db = nullptr;
     QString fileName;
@@ -103,17 +115,22 @@ struct Connection {
         }
     }
 
-    [[noreturn]] void fail(int rc, bool writing) const;
-    void exec(const char* sql, bool writing) const;
+    [[noreturn]] void fail(int rc, Access access) const;
+    void exec(const char* sql, Access access) const;
 
     // Settings whose pragmas parse the whole schema. They are applied just before the first
     // statement that parses it anyway, so that an open by itself stays cheap in a file of many
     // categories.
     void prepareForWork() const;
     mutable bool prepared = false;
+    // The raw key the file was opened with; side files attached to it share it.
+    QByteArray rawKey;
+    // Writes made while an explicit transaction is open join it instead of committing alone.
+    mutable int transactionDepth = 0;
 };
 
-[[noreturn]] void Connection::fail(int rc, bool writing) const {
+[[noreturn]] void Connection::fail(int rc, Access access) const {
+    const bool writing = writes(access);
     const QString file = nativeName(fileName);
     const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
     switch (rc & 0xff) {
@@ -156,22 +173,23 @@ void Connection::prepareForWork() const {
     if (prepared || !db)
         return;
     prepared = true;
-    exec("PRAGMA synchronous = FULL", false);
+    exec("PRAGMA synchronous = FULL", Access::HeaderWrite);
     // Every page is decrypted on its way into the cache; a cache that holds a whole category
     // lets a count of its rows and the walk over them share one decryption.
-    exec("PRAGMA cache_size = -16384", false);
+    exec("PRAGMA cache_size = -16384", Access::HeaderRead);
 }
 
-void Connection::exec(const char* sql, bool writing) const {
-    if (std::strncmp(sql, "PRAGMA", 6) != 0)
+void Connection::exec(const char* sql, Access access) const {
+    if (parsesSchema(access))
         prepareForWork();
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        fail(rc, writing);
+        fail(rc, access);
 }
 
 } // namespace detail
 
+using detail::Access;
 using detail::Connection;
 
 namespace {
@@ -180,8 +198,8 @@ namespace {
 class Statement {
   public:
     Statement() = default;
-    Statement(const Connection& c, const QString& sql, bool writing) : m_conn(&c) {
-        if (!sql.startsWith(QLatin1String("PRAGMA")))
+    Statement(const Connection& c, const QString& sql, Access access) : m_conn(&c) {
+        if (parsesSchema(access))
             c.prepareForWork();
         const QByteArray utf8 = sql.toUtf8();
         const int rc = sqlite3_prepare_v2(c.db, utf8.constData(), static_cast<int>(utf8.size()),
@@ -189,7 +207,7 @@ class Statement {
         if (rc != SQLITE_OK) {
             sqlite3_finalize(m_stmt);
             m_stmt = nullptr;
-            c.fail(rc, writing);
+            c.fail(rc, access);
         }
     }
     Statement(Statement&& other) noexcept { *this = std::move(other); }
@@ -219,14 +237,14 @@ class Statement {
     }
     void bind(int i, std::int64_t value) const { sqlite3_bind_int64(m_stmt, i, value); }
     // True for a row, false when done; throws on failure (and resets the statement).
-    bool step(bool writing) const {
+    bool step(Access access) const {
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;
         if (rc == SQLITE_DONE)
             return false;
         sqlite3_reset(m_stmt);
-        m_conn->fail(rc, writing);
+        m_conn->fail(rc, access);
     }
     std::optional<QString> text(int column) const {
         if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)
@@ -242,12 +260,21 @@ class Statement {
 
 // A write as one transaction: BEGIN IMMEDIATE waits (busy timeout) for another writer instead of
 // failing at once, and whatever fails is rolled back so the file keeps its last good state.
+// Inside an explicit transaction the body joins it, so that several writes (a recipe and its
+// history, say) commit together or not at all.
 template <typename Fn> void writeTransaction(const Connection& c, Fn&& body) {
-    c.exec("BEGIN IMMEDIATE", true);
+    if (c.transactionDepth > 0) {
+        body();
+        return;
+    }
+    c.exec("BEGIN IMMEDIATE", Access::Write);
+    ++c.transactionDepth;
     try {
         body();
-        c.exec("COMMIT", true);
+        --c.transactionDepth;
+        c.exec("COMMIT", Access::Write);
     } catch (...) {
+        c.transactionDepth = 0;
         sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
@@ -258,9 +285,10 @@ QString missingCategory(const QString& name) {
 }
 
 QStringList allTables(const Connection& c) {
-    Statement st(c, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), false);
+    Statement st(c, QStringLiteral("SELECT name FROM main.sqlite_master WHERE type = 'table'"),
+                 Access::Read);
     QStringList names;
-    while (st.step(false))
+    while (st.step(Access::Read))
         names << st.text(0).value_or(QString());
     return names;
 }
@@ -303,6 +331,65 @@ std::chrono::milliseconds Database::busyTimeout() {
     return g_busyTimeout;
 }
 
+namespace {
+
+// Opens `fileName` and keys it; `flags` say whether a missing file may be made. The key is a
+// passphrase for a new file and the raw key, "x'…'", for an existing one. Checks that the
+// SQLite in the process is SQLCipher's, which is the only one that may be there: a plain one
+// would ignore the key silently.
+std::shared_ptr<Connection> openKeyed(const QString& fileName, int flags, const QByteArray& key,
+                                      Access access) {
+    keepCipherReady();
+    auto conn = std::make_shared<Connection>();
+    conn->fileName = fileName;
+    const QByteArray utf8Name = QFile::encodeName(fileName);
+    const int rc = sqlite3_open_v2(utf8Name.constData(), &conn->db, flags, nullptr);
+    if (rc != SQLITE_OK)
+        conn->fail(rc, access);
+    sqlite3_busy_timeout(conn->db, static_cast<int>(g_busyTimeout.count()));
+    if (key.isEmpty() ||
+        sqlite3_key(conn->db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+        throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened: its key could "
+                                        "not be set.")
+                             .arg(nativeName(fileName)));
+    Statement st(*conn, QStringLiteral("PRAGMA cipher_version"), Access::HeaderRead);
+    const QString version = st.step(Access::Read) ? st.text(0).value_or(QString()) : QString();
+    if (version.isEmpty())
+        throw StoreError(QStringLiteral("This program was built without the encryption the "
+                                        "recipe file needs."));
+    if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
+        conn->exec("PRAGMA cipher_compatibility = 3", Access::HeaderRead);
+    return conn;
+}
+
+// Makes a new encrypted file at `fileName` under a temporary name, moved in place only when it
+// is complete, so a failure never leaves a half-made file behind. `key` is as for openKeyed.
+void createKeyed(const QString& fileName, const QByteArray& key) {
+    const QString shown = nativeName(fileName);
+    const QString temp = fileName + QLatin1String(".new");
+    QFile::remove(temp);
+    QFile::remove(temp + QLatin1String("-journal"));
+    try {
+        auto conn =
+            openKeyed(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, key, Access::HeaderWrite);
+        conn->exec("PRAGMA journal_mode = DELETE", Access::HeaderWrite);
+        // Writing the header makes the file a full page long from the start.
+        const QByteArray id = "PRAGMA application_id = " + QByteArray::number(kApplicationId);
+        conn->exec(id.constData(), Access::HeaderWrite);
+    } catch (...) {
+        QFile::remove(temp);
+        throw;
+    }
+    if (QFileInfo::exists(fileName) || !QFile::rename(temp, fileName)) {
+        QFile::remove(temp);
+        throw StoreError(
+            QStringLiteral("\"%1\" already exists or can't be written; nothing was changed.")
+                .arg(shown));
+    }
+}
+
+} // namespace
+
 std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QString& connect) {
     const QString fileName = fileOf(path);
     const QString shown = nativeName(fileName);
@@ -335,84 +422,132 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QStr
                                         "recipe file.")
                              .arg(shown));
 
-    keepCipherReady();
-    auto conn = std::make_shared<Connection>();
-    conn->fileName = fileName;
-    const QByteArray utf8Name = QFile::encodeName(fileName);
-    const int rc = sqlite3_open_v2(utf8Name.constData(), &conn->db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK)
-        conn->fail(rc, false);
-    sqlite3_busy_timeout(conn->db, static_cast<int>(g_busyTimeout.count()));
-
     const QByteArray key = "x'" + derivedKey(fileName, passwordOf(connect), salt).toHex() + "'";
-    if (sqlite3_key(conn->db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
-        throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened.").arg(shown));
-
-    // Only SQLCipher's SQLite may be in the process: a plain one would ignore the key silently.
-    {
-        Statement st(*conn, QStringLiteral("PRAGMA cipher_version"), false);
-        const QString version = st.step(false) ? st.text(0).value_or(QString()) : QString();
-        if (version.isEmpty())
-            throw StoreError(QStringLiteral("This program was built without the encryption the "
-                                            "recipe file needs."));
-        if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
-            conn->exec("PRAGMA cipher_compatibility = 3", false);
-    }
+    auto conn = openKeyed(fileName, SQLITE_OPEN_READWRITE, key, Access::Read);
+    conn->rawKey = key;
     // A wrong key only shows at the first read. The header field reads the first page (and so
     // checks the key) without parsing the whole schema, which only the work that follows needs.
     {
-        Statement st(*conn, QStringLiteral("PRAGMA user_version"), false);
-        st.step(false);
+        Statement st(*conn, QStringLiteral("PRAGMA user_version"), Access::HeaderRead);
+        st.step(Access::Read);
     }
     return std::unique_ptr<Database>(new Database(std::move(conn)));
 }
 
 void Database::CreateDatabase(const QString& path, const QString& connect) {
     const QString fileName = fileOf(path);
-    const QString shown = nativeName(fileName);
     if (QFileInfo::exists(fileName))
-        throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.").arg(shown));
-    // Build the file under a temporary name and move it in place only when it is complete, so a
-    // failure never leaves a half-made recipe file behind.
-    const QString temp = fileName + QLatin1String(".new");
-    QFile::remove(temp);
-    QFile::remove(temp + QLatin1String("-journal"));
-    {
-        Connection conn;
-        conn.fileName = temp;
-        const QByteArray utf8Name = QFile::encodeName(temp);
-        const int rc = sqlite3_open_v2(utf8Name.constData(), &conn.db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        try {
-            if (rc != SQLITE_OK)
-                conn.fail(rc, true);
-            const QByteArray password = passwordOf(connect).toUtf8();
-            if (password.isEmpty())
-                throw StoreError(QStringLiteral("A recipe file needs a password."));
-            sqlite3_key(conn.db, password.constData(), static_cast<int>(password.size()));
-            Statement st(conn, QStringLiteral("PRAGMA cipher_version"), false);
-            const QString version = st.step(false) ? st.text(0).value_or(QString()) : QString();
-            if (version.isEmpty())
-                throw StoreError(QStringLiteral("This program was built without the encryption "
-                                                "the recipe file needs."));
-            if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
-                conn.exec("PRAGMA cipher_compatibility = 3", true);
-            conn.exec("PRAGMA journal_mode = DELETE", true);
-            // Writing the header makes the file a full page long from the start.
-            const QByteArray id = "PRAGMA application_id = " + QByteArray::number(kApplicationId);
-            conn.exec(id.constData(), true);
-        } catch (...) {
-            conn.close();
-            QFile::remove(temp);
-            throw;
+        throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.")
+                             .arg(nativeName(fileName)));
+    const QByteArray password = passwordOf(connect).toUtf8();
+    if (password.isEmpty())
+        throw StoreError(QStringLiteral("A recipe file needs a password."));
+    createKeyed(fileName, password);
+}
+
+void Database::AttachSideFile(const QString& schema, const QString& fileName) {
+    requireOpen();
+    if (!QFileInfo::exists(fileName))
+        createKeyed(fileName, m_connection->rawKey);
+    Statement st(*m_connection,
+                 QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quoted(schema)),
+                 Access::HeaderRead);
+    st.bind(1, std::optional<QString>(fileName));
+    sqlite3_bind_text(st.get(), 2, m_connection->rawKey.constData(),
+                      static_cast<int>(m_connection->rawKey.size()), SQLITE_TRANSIENT);
+    st.step(Access::Read);
+    // The first read of the side file is where a wrong key or a foreign file shows.
+    Statement check(*m_connection,
+                    QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoted(schema)),
+                    Access::HeaderRead);
+    check.step(Access::Read);
+}
+
+void Database::Transaction(const std::function<void()>& body) {
+    requireOpen();
+    writeTransaction(*m_connection, body);
+}
+
+namespace {
+
+void bindVariant(const Statement& st, int i, const QVariant& v) {
+    if (v.isNull()) {
+        sqlite3_bind_null(st.get(), i);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        st.bind(i, static_cast<std::int64_t>(v.toLongLong()));
+        return;
+    case QMetaType::Double:
+        sqlite3_bind_double(st.get(), i, v.toDouble());
+        return;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob(st.get(), i, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default:
+        st.bind(i, std::optional<QString>(v.toString()));
+    }
+}
+
+QVariant columnVariant(const Statement& st, int i) {
+    switch (sqlite3_column_type(st.get(), i)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QVariant::fromValue<qint64>(sqlite3_column_int64(st.get(), i));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(st.get(), i);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(st.get(), i)),
+                          sqlite3_column_bytes(st.get(), i));
+    default:
+        return st.text(i).value_or(QString());
+    }
+}
+
+} // namespace
+
+QList<QVariantList> Database::Query(const QString& sql, const QVariantList& binds) const {
+    requireOpen();
+    Statement st(*m_connection, sql, Access::Read);
+    for (qsizetype i = 0; i < binds.size(); ++i)
+        bindVariant(st, static_cast<int>(i + 1), binds.at(i));
+    QList<QVariantList> rows;
+    const int columns = sqlite3_column_count(st.get());
+    while (st.step(Access::Read)) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row.append(columnVariant(st, c));
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+std::int64_t Database::Execute(const QString& sql, const QVariantList& binds) {
+    requireOpen();
+    std::int64_t changed = 0;
+    writeTransaction(*m_connection, [&] {
+        Statement st(*m_connection, sql, Access::Write);
+        for (qsizetype i = 0; i < binds.size(); ++i)
+            bindVariant(st, static_cast<int>(i + 1), binds.at(i));
+        while (st.step(Access::Write)) {
         }
-    }
-    if (QFileInfo::exists(fileName) || !QFile::rename(temp, fileName)) {
-        QFile::remove(temp);
-        throw StoreError(
-            QStringLiteral("\"%1\" already exists or can't be written; nothing was changed.")
-                .arg(shown));
-    }
+        changed = sqlite3_changes(m_connection->db);
+    });
+    return changed;
+}
+
+std::int64_t Database::LastInsertId() const {
+    requireOpen();
+    return sqlite3_last_insert_rowid(m_connection->db);
 }
 
 void Database::requireOpen() const {
@@ -509,16 +644,16 @@ void Database::AppendTableDef(const TableDef& def) {
         Statement st(*m_connection,
                      QStringLiteral("CREATE TABLE %1 (%2)")
                          .arg(quoted(def.Name()), columns.join(QLatin1String(", "))),
-                     true);
-        st.step(true);
+                     Access::Write);
+        st.step(Access::Write);
         // Rows are found by their trimmed name; the index keeps that quick in a long category
         // and goes with the table when it is dropped.
         Statement index(*m_connection,
                         QStringLiteral("CREATE INDEX %1 ON %2 (trim(%3, ' '))")
                             .arg(quoted(nameIndexOf(def.Name())), quoted(def.Name()),
                                  quoted(def.Fields().first().name)),
-                        true);
-        index.step(true);
+                        Access::Write);
+        index.step(Access::Write);
     });
 }
 
@@ -541,8 +676,9 @@ void Database::DeleteTableDef(const QString& name) {
         }
         if (actual.isEmpty())
             throw StoreError(missingCategory(name));
-        Statement st(*m_connection, QStringLiteral("DROP TABLE %1").arg(quoted(actual)), true);
-        st.step(true);
+        Statement st(*m_connection, QStringLiteral("DROP TABLE main.%1").arg(quoted(actual)),
+                     Access::Write);
+        st.step(Access::Write);
     });
 }
 
@@ -562,7 +698,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const QString& table) {
             if (rc == SQLITE_ERROR &&
                 !allTables(*m_connection).contains(table, Qt::CaseInsensitive))
                 throw StoreError(missingCategory(table));
-            m_connection->fail(rc, false);
+            m_connection->fail(rc, Access::Read);
         }
         for (int i = 0; i < sqlite3_column_count(raw); ++i)
             columns << QString::fromUtf8(sqlite3_column_name(raw, i));
@@ -626,14 +762,14 @@ void Recordset::seek(std::int64_t fromRowid) {
             Statement(*m_connection,
                       QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
                           .arg(first, quoted(m_table)),
-                      false);
+                      Access::Read);
     }
     resetCursor();
     m_stmt->cursor.bind(1, fromRowid);
     m_deleted = false;
     m_rowLoaded = false;
     m_mode = EditMode::None;
-    if (m_stmt->cursor.step(false)) {
+    if (m_stmt->cursor.step(Access::Read)) {
         m_stmt->cursorLive = true;
         m_hasCurrent = true;
         m_eof = false;
@@ -673,7 +809,7 @@ void Recordset::MoveNext() {
     m_deleted = false;
     m_rowLoaded = false;
     m_mode = EditMode::None;
-    if (m_stmt->cursor.step(false)) {
+    if (m_stmt->cursor.step(Access::Read)) {
         m_rowid = sqlite3_column_int64(m_stmt->cursor.get(), 0);
         m_first = m_stmt->cursor.text(1);
     } else {
@@ -697,9 +833,9 @@ bool Recordset::FindFirst(const QString& name, bool missingIsEmpty) {
     Statement find(*m_connection,
                    QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY rowid LIMIT 1")
                        .arg(quoted(m_table), where),
-                   false);
+                   Access::Read);
     find.bind(1, std::optional<QString>(name));
-    if (!find.step(false)) {
+    if (!find.step(Access::Read)) {
         resetCursor();
         m_hasCurrent = false;
         m_eof = true;
@@ -718,10 +854,11 @@ bool Recordset::FindFirst(const QString& name, bool missingIsEmpty) {
 int Recordset::RecordCount() const {
     requireOpen();
     if (!m_stmt->count)
-        m_stmt->count = Statement(
-            *m_connection, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table)), false);
+        m_stmt->count =
+            Statement(*m_connection, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table)),
+                      Access::Read);
     m_stmt->count.reset();
-    const int n = m_stmt->count.step(false) ? sqlite3_column_int(m_stmt->count.get(), 0) : 0;
+    const int n = m_stmt->count.step(Access::Read) ? sqlite3_column_int(m_stmt->count.get(), 0) : 0;
     m_stmt->count.reset();
     return n;
 }
@@ -732,10 +869,10 @@ void Recordset::loadRow() const {
     if (!m_stmt->row)
         m_stmt->row = Statement(
             *m_connection, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(quoted(m_table)),
-            false);
+            Access::Read);
     m_stmt->row.reset();
     m_stmt->row.bind(1, m_rowid);
-    if (!m_stmt->row.step(false)) {
+    if (!m_stmt->row.step(Access::Read)) {
         m_stmt->row.reset();
         throw StoreError(
             QStringLiteral("That recipe of the category \"%1\" is no longer there.").arg(m_table));
@@ -793,41 +930,51 @@ void Recordset::Update() {
         throw StoreError(QStringLiteral("A recipe of the category \"%1\" was saved without being "
                                         "opened for editing.")
                              .arg(m_table));
-    const qsizetype n = m_columns.size();
-    QStringList names;
-    QStringList marks;
-    for (qsizetype i = 0; i < n; ++i) {
-        names << quoted(m_columns[i]);
-        marks << QStringLiteral("?%1").arg(i + 1);
-    }
     // The cursor is let go before writing; MoveNext finds its place again by rowid.
     resetCursor();
-    if (mode == EditMode::Adding) {
-        if (!m_stmt->insert)
-            m_stmt->insert = Statement(*m_connection,
-                                       QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                           .arg(quoted(m_table), names.join(QLatin1String(", ")),
-                                                marks.join(QLatin1String(", "))),
-                                       true);
-        const Statement& st = m_stmt->insert;
-        writeTransaction(*m_connection, [&] {
-            st.reset();
-            for (qsizetype i = 0; i < n; ++i)
-                st.bind(static_cast<int>(i + 1), m_buffer[i]);
-            st.step(true);
-            st.reset();
-        });
-        return;
+    if (mode == EditMode::Adding)
+        insertRow();
+    else
+        updateRow();
+}
+
+void Recordset::insertRow() {
+    const qsizetype n = m_columns.size();
+    if (!m_stmt->insert) {
+        QStringList names;
+        QStringList marks;
+        for (qsizetype i = 0; i < n; ++i) {
+            names << quoted(m_columns[i]);
+            marks << QStringLiteral("?%1").arg(i + 1);
+        }
+        m_stmt->insert = Statement(*m_connection,
+                                   QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(quoted(m_table), names.join(QLatin1String(", ")),
+                                            marks.join(QLatin1String(", "))),
+                                   Access::Write);
     }
+    const Statement& st = m_stmt->insert;
+    writeTransaction(*m_connection, [&] {
+        st.reset();
+        for (qsizetype i = 0; i < n; ++i)
+            st.bind(static_cast<int>(i + 1), m_buffer[i]);
+        st.step(Access::Write);
+        st.reset();
+        m_lastAdded = sqlite3_last_insert_rowid(m_connection->db);
+    });
+}
+
+void Recordset::updateRow() {
+    const qsizetype n = m_columns.size();
     if (!m_stmt->update) {
         QStringList sets;
         for (qsizetype i = 0; i < n; ++i)
-            sets << names[i] + QLatin1String(" = ") + marks[i];
+            sets << quoted(m_columns[i]) + QStringLiteral(" = ?%1").arg(i + 1);
         m_stmt->update = Statement(
             *m_connection,
             QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
                 .arg(quoted(m_table), sets.join(QLatin1String(", ")), QString::number(n + 1)),
-            true);
+            Access::Write);
     }
     const Statement& st = m_stmt->update;
     writeTransaction(*m_connection, [&] {
@@ -835,7 +982,7 @@ void Recordset::Update() {
         for (qsizetype i = 0; i < n; ++i)
             st.bind(static_cast<int>(i + 1), m_buffer[i]);
         st.bind(static_cast<int>(n + 1), m_rowid);
-        st.step(true);
+        st.step(Access::Write);
         st.reset();
         if (sqlite3_changes(m_connection->db) != 1)
             throw StoreError(QStringLiteral("That recipe of the category \"%1\" is no longer "
@@ -851,15 +998,15 @@ void Recordset::Delete() {
     requireCurrent();
     m_mode = EditMode::None;
     if (!m_stmt->remove)
-        m_stmt->remove =
-            Statement(*m_connection,
-                      QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoted(m_table)), true);
+        m_stmt->remove = Statement(
+            *m_connection, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoted(m_table)),
+            Access::Write);
     resetCursor();
     const Statement& st = m_stmt->remove;
     writeTransaction(*m_connection, [&] {
         st.reset();
         st.bind(1, m_rowid);
-        st.step(true);
+        st.step(Access::Write);
         st.reset();
         if (sqlite3_changes(m_connection->db) != 1)
             throw StoreError(QStringLiteral("That recipe of the category \"%1\" is no longer "

@@ -3,8 +3,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -78,6 +80,10 @@ class Recordset {
     // Starts changing the current row; Update writes it back in place.
     void Edit();
     void Update();
+    // The row id of the current row (stored order is row id order), and of the row the last
+    // AddNew/Update appended; side files refer to recipes by it.
+    std::int64_t RowId() const { return m_rowid; }
+    std::int64_t LastAddedRowId() const { return m_lastAdded; }
     // Removes the current row; the recordset then stands between its neighbours.
     void Delete();
     void Close();
@@ -92,6 +98,8 @@ class Recordset {
     void seek(std::int64_t fromRowid);
     void loadRow() const;
     void resetCursor();
+    void insertRow();
+    void updateRow();
 
     std::shared_ptr<detail::Connection> m_connection;
     QString m_table;
@@ -103,6 +111,7 @@ class Recordset {
     bool m_deleted = false;
     bool m_hasCurrent = false;
     std::int64_t m_rowid = 0;
+    std::int64_t m_lastAdded = 0;
     // The current row's first column, read with the row; the others are read when asked.
     std::optional<QString> m_first;
     mutable bool m_rowLoaded = false;
@@ -140,6 +149,22 @@ class Database {
     void DeleteTableDef(const QString& name);
 
     std::unique_ptr<Recordset> OpenRecordset(const QString& table);
+
+    // A second encrypted file beside the recipe file (history, search index), with the same
+    // key, attached to this connection as `schema`; made when missing. Its tables are never
+    // listed by TableDefs, and statements name them as schema.table.
+    void AttachSideFile(const QString& schema, const QString& fileName);
+    // Runs `body` as one write transaction over the recipe file and every attached side file:
+    // all of it is committed, or none. Writes inside (Update, Delete, AppendTableDef,
+    // DeleteTableDef, Execute) join it instead of committing on their own.
+    void Transaction(const std::function<void()>& body);
+    // A statement with bound values (?1, ?2, ...), for work beyond the recipe tables. Values
+    // come back as QVariant (null for a missing value, qint64, double, QString, QByteArray).
+    QList<QVariantList> Query(const QString& sql, const QVariantList& binds = {}) const;
+    // A writing statement, in a transaction of its own unless one is open; returns the rows it
+    // changed.
+    std::int64_t Execute(const QString& sql, const QVariantList& binds = {});
+    std::int64_t LastInsertId() const;
     void Close();
 
     // The index that finds a row of `table` by its trimmed first column.

@@ -211,6 +211,55 @@ class DatabaseTest : public QObject {
         rs->Close();
     }
 
+    void aSideFileCommitsWithTheRecipeFileOrNotAtAll() {
+        Database::CreateDatabase(base());
+        const QString side = m_dir.filePath("Recipe.side");
+        QFile::remove(side);
+        auto db = Database::OpenDatabase(base());
+        db->AppendTableDef([&] {
+            TableDef def = db->CreateTableDef("Soups");
+            def.AppendField(TableDef::CreateField("Name", dbText));
+            return def;
+        }());
+        db->AttachSideFile("side", side);
+        QVERIFY(QFile::exists(side));
+        QVERIFY(!bytesOf(side).startsWith("SQLite format 3")); // encrypted like the recipe file
+        db->Execute("CREATE TABLE side.notes (text TEXT)");
+
+        // A failure inside the transaction takes back the recipe row and the side row alike.
+        auto rs = db->OpenRecordset("Soups");
+        QCOMPARE(messageOf([&] {
+                     db->Transaction([&] {
+                         rs->AddNew();
+                         rs->SetField(0, QString("Leek"));
+                         rs->Update();
+                         db->Execute("INSERT INTO side.notes VALUES (?1)", {QString("leek")});
+                         throw StoreError("stop");
+                     });
+                 }),
+                 QString("stop"));
+        QCOMPARE(rs->RecordCount(), 0);
+        QCOMPARE(db->Query("SELECT count(*) FROM side.notes").at(0).at(0).toInt(), 0);
+
+        db->Transaction([&] {
+            rs->AddNew();
+            rs->SetField(0, QString("Leek"));
+            rs->Update();
+            db->Execute("INSERT INTO side.notes VALUES (?1)", {QString("leek")});
+        });
+        QCOMPARE(rs->RecordCount(), 1);
+        QCOMPARE(db->Query("SELECT text FROM side.notes").at(0).at(0).toString(), QString("leek"));
+        // The side file's tables are never categories.
+        QCOMPARE(db->TableDefs(), QStringList{"Soups"});
+        rs.reset();
+        db->Close();
+
+        // Opened again, the side file takes the recipe file's key.
+        auto again = Database::OpenDatabase(base());
+        again->AttachSideFile("side", side);
+        QCOMPARE(again->Query("SELECT count(*) FROM side.notes").at(0).at(0).toInt(), 1);
+    }
+
     void aWriteWaitsForAnotherWriterThenFailsClearly() {
         makeRaw(file(), "5820741963mxrdbe",
                 "CREATE TABLE Soups (Name); INSERT INTO Soups VALUES ('Leek ')");

@@ -61,8 +61,8 @@ int runInit(Context& ctx) {
     const QString target = dir.absoluteFilePath(QStringLiteral("Recipe"));
     const QString targetFile = QDir::toNativeSeparators(target + QLatin1String(".mdb"));
     if (QFileInfo::exists(target + QLatin1String(".mdb")))
-        return fail(ctx, QStringLiteral("\"%1\" already exists; it was left as it is.")
-                             .arg(targetFile));
+        return fail(ctx,
+                    QStringLiteral("\"%1\" already exists; it was left as it is.").arg(targetFile));
     // The file is filled under a name of its own and moved in place only when it is complete.
     const QString work = dir.absoluteFilePath(
         QStringLiteral(".Recipe-init-%1").arg(QCoreApplication::applicationPid()));
@@ -76,10 +76,9 @@ int runInit(Context& ctx) {
     }
     if (!QFile::rename(work + QLatin1String(".mdb"), target + QLatin1String(".mdb"))) {
         QFile::remove(work + QLatin1String(".mdb"));
-        return fail(ctx,
-                    QStringLiteral("\"%1\" already exists or can't be written; it was left as "
-                                   "it is.")
-                        .arg(targetFile));
+        return fail(ctx, QStringLiteral("\"%1\" already exists or can't be written; it was left as "
+                                        "it is.")
+                             .arg(targetFile));
     }
     ctx.out << "Made " << targetFile << (sample ? " with sample recipes.\n" : ".\n");
     return kExitOk;
