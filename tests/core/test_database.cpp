@@ -41,7 +41,7 @@ QString messageOf(const std::function<void()>& fn) {
 
 } // namespace
 
-class DatabaseTest : public QObject {
+class TestDatabase : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
@@ -286,5 +286,5 @@ class DatabaseTest : public QObject {
     }
 };
 
-QTEST_MAIN(DatabaseTest)
+QTEST_MAIN(TestDatabase)
 #include "test_database.moc"

@@ -17,7 +17,7 @@ QString deleteQuestion(const QString& name) {
 }
 } // namespace
 
-class CategoryCommands : public QObject {
+class TestCategoryCommands : public QObject {
     Q_OBJECT
 
   private slots:
@@ -30,7 +30,7 @@ class CategoryCommands : public QObject {
     void placeholderCategoryCanNeverBeSelected();
 };
 
-void CategoryCommands::createsACategoryInNameOrder() {
+void TestCategoryCommands::createsACategoryInNameOrder() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -65,7 +65,7 @@ void CategoryCommands::createsACategoryInNameOrder() {
     QCOMPARE(f.storedNames("Desserts"), QStringList({"Trifle"}));
 }
 
-void CategoryCommands::cancelOrEmptyNameCreatesNothing() {
+void TestCategoryCommands::cancelOrEmptyNameCreatesNothing() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -75,7 +75,7 @@ void CategoryCommands::cancelOrEmptyNameCreatesNothing() {
     QCOMPARE(f.tables(), QStringList({"baking", "Soups"}));
 }
 
-void CategoryCommands::refusedNamesSayWhichRuleAndCreateNothing() {
+void TestCategoryCommands::refusedNamesSayWhichRuleAndCreateNothing() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -97,7 +97,7 @@ void CategoryCommands::refusedNamesSayWhichRuleAndCreateNothing() {
     QCOMPARE(f.pairs(), kBrowsing);
 }
 
-void CategoryCommands::deletesAfterConfirmationOnly() {
+void TestCategoryCommands::deletesAfterConfirmationOnly() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -129,7 +129,7 @@ void CategoryCommands::deletesAfterConfirmationOnly() {
     QCOMPARE(f.pairs(), kBrowsing);
 }
 
-void CategoryCommands::deletingTheJustDeletedCategoryAgainFails() {
+void TestCategoryCommands::deletingTheJustDeletedCategoryAgainFails() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -148,7 +148,7 @@ void CategoryCommands::deletingTheJustDeletedCategoryAgainFails() {
     QCOMPARE(f.tables(), QStringList({"Soups"}));
 }
 
-void CategoryCommands::needsACategoryClickedInTheMode() {
+void TestCategoryCommands::needsACategoryClickedInTheMode() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -163,7 +163,7 @@ void CategoryCommands::needsACategoryClickedInTheMode() {
     QCOMPARE(f.tables(), QStringList({"baking", "Soups"}));
 }
 
-void CategoryCommands::placeholderCategoryCanNeverBeSelected() {
+void TestCategoryCommands::placeholderCategoryCanNeverBeSelected() {
     MainFixture f;
     auto collection = sampleCollection();
     collection.append({QStringLiteral("zzzNothing"), {}});
@@ -178,5 +178,5 @@ void CategoryCommands::placeholderCategoryCanNeverBeSelected() {
     QCOMPARE(f.store().SelectedCategory, QStringLiteral("Soups"));
 }
 
-QTEST_MAIN(CategoryCommands)
+QTEST_MAIN(TestCategoryCommands)
 #include "test_category_commands.moc"

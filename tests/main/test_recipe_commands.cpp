@@ -24,7 +24,7 @@ const QString kSaveQuestion =
                    "No ] and then choose the Right Category");
 }
 
-class RecipeCommands : public QObject {
+class TestRecipeCommands : public QObject {
     Q_OBJECT
 
   private slots:
@@ -42,7 +42,7 @@ class RecipeCommands : public QObject {
     void printShowsTheShownRecipeInThePreview();
 };
 
-void RecipeCommands::startsInBrowsingMode() {
+void TestRecipeCommands::startsInBrowsingMode() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -59,7 +59,7 @@ void RecipeCommands::startsInBrowsingMode() {
     QVERIFY(f.dialogs.prompts().isEmpty());
 }
 
-void RecipeCommands::clickingRecipesShowsThemAndCategoriesSelect() {
+void TestRecipeCommands::clickingRecipesShowsThemAndCategoriesSelect() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -82,7 +82,7 @@ void RecipeCommands::clickingRecipesShowsThemAndCategoriesSelect() {
     QVERIFY(f.dialogs.prompts().isEmpty());
 }
 
-void RecipeCommands::addingSavesIntoTheClickedCategoryAfterYes() {
+void TestRecipeCommands::addingSavesIntoTheClickedCategoryAfterYes() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -125,7 +125,7 @@ void RecipeCommands::addingSavesIntoTheClickedCategoryAfterYes() {
     QCOMPARE(f.storedNames("Soups").size(), 3);
 }
 
-void RecipeCommands::savingAsksAgainAfterNoAndNeedsACategory() {
+void TestRecipeCommands::savingAsksAgainAfterNoAndNeedsACategory() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -147,7 +147,7 @@ void RecipeCommands::savingAsksAgainAfterNoAndNeedsACategory() {
     QCOMPARE(f.storedRecipes("Soups").last().author, QString());
 }
 
-void RecipeCommands::cancelLeavesAddingMode() {
+void TestRecipeCommands::cancelLeavesAddingMode() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -163,7 +163,7 @@ void RecipeCommands::cancelLeavesAddingMode() {
     QCOMPARE(f.storedNames("Soups").size(), 2);
 }
 
-void RecipeCommands::editingWritesTheRowAndLeavesEditingMode() {
+void TestRecipeCommands::editingWritesTheRowAndLeavesEditingMode() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -188,7 +188,7 @@ void RecipeCommands::editingWritesTheRowAndLeavesEditingMode() {
     QVERIFY(f.store().RecipeCategory.isEmpty());
 }
 
-void RecipeCommands::editNeedsANameAndCancelEditKeepsTheTyping() {
+void TestRecipeCommands::editNeedsANameAndCancelEditKeepsTheTyping() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -226,7 +226,7 @@ void RecipeCommands::editNeedsANameAndCancelEditKeepsTheTyping() {
     QCOMPARE(form.Text2->text(), QStringLiteral("Ann"));
 }
 
-void RecipeCommands::deleteRemovesTheFirstMatchingRowWithoutAsking() {
+void TestRecipeCommands::deleteRemovesTheFirstMatchingRowWithoutAsking() {
     MainFixture f;
     auto collection = sampleCollection();
     collection[0].second.append({QStringLiteral("Tomato Soup"), QStringLiteral("Second"),
@@ -246,7 +246,7 @@ void RecipeCommands::deleteRemovesTheFirstMatchingRowWithoutAsking() {
     QCOMPARE(f.pairs(), kBrowsing);
 }
 
-void RecipeCommands::addWhileEditingAndDelCategoryWhileAdding() {
+void TestRecipeCommands::addWhileEditingAndDelCategoryWhileAdding() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -269,7 +269,7 @@ void RecipeCommands::addWhileEditingAndDelCategoryWhileAdding() {
     QVERIFY(f.node("Scones", "baking"));
 }
 
-void RecipeCommands::failuresShowOneMessageAndKeepTheMode() {
+void TestRecipeCommands::failuresShowOneMessageAndKeepTheMode() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -311,7 +311,7 @@ void RecipeCommands::failuresShowOneMessageAndKeepTheMode() {
     QCOMPARE(f.pairs(), kBrowsing);
 }
 
-void RecipeCommands::websiteAndCaptionButtonsTouchNoRecipeData() {
+void TestRecipeCommands::websiteAndCaptionButtonsTouchNoRecipeData() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -346,7 +346,7 @@ void RecipeCommands::websiteAndCaptionButtonsTouchNoRecipeData() {
     QCOMPARE(fileBytes(f.fileName()), before);
 }
 
-void RecipeCommands::printShowsTheShownRecipeInThePreview() {
+void TestRecipeCommands::printShowsTheShownRecipeInThePreview() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -368,5 +368,5 @@ void RecipeCommands::printShowsTheShownRecipeInThePreview() {
     QCOMPARE(form.Text1->text(), QStringLiteral("Tomato Soup "));
 }
 
-QTEST_MAIN(RecipeCommands)
+QTEST_MAIN(TestRecipeCommands)
 #include "test_recipe_commands.moc"

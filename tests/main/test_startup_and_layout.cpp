@@ -21,7 +21,7 @@
 using namespace kb;
 using namespace kb::test;
 
-class StartupAndLayout : public QObject {
+class TestStartupAndLayout : public QObject {
     Q_OBJECT
 
   private slots:
@@ -34,7 +34,7 @@ class StartupAndLayout : public QObject {
     void vanishedCategoryIsReportedOnClick();
 };
 
-void StartupAndLayout::missingFileGivesAnEmptyWindowWithoutAMessage() {
+void TestStartupAndLayout::missingFileGivesAnEmptyWindowWithoutAMessage() {
     MainFixture f;
     Main& form = f.start();
     QCOMPARE(form.Tv->topLevelItemCount(), 0);
@@ -54,7 +54,7 @@ void StartupAndLayout::missingFileGivesAnEmptyWindowWithoutAMessage() {
     QVERIFY(!QFile::exists(f.fileName())); // never created
 }
 
-void StartupAndLayout::unreadableFilesAreTreatedAlike() {
+void TestStartupAndLayout::unreadableFilesAreTreatedAlike() {
     const QList<QByteArray> contents = {QByteArray(), QByteArray(4096, '\x5a'),
                                         QByteArray("SQLite format 3") + QByteArray(4081, '\0')};
     for (const QByteArray& bytes : contents) {
@@ -70,7 +70,7 @@ void StartupAndLayout::unreadableFilesAreTreatedAlike() {
     }
 }
 
-void StartupAndLayout::controlsStandWhereTheFormPutsThem() {
+void TestStartupAndLayout::controlsStandWhereTheFormPutsThem() {
     MainFixture f;
     Main& form = f.start();
     QCOMPARE(form.size(), QSize(713, 434));
@@ -114,7 +114,7 @@ void StartupAndLayout::controlsStandWhereTheFormPutsThem() {
              static_cast<QWidget*>(form.xptopbuttons1));
 }
 
-void StartupAndLayout::tabFollowsTheTabOrder() {
+void TestStartupAndLayout::tabFollowsTheTabOrder() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -131,7 +131,7 @@ void StartupAndLayout::tabFollowsTheTabOrder() {
     QCOMPARE(seen, expected);
 }
 
-void StartupAndLayout::everyControlIsNamedForAssistiveTechnology() {
+void TestStartupAndLayout::everyControlIsNamedForAssistiveTechnology() {
     MainFixture f;
     Main& form = f.start();
     auto name = [](QObject* o) {
@@ -149,7 +149,7 @@ void StartupAndLayout::everyControlIsNamedForAssistiveTechnology() {
     QCOMPARE(QAccessible::queryAccessibleInterface(form.add)->role(), QAccessible::Button);
 }
 
-void StartupAndLayout::emptyRecipeNameIsTakenForACategory() {
+void TestStartupAndLayout::emptyRecipeNameIsTakenForACategory() {
     MainFixture f;
     f.makeFile({{QStringLiteral("Soups"),
                  {{QStringLiteral("   "), QStringLiteral("Ann"), QStringLiteral("x"),
@@ -162,7 +162,7 @@ void StartupAndLayout::emptyRecipeNameIsTakenForACategory() {
     QVERIFY(f.dialogs.prompts().isEmpty());
 }
 
-void StartupAndLayout::vanishedCategoryIsReportedOnClick() {
+void TestStartupAndLayout::vanishedCategoryIsReportedOnClick() {
     MainFixture f;
     f.makeFile(sampleCollection());
     f.start();
@@ -179,5 +179,5 @@ void StartupAndLayout::vanishedCategoryIsReportedOnClick() {
     QCOMPARE(f.store().RecipeCategory, QStringLiteral("Soups"));
 }
 
-QTEST_MAIN(StartupAndLayout)
+QTEST_MAIN(TestStartupAndLayout)
 #include "test_startup_and_layout.moc"

@@ -24,7 +24,7 @@ QColor colourOf(const QTreeWidgetItem* item, QIcon::Mode mode) {
 
 } // namespace
 
-class CatalogueTest : public QObject {
+class TestCatalogue : public QObject {
     Q_OBJECT
 
   private slots:
@@ -193,5 +193,5 @@ class CatalogueTest : public QObject {
     }
 };
 
-QTEST_MAIN(CatalogueTest)
+QTEST_MAIN(TestCatalogue)
 #include "test_catalogue.moc"

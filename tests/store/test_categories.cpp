@@ -8,7 +8,7 @@
 using namespace kb;
 using namespace kb::test;
 
-class CategoriesTest : public QObject {
+class TestCategories : public QObject {
     Q_OBJECT
 
   private slots:
@@ -151,5 +151,5 @@ class CategoriesTest : public QObject {
     }
 };
 
-QTEST_MAIN(CategoriesTest)
+QTEST_MAIN(TestCategories)
 #include "test_categories.moc"

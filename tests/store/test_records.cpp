@@ -14,7 +14,7 @@ std::optional<QString> s(const char* text) {
 }
 } // namespace
 
-class RecordsTest : public QObject {
+class TestRecords : public QObject {
     Q_OBJECT
 
   private slots:
@@ -186,5 +186,5 @@ class RecordsTest : public QObject {
     }
 };
 
-QTEST_MAIN(RecordsTest)
+QTEST_MAIN(TestRecords)
 #include "test_records.moc"
