@@ -93,7 +93,7 @@ void RecipeBas::LoadCatalogue() {
     step([&] { OpenRecipeDatabase(); });
     step([&] { nodes.Clear(); });
     step([&] {
-        last = nodes.Add({}, tvwLast, kRootKey, kRootText, 1);
+        last = nodes.Add({}, tvwLast, kRootKey, kRootText, kRootPicture);
         nodes.EnsureVisible(last);
     });
     QStringList tables;
@@ -102,7 +102,9 @@ void RecipeBas::LoadCatalogue() {
     for (const QString& table : tables) {
         if (isExcludedTable(table))
             continue;
-        step([&] { last = nodes.Add(kRootKey, tvwChild, table, table, 2, 3); });
+        step([&] {
+            last = nodes.Add(kRootKey, tvwChild, table, table, kCategoryPicture, kSelectedPicture);
+        });
         // A table that can't be opened must not show the rows of the table before it.
         if (skip)
             RecipeRecordset.reset();
@@ -124,7 +126,10 @@ void RecipeBas::LoadCatalogue() {
         m_c.List1->addItems(names);
         const int entries = m_c.List1->count();
         for (int i = 0; i < entries; ++i)
-            step([&] { last = nodes.Add(table, tvwChild, {}, m_c.List1->item(i)->text(), 4, 3); });
+            step([&] {
+                last = nodes.Add(table, tvwChild, {}, m_c.List1->item(i)->text(), kRecipePicture,
+                                 kSelectedPicture);
+            });
         m_c.List1->clear();
     }
     step([&] { nodes.EnsureVisible(last); });
@@ -137,11 +142,11 @@ void RecipeBas::LoadCategoryTree() {
     orClose(*this, [&] {
         OpenRecipeDatabase();
         nodes.Clear();
-        QTreeWidgetItem* last = nodes.Add({}, tvwLast, kRootKey, kRootText, 1);
+        QTreeWidgetItem* last = nodes.Add({}, tvwLast, kRootKey, kRootText, kRootPicture);
         nodes.EnsureVisible(last);
         for (const QString& table : RecipeDatabase->TableDefs()) {
             if (!isExcludedTable(table))
-                last = nodes.Add(kRootKey, tvwChild, table, table, 2);
+                last = nodes.Add(kRootKey, tvwChild, table, table, kCategoryPicture);
         }
         nodes.EnsureVisible(last);
     });
@@ -179,11 +184,18 @@ void RecipeBas::writeBoxesTo(Recordset& rs) const {
     rs.SetField(3, storedValue(m_c.Text4->toPlainText()));
 }
 
-void RecipeBas::emptyBoxes() const {
-    m_c.Text1->setText(QString());
-    m_c.Text2->setText(QString());
-    m_c.Text3->setPlainText(QString());
-    m_c.Text4->setPlainText(QString());
+void lockRecipeFields(const RecipeControls& c, bool locked) {
+    c.Text1->setReadOnly(locked);
+    c.Text2->setReadOnly(locked);
+    c.Text3->setReadOnly(locked);
+    c.Text4->setReadOnly(locked);
+}
+
+void emptyRecipeFields(const RecipeControls& c) {
+    c.Text1->setText(QString());
+    c.Text2->setText(QString());
+    c.Text3->setPlainText(QString());
+    c.Text4->setPlainText(QString());
 }
 
 void RecipeBas::AddRecipe(const QString& category) {
@@ -220,7 +232,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
         m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
     }
     CloseRecipeDatabase();
-    emptyBoxes();
+    emptyRecipeFields(m_c);
     skipping([&] { LoadCatalogue(); });
 }
 
@@ -231,7 +243,7 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
         orClose(*this, [&] { current(RecipeRecordset).Delete(); });
     }
     CloseRecipeDatabase();
-    emptyBoxes();
+    emptyRecipeFields(m_c);
     skipping([&] { LoadCatalogue(); });
 }
 

@@ -26,6 +26,19 @@ struct RecipeControls {
     const ImageList* ImageList1 = nullptr;
 };
 
+// The tree's pictures, by their numbers in the image list.
+enum TreePicture : int {
+    kRootPicture = 1,
+    kCategoryPicture = 2,
+    kSelectedPicture = 3, // a category or recipe while it is the selected node
+    kRecipePicture = 4,
+};
+
+// The four fields as one, for the store and the form alike: locked against typing or open
+// for it, and emptied.
+void lockRecipeFields(const RecipeControls& c, bool locked);
+void emptyRecipeFields(const RecipeControls& c);
+
 // All work on the recipe file, and the state the main window shares with it. Every operation
 // opens the file, works and closes it again. A failure returned to the caller is thrown as a
 // StoreError; steps that run under a skipping policy pass over their failures.
@@ -63,6 +76,8 @@ class RecipeBas {
     void CreateCategory();
     void DeleteCategory(const QString& category);
 
+    const RecipeControls& controls() const { return m_c; }
+
     static inline const QString kRootKey = QStringLiteral("AB");
     static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");
 
@@ -72,7 +87,6 @@ class RecipeBas {
     // failing goes to the caller, later steps are passed over. True when the row was found.
     bool openAndFind(const QString& category, const QString& name);
     void writeBoxesTo(Recordset& rs) const;
-    void emptyBoxes() const;
 
     RecipeControls m_c;
     Dialogs& m_dialogs;

@@ -6,6 +6,7 @@
 #include "platform/nodes.h"
 #include "platform/propertybag.h"
 #include "platform/shell.h"
+#include "ui/controls/formdesign.h"
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/controls/xptopbuttons.h"
@@ -24,28 +25,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
+#include <array>
+#include <optional>
 
 namespace kb {
 
 namespace {
-
-// Positions on the form are kept in twips, as the layout was drawn; 15 twips make a pixel.
-QRect twips(int left, int top, int width, int height) {
-    auto px = [](int t) { return (t + 7) / 15; };
-    return {px(left), px(top), px(width), px(height)};
-}
-
-QFont buttonFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(9);
-    return font;
-}
-
-QFont formFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    return font;
-}
 
 ImageList treePictures() {
     return ImageList(
@@ -69,8 +54,7 @@ Main::Main(Dialogs& dialogs, const QString& appFolder, QWidget* parent)
     createControls();
     setTabOrder();
 
-    m_store = std::make_unique<RecipeBas>(
-        RecipeControls{Tv, List1, Text1, Text2, Text3, Text4, &ImageList1}, m_dialogs);
+    m_store = std::make_unique<RecipeBas>(recipeControls(), m_dialogs);
     m_print = std::make_unique<PrintCommand>(m_appFolder, m_dialogs);
 
     End = [] {
@@ -287,18 +271,68 @@ void Main::guarded(const std::function<void()>& command) {
     runGuarded(m_dialogs, command);
 }
 
+RecipeControls Main::recipeControls() {
+    return RecipeControls{Tv, List1, Text1, Text2, Text3, Text4, &ImageList1};
+}
+
 void Main::lockFields(bool locked) {
-    Text1->setReadOnly(locked);
-    Text2->setReadOnly(locked);
-    Text3->setReadOnly(locked);
-    Text4->setReadOnly(locked);
+    lockRecipeFields(recipeControls(), locked);
 }
 
 void Main::emptyFields() {
-    Text1->clear();
-    Text2->clear();
-    Text3->clear();
-    Text4->clear();
+    emptyRecipeFields(recipeControls());
+}
+
+namespace {
+
+// What each mode shows: its pair of buttons (none while browsing) and the fields' lock as the
+// mode begins (none: left as it was).
+struct ModeLook {
+    xpcmdbutton* Main::*first;
+    xpcmdbutton* Main::*second;
+    std::optional<bool> locked;
+};
+
+const ModeLook& lookOf(Main::Mode mode) {
+    static const std::array<ModeLook, 4> table{{
+        {nullptr, nullptr, true},                             // Browsing
+        {&Main::Save, &Main::Cancel, false},                  // Adding
+        {&Main::saveedited, &Main::canceledit, false},        // Editing
+        {&Main::delcatagroy, &Main::cancelcata, std::nullopt} // DeletingCategory
+    }};
+    return table.at(static_cast<std::size_t>(mode));
+}
+
+constexpr std::array kModes{Main::Mode::Browsing, Main::Mode::Adding, Main::Mode::Editing,
+                            Main::Mode::DeletingCategory};
+
+} // namespace
+
+void Main::showPair(Mode mode) {
+    const ModeLook& look = lookOf(mode);
+    if (look.first) {
+        (this->*look.first)->setVisible(true);
+        (this->*look.second)->setVisible(true);
+    }
+}
+
+void Main::hidePair(Mode mode) {
+    const ModeLook& look = lookOf(mode);
+    if (look.first) {
+        (this->*look.first)->setVisible(false);
+        (this->*look.second)->setVisible(false);
+    }
+}
+
+void Main::hidePairsExcept(Mode mode) {
+    for (Mode other : kModes)
+        if (other != mode)
+            hidePair(other);
+}
+
+void Main::lockFieldsFor(Mode mode) {
+    if (const std::optional<bool> locked = lookOf(mode).locked)
+        lockFields(*locked);
 }
 
 // ---- Start-up and shutdown ----
@@ -363,16 +397,12 @@ void Main::Tv_NodeClick(QTreeWidgetItem* node) {
 
 void Main::add_Click() {
     guarded([this] {
-        delcatagroy->setVisible(false);
-        cancelcata->setVisible(false);
-        saveedited->setVisible(false);
-        canceledit->setVisible(false);
+        hidePairsExcept(Mode::Adding);
         emptyFields();
         m_store->LoadCategoryTree();
-        lockFields(false);
+        lockFieldsFor(Mode::Adding);
         Text1->setFocus();
-        Save->setVisible(true);
-        Cancel->setVisible(true);
+        showPair(Mode::Adding);
     });
 }
 
@@ -394,36 +424,31 @@ void Main::Save_Click() {
         m_dialogs.msgBox(QStringLiteral("Recipe Added"));
         m_store->SelectedCategory.clear();
         emptyFields();
-        lockFields(true);
+        lockFieldsFor(Mode::Browsing);
         m_store->LoadCatalogue();
     });
 }
 
 void Main::Cancel_Click() {
     guarded([this] {
-        Save->setVisible(false);
-        Cancel->setVisible(false);
+        hidePair(Mode::Adding);
         m_store->SelectedCategory.clear();
         emptyFields();
-        lockFields(true);
+        lockFieldsFor(Mode::Browsing);
         m_store->LoadCatalogue();
     });
 }
 
 void Main::Edit_Click() {
     guarded([this] {
-        delcatagroy->setVisible(false);
-        cancelcata->setVisible(false);
-        Save->setVisible(false);
-        Cancel->setVisible(false);
+        hidePairsExcept(Mode::Editing);
         if (Text1->text().isEmpty()) {
             m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe To Edit"));
             return;
         }
-        lockFields(false);
+        lockFieldsFor(Mode::Editing);
         Text1->setFocus();
-        saveedited->setVisible(true);
-        canceledit->setVisible(true);
+        showPair(Mode::Editing);
     });
 }
 
@@ -434,18 +459,16 @@ void Main::saveedited_Click() {
         m_store->UpdateRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);
         m_store->RecipeCategory.clear();
         m_store->SelectedRecipe.clear();
-        saveedited->setVisible(false);
-        canceledit->setVisible(false);
-        lockFields(true);
+        hidePair(Mode::Editing);
+        lockFieldsFor(Mode::Browsing);
     });
 }
 
 void Main::canceledit_Click() {
     guarded([this] {
-        lockFields(true);
+        lockFieldsFor(Mode::Browsing);
         m_store->RecipeCategory.clear();
-        saveedited->setVisible(false);
-        canceledit->setVisible(false);
+        hidePair(Mode::Editing);
     });
 }
 
@@ -474,14 +497,10 @@ void Main::xpcmdbutton2_Click() {
 
 void Main::xpcmdbutton1_Click() {
     guarded([this] {
-        Save->setVisible(false);
-        Cancel->setVisible(false);
-        saveedited->setVisible(false);
-        canceledit->setVisible(false);
+        hidePairsExcept(Mode::DeletingCategory);
         m_store->SelectedCategory.clear();
         m_store->LoadCategoryTree();
-        delcatagroy->setVisible(true);
-        cancelcata->setVisible(true);
+        showPair(Mode::DeletingCategory);
     });
 }
 
@@ -497,8 +516,7 @@ void Main::delcatagroy_Click() {
 
 void Main::cancelcata_Click() {
     guarded([this] {
-        cancelcata->setVisible(false);
-        delcatagroy->setVisible(false);
+        hidePair(Mode::DeletingCategory);
         m_store->LoadCatalogue();
     });
 }

@@ -42,6 +42,10 @@ class Main : public QWidget {
     Main(Dialogs& dialogs, const QString& appFolder, QWidget* parent = nullptr);
     ~Main() override;
 
+    // The window's modes: which pair of buttons beneath the fields is shown, and whether the
+    // fields take typing.
+    enum class Mode { Browsing, Adding, Editing, DeletingCategory };
+
     // The window caption set at start-up.
     static QString captionText();
 
@@ -127,8 +131,16 @@ class Main : public QWidget {
     void showTreeMenu(const QPoint& at);
     void connectHandlers();
     void setTabOrder();
+    // The controls the store fills, as one.
+    RecipeControls recipeControls();
     void lockFields(bool locked);
     void emptyFields();
+    // Hides the pairs of every mode but `mode`; shows the pair of `mode`; hides it alone.
+    void hidePairsExcept(Mode mode);
+    void showPair(Mode mode);
+    void hidePair(Mode mode);
+    // Locks or opens the fields as `mode` wants; a mode that leaves them alone does nothing.
+    void lockFieldsFor(Mode mode);
     void guarded(const std::function<void()>& command);
 
     Dialogs& m_dialogs;

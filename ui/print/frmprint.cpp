@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/propertybag.h"
+#include "ui/controls/formdesign.h"
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/controls/xptopbuttons.h"
@@ -17,8 +18,8 @@ namespace kb {
 
 namespace {
 
-// The design of the window, in pixels (the twips of the form divided by 15). Controls right
-// of the page view keep their distance to the right edge when the window is resized.
+// The design of the window, in pixels (the twips of the form divided by kTwipsPerPixel). Controls
+// right of the page view keep their distance to the right edge when the window is resized.
 constexpr QRect kCloseRect(528, 6, 21, 21);
 constexpr QRect kMaximiseRect(505, 6, 21, 21);
 constexpr QRect kMinimiseRect(482, 6, 21, 21);
@@ -33,12 +34,6 @@ constexpr QSize kMinimumSize(kPrintFormRect.left() - kLabelRect.left() + 16, 150
 QRect fromRight(const QRect& design, int width) {
     return {width - (frmprint::kWidth - design.left()), design.top(), design.width(),
             design.height()};
-}
-
-QFont buttonFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(9);
-    return font;
 }
 
 } // namespace
@@ -83,9 +78,7 @@ frmprint::frmprint(const QString& appFolder, Dialogs& dialogs, QWidget* parent)
     Label1 = new QLabel(QStringLiteral("Right Click On White Area in the View Box To Print."),
                         frmprintXP);
     Label1->setObjectName(QStringLiteral("Label1"));
-    QFont labelFont(QStringLiteral("MS Sans Serif"));
-    labelFont.setPointSizeF(8.25);
-    Label1->setFont(labelFont);
+    Label1->setFont(formFont());
 
     WB = new Browser(dialogs, frmprintXP);
     WB->setObjectName(QStringLiteral("WB"));
