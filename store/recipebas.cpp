@@ -177,11 +177,22 @@ void RecipeBas::ShowRecipe(const QString& category, const QString& name) {
     });
 }
 
+QList<std::optional<QString>> RecipeBas::boxValues() const {
+    return {storedValue(m_c.Text1->text()), storedValue(m_c.Text2->text()),
+            storedValue(m_c.Text3->toPlainText()), storedValue(m_c.Text4->toPlainText())};
+}
+
 void RecipeBas::writeBoxesTo(Recordset& rs) const {
-    rs.SetField(0, storedValue(m_c.Text1->text()));
-    rs.SetField(1, storedValue(m_c.Text2->text()));
-    rs.SetField(2, storedValue(m_c.Text3->toPlainText()));
-    rs.SetField(3, storedValue(m_c.Text4->toPlainText()));
+    const QList<std::optional<QString>> values = boxValues();
+    for (int i = 0; i < values.size(); ++i)
+        rs.SetField(i, values.at(i));
+}
+
+QList<std::optional<QString>> RecipeBas::rowValues(const Recordset& rs) {
+    QList<std::optional<QString>> values;
+    for (int i = 0; i < 4 && i < rs.FieldCount(); ++i)
+        values.append(rs.Fields(i));
+    return values;
 }
 
 void lockRecipeFields(const RecipeControls& c, bool locked) {
@@ -202,9 +213,13 @@ void RecipeBas::AddRecipe(const QString& category) {
     openCategory(category);
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
-        rs.AddNew();
-        writeBoxesTo(rs);
-        rs.Update();
+        RecipeChange change{RecipeChange::Kind::Added, category, 0, {}, boxValues()};
+        writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange& c) {
+            rs.AddNew();
+            writeBoxesTo(rs);
+            rs.Update();
+            c.rowid = rs.LastAddedRowId();
+        });
     });
     CloseRecipeDatabase();
 }
@@ -225,9 +240,13 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
         // as typed, so nothing the user typed is lost and no success is claimed.
         orClose(*this, [&] {
             Recordset& rs = current(RecipeRecordset);
-            rs.Edit();
-            writeBoxesTo(rs);
-            rs.Update();
+            RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), rowValues(rs),
+                                boxValues()};
+            writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange&) {
+                rs.Edit();
+                writeBoxesTo(rs);
+                rs.Update();
+            });
         });
         m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
     }
@@ -240,7 +259,13 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
     if (openAndFind(category, name)) {
         // A failed delete goes back to the caller, who would otherwise report a row as
         // deleted that is still there.
-        orClose(*this, [&] { current(RecipeRecordset).Delete(); });
+        orClose(*this, [&] {
+            Recordset& rs = current(RecipeRecordset);
+            RecipeChange change{
+                RecipeChange::Kind::Deleted, category, rs.RowId(), rowValues(rs), {}};
+            writeFollowed(*RecipeDatabase, m_followers, change,
+                          [&](RecipeChange&) { rs.Delete(); });
+        });
     }
     CloseRecipeDatabase();
     emptyRecipeFields(m_c);
@@ -255,7 +280,10 @@ void RecipeBas::CreateCategory() {
     {
         // This operation keeps its own database object, released however it ends.
         std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);
-        db->AppendTableDef(recipeTableDef(*db, NewCategoryName));
+        const TableDef def = recipeTableDef(*db, NewCategoryName);
+        writeFollowed(*db, m_followers,
+                      {RecipeChange::Kind::CategoryAdded, NewCategoryName, 0, {}, {}},
+                      [&](RecipeChange&) { db->AppendTableDef(def); });
         db->Close();
     }
     m_dialogs.msgBox(NewCategoryName + QStringLiteral(" Category Created"));
@@ -271,7 +299,9 @@ void RecipeBas::DeleteCategory(const QString& category) {
         return;
     orClose(*this, [&] {
         OpenRecipeDatabase();
-        RecipeDatabase->DeleteTableDef(category);
+        writeFollowed(*RecipeDatabase, m_followers,
+                      {RecipeChange::Kind::CategoryDeleted, category, 0, {}, {}},
+                      [&](RecipeChange&) { RecipeDatabase->DeleteTableDef(category); });
     });
     CloseRecipeDatabase();
     LoadCatalogue();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/recipefollower.h"
 
 #include <QString>
 #include <memory>
@@ -78,6 +79,10 @@ class RecipeBas {
 
     const RecipeControls& controls() const { return m_c; }
 
+    // Side files that follow every write (history, search index); not owned.
+    void addFollower(RecipeFollower* follower) { m_followers.append(follower); }
+    const QList<RecipeFollower*>& followers() const { return m_followers; }
+
     static inline const QString kRootKey = QStringLiteral("AB");
     static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");
 
@@ -87,9 +92,12 @@ class RecipeBas {
     // failing goes to the caller, later steps are passed over. True when the row was found.
     bool openAndFind(const QString& category, const QString& name);
     void writeBoxesTo(Recordset& rs) const;
+    QList<std::optional<QString>> boxValues() const;
+    static QList<std::optional<QString>> rowValues(const Recordset& rs);
 
     RecipeControls m_c;
     Dialogs& m_dialogs;
+    QList<RecipeFollower*> m_followers;
 };
 
 } // namespace kb

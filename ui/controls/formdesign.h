@@ -13,8 +13,7 @@ constexpr int twipsToPixels(int twips) {
 }
 
 constexpr QRect twips(int left, int top, int width, int height) {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-            twipsToPixels(height)};
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
 
 // The face of every push button on both forms.

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/database.h"
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace kb {
+
+// One change the program makes to the recipe file, as the side files that follow the file
+// (the history, the search index) are told of it.
+struct RecipeChange {
+    enum class Kind { Added, Edited, Deleted, CategoryAdded, CategoryDeleted };
+    Kind kind = Kind::Added;
+    QString category;
+    // The row changed: for Added the new row; 0 for the category kinds.
+    std::int64_t rowid = 0;
+    // The four fields as they were stored (Edited, Deleted) and as they will be stored
+    // (Added, Edited); empty otherwise.
+    QList<std::optional<QString>> before;
+    QList<std::optional<QString>> after;
+};
+
+// A side file that follows every change the program makes to the recipe file, inside the same
+// transaction, so that both files commit together or not at all.
+class RecipeFollower {
+  public:
+    virtual ~RecipeFollower() = default;
+
+    // Attaches the follower's side file to `db`; called once on a connection before its first
+    // write.
+    virtual void attach(Database& db) = 0;
+
+    // Called inside the write transaction: before the change for Edited, Deleted and
+    // CategoryDeleted (the rows are still there to read), after it for Added and
+    // CategoryAdded. A throw rolls the whole change back and goes to the command.
+    virtual void record(Database& db, const RecipeChange& change) = 0;
+};
+
+// Runs `write` in one transaction with every follower told of `change` at its place. Attaches
+// the followers first.
+void writeFollowed(Database& db, const QList<RecipeFollower*>& followers, RecipeChange change,
+                   const std::function<void(RecipeChange&)>& write);
+
+} // namespace kb
