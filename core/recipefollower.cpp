@@ -6,8 +6,8 @@ void writeFollowed(Database& db, const QList<RecipeFollower*>& followers, Recipe
                    const std::function<void(RecipeChange&)>& write) {
     for (RecipeFollower* f : followers)
         f->attach(db);
-    const bool after =
-        change.kind == RecipeChange::Kind::Added || change.kind == RecipeChange::Kind::CategoryAdded;
+    const bool after = change.kind == RecipeChange::Kind::Added ||
+                       change.kind == RecipeChange::Kind::CategoryAdded;
     db.Transaction([&] {
         if (!after)
             for (RecipeFollower* f : followers)

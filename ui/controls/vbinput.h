@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointF>
+#include <QSize>
 #include <Qt>
-
-class QKeyEvent;
 
 namespace kb {
 
@@ -14,5 +16,42 @@ int vbShift(Qt::KeyboardModifiers modifiers);
 int vbKeyCode(const QKeyEvent& event);
 // The character of a key press, or 0 when the key types none.
 int vbKeyAscii(const QKeyEvent& event);
+
+// The hit test every skinned control uses for the pointer: the right and bottom edges count
+// as inside, as the classic controls measured.
+inline bool insideInclusive(QPointF p, QSize size) {
+    return p.x() >= 0 && p.y() >= 0 && p.x() <= size.width() && p.y() <= size.height();
+}
+
+// A mouse event in the classic terms: button code, shift state and position.
+struct VbMouse {
+    int button;
+    int shift;
+    float x;
+    float y;
+};
+// For a press or a release (the button that changed) and for a move (every button held).
+inline VbMouse vbPressOrRelease(const QMouseEvent& e) {
+    return {vbButton(e.button()), vbShift(e.modifiers()), float(e.position().x()),
+            float(e.position().y())};
+}
+inline VbMouse vbMove(const QMouseEvent& e) {
+    return {vbButtons(e.buttons()), vbShift(e.modifiers()), float(e.position().x()),
+            float(e.position().y())};
+}
+
+// A key press goes on as KeyDown with its code and shift state, then KeyPress with its
+// character where it types one; a release as KeyUp, auto-repeats left out. Every skinned
+// control forwards its keys this way.
+template <typename Control> void forwardKeyPress(Control& control, const QKeyEvent& e) {
+    Q_EMIT control.KeyDown(vbKeyCode(e), vbShift(e.modifiers()));
+    if (const int ascii = vbKeyAscii(e); ascii != 0)
+        Q_EMIT control.KeyPress(ascii);
+}
+template <typename Control> void forwardKeyRelease(Control& control, const QKeyEvent& e) {
+    if (e.isAutoRepeat())
+        return;
+    Q_EMIT control.KeyUp(vbKeyCode(e), vbShift(e.modifiers()));
+}
 
 } // namespace kb

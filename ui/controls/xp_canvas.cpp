@@ -138,8 +138,9 @@ xp_canvas::xp_canvas(QWidget* parent) : QWidget(parent) {
     m_lblshadow->move(kShadowPos);
     m_lblcaption->move(kCaptionPos);
 
-    for (int index : {2, 6, 7, 4, 5}) {
-        QWidget* zone = new QWidget(index == 4 || index == 5 ? m_bottom : m_top);
+    for (Edge index : kHotZoneEdges) {
+        const bool below = index == EdgeBottomRight || index == EdgeBottomLeft;
+        QWidget* zone = new QWidget(below ? m_bottom : m_top);
         zone->setObjectName(QStringLiteral("imgresize%1").arg(index));
         zone->setGeometry(0, 0, kHotZone, kHotZone);
         zone->raise();
@@ -273,9 +274,10 @@ void xp_canvas::LayoutPass() {
     m_lblcaption->move(kCaptionPos);
     m_lblshadow->move(kShadowPos);
 
-    m_imgresize[6]->move(window()->width() - kHotZone, 0);
-    m_imgresize[4]->move(m_bottom->width() - kHotZone, m_bottom->height() - kHotZone);
-    m_imgresize[2]->setGeometry(kHotZone, 0, qMax(0, m_top->width() - 2 * kHotZone), kHotZone);
+    m_imgresize[EdgeTopRight]->move(window()->width() - kHotZone, 0);
+    m_imgresize[EdgeBottomRight]->move(m_bottom->width() - kHotZone, m_bottom->height() - kHotZone);
+    m_imgresize[EdgeTop]->setGeometry(kHotZone, 0, qMax(0, m_top->width() - 2 * kHotZone),
+                                      kHotZone);
 
     applyPointers(state);
     update();
@@ -292,11 +294,11 @@ void xp_canvas::applyPointers(Qt::WindowStates state) {
     set(m_left, Qt::SizeHorCursor);
     set(m_right, Qt::SizeHorCursor);
     set(m_bottom, Qt::SizeVerCursor);
-    set(m_imgresize[2], Qt::SizeVerCursor);
-    set(m_imgresize[6], Qt::SizeBDiagCursor);
-    set(m_imgresize[5], Qt::SizeBDiagCursor);
-    set(m_imgresize[4], Qt::SizeFDiagCursor);
-    set(m_imgresize[7], Qt::SizeFDiagCursor);
+    set(m_imgresize[EdgeTop], Qt::SizeVerCursor);
+    set(m_imgresize[EdgeTopRight], Qt::SizeBDiagCursor);
+    set(m_imgresize[EdgeBottomLeft], Qt::SizeBDiagCursor);
+    set(m_imgresize[EdgeBottomRight], Qt::SizeFDiagCursor);
+    set(m_imgresize[EdgeTopLeft], Qt::SizeFDiagCursor);
 }
 
 QRect xp_canvas::clientRect() const {
@@ -454,18 +456,18 @@ bool xp_canvas::event(QEvent* event) {
 }
 
 void xp_canvas::mousePressEvent(QMouseEvent* e) {
-    emit MouseDown(vbButton(e->button()), vbShift(e->modifiers()), float(e->position().x()),
-                   float(e->position().y()));
+    const VbMouse m = vbPressOrRelease(*e);
+    emit MouseDown(m.button, m.shift, m.x, m.y);
 }
 
 void xp_canvas::mouseMoveEvent(QMouseEvent* e) {
-    emit MouseMove(vbButtons(e->buttons()), vbShift(e->modifiers()), float(e->position().x()),
-                   float(e->position().y()));
+    const VbMouse m = vbMove(*e);
+    emit MouseMove(m.button, m.shift, m.x, m.y);
 }
 
 void xp_canvas::mouseReleaseEvent(QMouseEvent* e) {
-    emit MouseUp(vbButton(e->button()), vbShift(e->modifiers()), float(e->position().x()),
-                 float(e->position().y()));
+    const VbMouse m = vbPressOrRelease(*e);
+    emit MouseUp(m.button, m.shift, m.x, m.y);
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
         emit Click();
 }
@@ -475,15 +477,11 @@ void xp_canvas::mouseDoubleClickEvent(QMouseEvent*) {
 }
 
 void xp_canvas::keyPressEvent(QKeyEvent* e) {
-    emit KeyDown(vbKeyCode(*e), vbShift(e->modifiers()));
-    if (const int ascii = vbKeyAscii(*e); ascii != 0)
-        emit KeyPress(ascii);
+    forwardKeyPress(*this, *e);
 }
 
 void xp_canvas::keyReleaseEvent(QKeyEvent* e) {
-    if (e->isAutoRepeat())
-        return;
-    emit KeyUp(vbKeyCode(*e), vbShift(e->modifiers()));
+    forwardKeyRelease(*this, *e);
 }
 
 bool xp_canvas::captionPress(QObject*, QEvent* event) {
@@ -582,7 +580,7 @@ bool xp_canvas::eventFilter(QObject* watched, QEvent* event) {
         return edgeEvent(EdgeRight, event);
     if (watched == m_bottom)
         return edgeEvent(EdgeBottom, event);
-    for (int index : {2, 4, 5, 6, 7})
+    for (Edge index : kHotZoneEdges)
         if (watched == m_imgresize[size_t(index)])
             return edgeEvent(index, event);
     return QWidget::eventFilter(watched, event);

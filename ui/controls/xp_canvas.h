@@ -136,9 +136,12 @@ class xp_canvas : public QWidget {
     QLabel* m_imgicon = nullptr;
     QLabel* m_lblcaption = nullptr;
     QLabel* m_lblshadow = nullptr;
-    std::array<QWidget*, 8> m_imgresize{}; // indices 2, 4, 5, 6, 7 are used
-    QTimer* m_timer1 = nullptr;            // waits for the host to stop being active
-    QTimer* m_timer2 = nullptr;            // waits for the host to become active
+    // The hot zones, by their edge; the left, right and bottom edges are border pieces instead.
+    static constexpr std::array<Edge, 5> kHotZoneEdges{EdgeTop, EdgeTopRight, EdgeTopLeft,
+                                                       EdgeBottomRight, EdgeBottomLeft};
+    std::array<QWidget*, 8> m_imgresize{};
+    QTimer* m_timer1 = nullptr; // waits for the host to stop being active
+    QTimer* m_timer2 = nullptr; // waits for the host to become active
     SkinSet m_set1, m_set2, m_current;
     int m_skin = SkinActive;
     int m_captionPicture = CaptionNone;

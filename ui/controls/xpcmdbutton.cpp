@@ -214,9 +214,7 @@ void xpcmdbutton::updateShortcut() {
 
 void xpcmdbutton::pollPointer() {
     const QPoint p = mapFromGlobal(Cursor::pos());
-    // The right and bottom edges count as inside.
-    const bool outside = p.x() < 0 || p.y() < 0 || p.x() > width() || p.y() > height();
-    if (!outside)
+    if (insideInclusive(p, size()))
         return;
     m_timer->stop();
     emit MouseOut();
@@ -225,7 +223,7 @@ void xpcmdbutton::pollPointer() {
 
 void xpcmdbutton::handleMove(int button, int shift, QPointF pos) {
     m_timer->start();
-    if (pos.x() < 0 || pos.y() < 0 || pos.x() > width() || pos.y() > height())
+    if (!insideInclusive(pos, size()))
         return; // a captured move outside the button
     emit MouseMove(button, shift, float(pos.x()), float(pos.y()));
     PaintFace(button == 1 ? FacePressed : FaceHover);
@@ -306,15 +304,11 @@ void xpcmdbutton::mouseDoubleClickEvent(QMouseEvent*) {
 }
 
 void xpcmdbutton::keyPressEvent(QKeyEvent* e) {
-    emit KeyDown(vbKeyCode(*e), vbShift(e->modifiers()));
-    if (const int ascii = vbKeyAscii(*e); ascii != 0)
-        emit KeyPress(ascii);
+    forwardKeyPress(*this, *e);
 }
 
 void xpcmdbutton::keyReleaseEvent(QKeyEvent* e) {
-    if (e->isAutoRepeat())
-        return;
-    emit KeyUp(vbKeyCode(*e), vbShift(e->modifiers()));
+    forwardKeyRelease(*this, *e);
 }
 
 bool xpcmdbutton::eventFilter(QObject* watched, QEvent* event) {

@@ -86,8 +86,7 @@ void xptopbuttons::showCell(int cell) {
 
 void xptopbuttons::pollPointer() {
     const QPoint p = mapFromGlobal(Cursor::pos());
-    const bool outside = p.x() < 0 || p.y() < 0 || p.x() > width() || p.y() > height();
-    if (!outside)
+    if (insideInclusive(p, size()))
         return;
     m_timer->stop();
     emit MouseOut();
@@ -122,14 +121,14 @@ void xptopbuttons::changeEvent(QEvent* event) {
 
 void xptopbuttons::mousePressEvent(QMouseEvent* e) {
     showCell(CellPressed);
-    emit MouseDown(vbButton(e->button()), vbShift(e->modifiers()), float(e->position().x()),
-                   float(e->position().y()));
+    const VbMouse m = vbPressOrRelease(*e);
+    emit MouseDown(m.button, m.shift, m.x, m.y);
 }
 
 void xptopbuttons::mouseMoveEvent(QMouseEvent* e) {
     m_timer->start();
     const QPointF pos = e->position();
-    if (pos.x() < 0 || pos.y() < 0 || pos.x() > width() || pos.y() > height())
+    if (!insideInclusive(pos, size()))
         return; // a captured move outside the button
     const int button = vbButtons(e->buttons());
     emit MouseMove(button, vbShift(e->modifiers()), float(pos.x()), float(pos.y()));
@@ -141,8 +140,8 @@ void xptopbuttons::mouseReleaseEvent(QMouseEvent* e) {
         e->button() == Qt::LeftButton && !m_secondClick && rect().contains(e->position().toPoint());
     m_secondClick = false;
     showCell(CellNormal);
-    emit MouseUp(vbButton(e->button()), vbShift(e->modifiers()), float(e->position().x()),
-                 float(e->position().y()));
+    const VbMouse m = vbPressOrRelease(*e);
+    emit MouseUp(m.button, m.shift, m.x, m.y);
     if (click)
         emit Click();
 }
