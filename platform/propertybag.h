@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+#include <utility>
 
 namespace kb {
 
@@ -13,7 +14,7 @@ namespace kb {
 class PropertyBag {
   public:
     PropertyBag() = default;
-    explicit PropertyBag(const QVariantMap& values) : m_values(values) {}
+    explicit PropertyBag(QVariantMap values) : m_values(std::move(values)) {}
 
     QVariant ReadProperty(const QString& name, const QVariant& defaultValue = {}) const;
     void WriteProperty(const QString& name, const QVariant& value,

@@ -3,9 +3,9 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config clang-format
+  cmake g++ make pkg-config clang-format clang-tidy ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsqlcipher-dev
+  libsqlcipher-dev libssl-dev
   libbenchmark-dev
   xvfb xauth openbox xdotool
   poppler-utils

@@ -298,7 +298,7 @@ QImage bottomBorder(const QColor& base) {
             double f = rows[y];
             // the two bottom corners: the side bevel turns the corner into the bottom one
             if (x < 5)
-                f = qMin(f, kSideShade[x] < 1.0 ? kSideShade[x] : f) * (x <= y ? 1.0 : 1.0);
+                f = qMin(f, kSideShade[x] < 1.0 ? kSideShade[x] : f);
             if (x > 43)
                 f = qMin(f, kSideShade[48 - x] < 1.0 ? kSideShade[48 - x] : f);
             if ((x < 5 && x < y) || (x > 43 && 48 - x < y))

@@ -29,6 +29,8 @@ struct Demo {
     kb::xptopbuttons* minimize = nullptr;
     QList<kb::xpcmdbutton*> buttons;
 
+    Demo(const Demo&) = delete;
+    Demo& operator=(const Demo&) = delete;
     Demo() {
         host.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         host.resize(440, 260);
@@ -108,7 +110,7 @@ int main(int argc, char** argv) {
     if (at < 0 || at + 1 >= args.size())
         return app.exec();
 
-    const QString dir = args.at(at + 1);
+    const QString& dir = args.at(at + 1);
     QDir().mkpath(dir);
     auto shot = [&](const QString& name) {
         // The whole screen, so that the window is seen as the window system shows it.

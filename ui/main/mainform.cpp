@@ -75,12 +75,11 @@ QString Main::captionText() {
 
 void Main::createControls() {
     // Each skinned control loads its stored layout, as the form was saved.
-    auto button = [this](QWidget* container, const char* name, const QRect& where,
-                         QVariantMap stored) {
+    auto button = [](QWidget* container, const char* name, const QRect& where, QVariantMap stored) {
         auto* b = new xpcmdbutton(container);
         b->setObjectName(QLatin1String(name));
         stored.insert(QStringLiteral("Font"), buttonFont());
-        b->ReadProperties(PropertyBag(stored));
+        b->ReadProperties(PropertyBag(std::move(stored)));
         b->setGeometry(where);
         return b;
     };
@@ -192,7 +191,7 @@ void Main::createControls() {
     List1->setVisible(false);
 
     // Caption buttons sit on the caption bar, above the frame.
-    auto topButton = [this](const char* name, const QRect& where, QVariantMap stored) {
+    auto topButton = [this](const char* name, const QRect& where, const QVariantMap& stored) {
         auto* b = new xptopbuttons(xp_canvas1);
         b->setObjectName(QLatin1String(name));
         b->ReadProperties(PropertyBag(stored));
