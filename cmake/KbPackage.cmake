@@ -4,10 +4,10 @@ set(CPACK_PACKAGE_NAME kettlebox)
 set(CPACK_PACKAGE_VENDOR "Kettlebox")
 set(CPACK_PACKAGE_CONTACT "Kettlebox <support@kettlebox.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "personal collection of cooking recipes")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kettlebox Recipe keeps a personal collection of cooking recipes in one encrypted file: a\n"
-    "tree of categories and recipe names, and the shown recipe's name, author, ingredients and\n"
-    "instructions. Recipes can be added, edited, deleted and printed.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Kettlebox Recipe keeps a personal collection of cooking recipes in one encrypted file: a "
+  "tree of categories and recipe names, and the shown recipe's name, author, ingredients and "
+  "instructions. Recipes can be added, edited, deleted and printed.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://kettlebox.example")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -16,7 +16,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Library dependencies as dpkg-shlibdeps finds them in the programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Windows-style fonts the skinned controls are drawn with.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# The Windows-style font the skinned controls are drawn with; without it Qt's default is used.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
 include(CPack)
