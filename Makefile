@@ -10,6 +10,8 @@ PREFIX     ?= $(HOME)/Kettlebox
 INSTALL_PREFIX ?= /usr/local
 # The programs alone, without tests, for `make install` and `make package`.
 PKG_BUILD  ?= build-package
+# PKG_REBUILD=no packs what PKG_BUILD already holds (CI packs the tree `make test` built).
+PKG_REBUILD ?= yes
 # A compiler cache, where the machine has one, makes rebuilds in several checkouts cheap.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
@@ -38,7 +40,7 @@ package-build: deps
 install: package-build
 	cmake --install $(PKG_BUILD) --prefix $(INSTALL_PREFIX)
 
-package: package-build
+package: $(if $(filter yes,$(PKG_REBUILD)),package-build)
 	cd $(PKG_BUILD) && rm -f kettlebox_*.deb && cpack -G DEB
 	dpkg-deb -I $(PKG_BUILD)/kettlebox_*.deb
 
