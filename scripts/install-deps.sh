@@ -9,7 +9,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth openbox xdotool
   poppler-utils
-  desktop-file-utils appstream dpkg-dev file debootstrap
+  desktop-file-utils appstream dpkg-dev file man-db debootstrap imagemagick
   fonts-dejavu-core fonts-wine
 )
 

@@ -61,7 +61,7 @@ else
 fi
 mkdir -m 700 "$home/run"
 [ "$(id -u)" -eq 0 ] && chown nobody "$home/run"
-"${as_user[@]}" env HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_DATA_HOME= \
+"${as_user[@]}" env HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_DATA_HOME= TMPDIR="$home/run" \
   QT_QPA_PLATFORM=offscreen "$prefix/bin/kettlebox" >"$work/run.log" 2>&1 &
 pid=$!
 recipes="$home/.local/share/Kettlebox/Recipe.mdb"
