@@ -17,7 +17,9 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-bool never(const QString&) { return false; }
+bool never(const QString&) {
+    return false;
+}
 
 } // namespace
 
@@ -56,8 +58,7 @@ class TestAppFolder : public QObject {
         QCOMPARE(resolveAppFolder(places, never), m_data);
         const QString copy = m_data + QStringLiteral("/Recipe.mdb");
         QCOMPARE(test::fileBytes(copy), QByteArray("starter"));
-        QCOMPARE(QFile::permissions(copy) & 0x0777,
-                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QCOMPARE(QFile::permissions(copy) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
         // No work file is left beside it.
         QCOMPARE(QDir(m_data).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("Recipe.mdb")});

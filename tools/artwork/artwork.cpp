@@ -522,9 +522,8 @@ int main(int argc, char** argv) {
     ok &= save(treeRecipe(), dir, QStringLiteral("tree/recipe.png"));
     const QString appId = QStringLiteral(KB_APP_ID);
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        ok &= save(appIcon(size), icons,
-                   QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(appId));
-    ok &= saveScalableAppIcon(icons, QStringLiteral("scalable/apps/") + appId +
-                                         QStringLiteral(".svg"));
+        ok &= save(appIcon(size), icons, QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(appId));
+    ok &= saveScalableAppIcon(icons,
+                              QStringLiteral("scalable/apps/") + appId + QStringLiteral(".svg"));
     return ok ? 0 : 1;
 }
