@@ -67,4 +67,4 @@ format-check:
 
 # Never removes a recipe file; see scripts/clean.sh.
 clean:
-	@scripts/clean.sh $(BUILD) build build-asan build-bench $(PKG_BUILD)
+	@scripts/clean.sh $(sort $(BUILD) build build-asan build-bench $(PKG_BUILD))
