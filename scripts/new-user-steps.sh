@@ -55,6 +55,7 @@ click 50 42
 sleep 0.5
 type_text "Breakfast"
 key Return
+sleep 1
 shot 2-category-created
 key Return
 
@@ -73,7 +74,7 @@ click 480 340
 type_text "Mix and fry."
 shot 3-recipe-typed
 click 620 88
-sleep 0.5
+sleep 1.5
 shot 4-confirm
 key alt+y
 key Return
