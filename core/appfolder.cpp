@@ -48,10 +48,10 @@ bool provideStarterFile(const QString& starterFile, const QString& folder) {
 
 QString resolveAppFolder(const AppFolderPlaces& places,
                          const std::function<bool(const QString&)>& writable) {
-    const QString program = places.programFolder;
+    const QString& program = places.programFolder;
     if (QFileInfo::exists(QDir(program).filePath(kRecipeFile)) || writable(program))
         return program;
-    const QString data = places.dataFolder;
+    const QString& data = places.dataFolder;
     // Failures are left for the window to meet as a missing file, like any other start.
     QDir().mkpath(data);
     provideStarterFile(places.starterFile, data);
