@@ -4,10 +4,19 @@ BUILD_TYPE ?= RelWithDebInfo
 WERROR     ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# `make run` puts its copy and the recipe file here, outside the build tree.
+PREFIX     ?= $(HOME)/Kettlebox
+# `make install` installs for the whole machine here (DESTDIR= is honoured).
+INSTALL_PREFIX ?= /usr/local
+# The programs alone, without tests, for `make install` and `make package`.
+PKG_BUILD  ?= build-package
+# PKG_REBUILD=no packs what PKG_BUILD already holds (CI packs the tree `make test` built).
+PKG_REBUILD ?= yes
 # A compiler cache, where the machine has one, makes rebuilds in several checkouts cheap.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: deps configure build run test test-asan bench format format-check clean
+.PHONY: deps configure build run install package-build package test-package test test-asan bench \
+        format format-check clean
 
 deps:
 	@scripts/install-deps.sh
@@ -18,8 +27,26 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	@scripts/run.sh $(BUILD)/bin
+# Builds only what it runs, never the tests.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kettlebox kettlebox-db
+	@scripts/run.sh $(BUILD)/bin "$(PREFIX)"
+
+package-build: deps
+	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKB_TESTS=OFF \
+	  -DKB_WERROR=$(WERROR) $(LAUNCHER)
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+
+install: package-build
+	cmake --install $(PKG_BUILD) --prefix $(INSTALL_PREFIX)
+
+package: $(if $(filter yes,$(PKG_REBUILD)),package-build)
+	cd $(PKG_BUILD) && rm -f kettlebox_*.deb && cpack -G DEB
+	dpkg-deb -I $(PKG_BUILD)/kettlebox_*.deb
+
+# Installs the package into a fresh Debian 12 root and uses it there as a new user would.
+test-package: package
+	scripts/test-package.sh $(PKG_BUILD)/kettlebox_*.deb
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -38,5 +65,6 @@ format:
 format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
+# Never removes a recipe file; see scripts/clean.sh.
 clean:
-	rm -rf build build-asan build-bench
+	@scripts/clean.sh $(sort $(BUILD) build build-asan build-bench $(PKG_BUILD))

@@ -4,11 +4,12 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config clang-format clang-tidy ccache
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
   libsqlcipher-dev libssl-dev
   libbenchmark-dev
   xvfb xauth openbox xdotool
   poppler-utils
+  desktop-file-utils appstream dpkg-dev file man-db debootstrap imagemagick
   fonts-dejavu-core fonts-wine
 )
 

@@ -1,7 +1,10 @@
 // Draws every picture of the skinned controls, the window icons and the tree images, and
 // writes them as PNG under the folder given (default: the source tree's resources/).
 //
-//   kb_artwork [RESOURCES_DIR]
+//   kb_artwork [RESOURCES_DIR [ICONS_DIR]]
+//
+// The application icon for the desktop goes in hicolor sizes and as SVG under ICONS_DIR
+// (default: the source tree's data/icons/hicolor).
 
 #include <QColor>
 #include <QDir>
@@ -11,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <cstdio>
 #include <functional>
 
@@ -327,12 +331,9 @@ QImage defaultIcon() {
     return img;
 }
 
-QImage appIcon(int size) {
-    // A cooking pot with a lid and steam.
-    QImage img = clear(size, size);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
+// A cooking pot with a lid and steam, drawn on a 32 x 32 grid: one drawing for every
+// pixel size and for the scalable icon.
+void drawAppIcon(QPainter& p) {
     const QColor outline = hex(0x3A3F4A);
     // steam
     QPen steam(QColor(120, 150, 200, 200), 1.6, Qt::SolidLine, Qt::RoundCap);
@@ -370,7 +371,36 @@ QImage appIcon(int size) {
     p.drawRoundedRect(QRectF(4, 10.5, 24, 3.5), 1.5, 1.5);
     p.setBrush(hex(0x2A5DC8));
     p.drawRoundedRect(QRectF(13.5, 8, 5, 3), 1, 1);
+}
+
+QImage appIcon(int size) {
+    QImage img = clear(size, size);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    drawAppIcon(p);
     return img;
+}
+
+bool saveScalableAppIcon(const QString& dir, const QString& name) {
+    const QString path = dir + QLatin1Char('/') + name;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRect(0, 0, 32, 32));
+    svg.setTitle(QStringLiteral("Kettlebox Recipe"));
+    {
+        QPainter p(&svg);
+        p.setRenderHint(QPainter::Antialiasing);
+        drawAppIcon(p);
+    }
+    if (!QFileInfo(path).isFile()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s scalable\n", qPrintable(name));
+    return true;
 }
 
 QImage treeRoot() {
@@ -460,6 +490,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString dir = args.size() > 1 ? args.at(1) : QStringLiteral(KB_RESOURCES_DIR);
+    const QString icons = args.size() > 2 ? args.at(2) : QStringLiteral(KB_ICONS_DIR);
 
     const QColor active(0, 84, 232);
     const QColor inactive(122, 150, 224);
@@ -489,5 +520,10 @@ int main(int argc, char** argv) {
     ok &= save(treeCategory(), dir, QStringLiteral("tree/category.png"));
     ok &= save(treeSelected(), dir, QStringLiteral("tree/selected.png"));
     ok &= save(treeRecipe(), dir, QStringLiteral("tree/recipe.png"));
+    const QString appId = QStringLiteral(KB_APP_ID);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        ok &= save(appIcon(size), icons, QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(appId));
+    ok &= saveScalableAppIcon(icons,
+                              QStringLiteral("scalable/apps/") + appId + QStringLiteral(".svg"));
     return ok ? 0 : 1;
 }

@@ -1,16 +1,58 @@
 #include "core/app.h"
+#include "core/appfolder.h"
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
 #include "platform/single_instance.h"
 #include "ui/main/mainform.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: kettlebox [--help | --version]\n"
+    "\n"
+    "Kettlebox Recipe " KB_VERSION ": a personal collection of cooking recipes.\n"
+    "Started without arguments it opens the recipe window; a second start brings the\n"
+    "running window to the front.\n"
+    "\n"
+    "The recipes live in Recipe.mdb in the application folder: the program's own folder\n"
+    "when it holds Recipe.mdb or can be written to, otherwise ~/.local/share/Kettlebox,\n"
+    "which is given an empty recipe file on the first start.\n"
+    "kettlebox-db makes and looks after recipe files on the command line.\n";
+
+// Answered before any window system is touched, so they work without a display.
+bool answeredOnTheCommandLine(int argc, char* argv[], int& exitCode) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kettlebox %s\n", KB_VERSION);
+            exitCode = 0;
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            exitCode = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    int exitCode = 0;
+    if (answeredOnTheCommandLine(argc, argv, exitCode))
+        return exitCode;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(kb::kAppTitle);
     QApplication::setApplicationDisplayName(kb::kAppTitle);
-    QApplication::setOrganizationName(kb::kAppTitle);
+    QApplication::setApplicationVersion(QStringLiteral(KB_VERSION));
+    // No organisation name: the user's data folder is then ~/.local/share/Kettlebox itself.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KB_APP_ID));
 
     // A second start hands the focus to the running window and ends before opening anything.
     kb::SingleInstance instance;
@@ -19,7 +61,7 @@ int main(int argc, char* argv[]) {
 
     kb::registerClassicFonts();
     kb::QtDialogs dialogs;
-    kb::Main form(dialogs, QCoreApplication::applicationDirPath());
+    kb::Main form(dialogs, kb::resolveAppFolder(kb::processPlaces()));
     QObject::connect(&instance, &kb::SingleInstance::activateRequested, &form,
                      [&form] { kb::bringToFront(&form); });
     form.Form_Load();

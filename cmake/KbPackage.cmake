@@ -1,0 +1,21 @@
+# `make package`: a Debian package of what `cmake --install` lays out, under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kettlebox)
+set(CPACK_PACKAGE_VENDOR "Kettlebox")
+set(CPACK_PACKAGE_CONTACT "Kettlebox <support@kettlebox.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "personal collection of cooking recipes")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Kettlebox Recipe keeps a personal collection of cooking recipes in one encrypted file: a "
+  "tree of categories and recipe names, and the shown recipe's name, author, ingredients and "
+  "instructions. Recipes can be added, edited, deleted and printed.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://kettlebox.example")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# Library dependencies as dpkg-shlibdeps finds them in the programs.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Windows-style font the skinned controls are drawn with; without it Qt's default is used.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
+include(CPack)
