@@ -152,19 +152,24 @@ void RecipeBas::LoadCatalogue() {
     table = QString();
     step([&] { nodes.EnsureVisible(last); });
     CloseRecipeDatabase();
-    reportUnreadable(unreadable);
+    reportUnreadable(unreadable, true);
 }
 
-void RecipeBas::reportUnreadable(const QStringList& tables) {
-    // Said once for the same set: the tree is rebuilt after every change, and the same news
+void RecipeBas::reportUnreadable(const QStringList& tables, bool complete) {
+    // Said once for each table: the tree is rebuilt after every change, and the same news
     // after each save would drown the messages that matter.
-    if (tables.isEmpty() || tables == m_reportedUnreadable) {
+    QStringList fresh;
+    for (const QString& t : tables)
+        if (!m_reportedUnreadable.contains(t))
+            fresh << t;
+    if (complete)
         m_reportedUnreadable = tables;
+    else
+        m_reportedUnreadable += fresh;
+    if (fresh.isEmpty())
         return;
-    }
-    m_reportedUnreadable = tables;
-    const QString names = QLatin1Char('"') + tables.join(QStringLiteral("\", \"")) +
-                          QLatin1Char('"');
+    const QString names =
+        QLatin1Char('"') + tables.join(QStringLiteral("\", \"")) + QLatin1Char('"');
     m_dialogs.msgBox(
         (tables.size() == 1 ? QStringLiteral("The category %1 could not be read, so it is not "
                                              "shown in full.")
@@ -178,18 +183,26 @@ void RecipeBas::reportUnreadable(const QStringList& tables) {
 void RecipeBas::LoadCategoryTree() {
     Nodes nodes(m_c.Tv);
     nodes.setImageList(m_c.ImageList1);
+    QStringList unreadable;
     orClose(*this, [&] {
         OpenRecipeDatabase();
         nodes.Clear();
         QTreeWidgetItem* last = nodes.Add({}, tvwLast, kRootKey, kRootText, kRootPicture);
         nodes.EnsureVisible(last);
         for (const QString& table : RecipeDatabase->TableDefs()) {
-            if (!isExcludedTable(table))
+            if (isExcludedTable(table))
+                continue;
+            // As in the full tree, one category that can't be listed hides no other.
+            try {
                 last = nodes.Add(kRootKey, tvwChild, table, table, kCategoryPicture);
+            } catch (const std::exception&) {
+                unreadable << table;
+            }
         }
         nodes.EnsureVisible(last);
     });
     CloseRecipeDatabase();
+    reportUnreadable(unreadable, false);
 }
 
 void RecipeBas::ShowRecipe(const QString& category, const QString& name) {

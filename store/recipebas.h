@@ -95,8 +95,9 @@ class RecipeBas {
     bool openAndFind(const QString& category, const QString& name);
     // The recipe to write is not in the file any more: rebuilds the tree and throws.
     [[noreturn]] void goneElsewhere(const QString& category, const QString& name);
-    // Says which categories the last tree load could not list, unless it was just said.
-    void reportUnreadable(const QStringList& tables);
+    // Says which categories a tree load could not list, once for each; `complete` when the
+    // load tried every table, so that a table mended since may be reported again later.
+    void reportUnreadable(const QStringList& tables, bool complete);
     void writeBoxesTo(Recordset& rs) const;
     QList<std::optional<QString>> boxValues() const;
     static QList<std::optional<QString>> rowValues(const Recordset& rs);
