@@ -8,7 +8,7 @@ packages=(
   libsqlcipher-dev libssl-dev
   libbenchmark-dev
   xvfb xauth openbox xdotool
-  poppler-utils
+  poppler-utils strace
   fonts-dejavu-core fonts-wine
 )
 
