@@ -1,5 +1,6 @@
 #include "core/database.h"
 
+#include "core/busywait.h"
 #include "core/store_error.h"
 
 #include <QCollator>
@@ -372,6 +373,18 @@ std::chrono::milliseconds Database::busyTimeout() {
 
 namespace {
 
+// Waits for another program's lock in short steps up to the busy timeout, and says once that
+// the wait began, so that the window can show it is busy rather than frozen.
+int waitWhileBusy(void*, int attempt) {
+    constexpr int kStepMs = 10;
+    if (attempt == 0)
+        notifyBusyWait();
+    if (std::chrono::milliseconds(static_cast<long long>(attempt) * kStepMs) >= g_busyTimeout)
+        return 0;
+    sqlite3_sleep(kStepMs);
+    return 1;
+}
+
 // Opens `fileName` and keys it; `flags` say whether a missing file may be made. The key is a
 // passphrase for a new file and the raw key, "x'…'", for an existing one. Checks that the
 // SQLite in the process is SQLCipher's, which is the only one that may be there: a plain one
@@ -385,7 +398,7 @@ std::shared_ptr<Connection> openKeyed(const QString& fileName, int flags, const 
     const int rc = sqlite3_open_v2(utf8Name.constData(), &conn->db, flags, nullptr);
     if (rc != SQLITE_OK)
         conn->fail(rc, access);
-    sqlite3_busy_timeout(conn->db, static_cast<int>(g_busyTimeout.count()));
+    sqlite3_busy_handler(conn->db, waitWhileBusy, nullptr);
     if (key.isEmpty() ||
         sqlite3_key(conn->db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened: its key could "

@@ -1,8 +1,10 @@
 // Showing, adding, updating and deleting one recipe row.
 
 #include "core/store_error.h"
+#include "platform/guard.h"
 #include "tests/store/store_fixture.h"
 
+#include <QGuiApplication>
 #include <QTest>
 
 using namespace kb;
@@ -180,6 +182,36 @@ class TestRecords : public QObject {
         QCOMPARE(f.rows("Soups").size(), 3);
         QCOMPARE(f.boxes(), (QStringList{"a", "b", "c", "d"}));
         QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Gone", "Leek"));
+    }
+
+    void waitingForAnotherWriterShowsTheBusyPointer() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.setBoxes("Onion", "Me", "onions", "Fry.");
+        std::optional<Qt::CursorShape> during;
+        {
+            WriteLock lock(f.fileName(), true);
+            runGuarded(f.dialogs, [&] {
+                try {
+                    f.store->AddRecipe("Soups");
+                } catch (...) {
+                    if (const QCursor* c = QGuiApplication::overrideCursor())
+                        during = c->shape();
+                    throw;
+                }
+            });
+        }
+        QCOMPARE(during, std::optional<Qt::CursorShape>(Qt::BusyCursor));
+        QCOMPARE(f.dialogs.messages().size(), 1); // the failure, shown once
+        QCoreApplication::processEvents();
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        // A write that does not wait leaves the pointer alone.
+        runGuarded(f.dialogs, [&] {
+            f.store->UpdateRecipe("Soups", "Leek");
+            QVERIFY(!QGuiApplication::overrideCursor());
+        });
     }
 
     void failedDeleteIsReported() {
