@@ -26,6 +26,28 @@ done
 [ -n "$win" ] || fail "the first start showed no window"
 echo "first window: $win"
 
+# A drag on the drawn caption bar moves the window exactly as far as the pointer went, in many
+# small steps or in a few large ones.
+for steps in 10 2; do
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  x0=$X y0=$Y
+  xdotool mousemove --sync $((X + 300)) $((Y + 12))
+  sleep 0.2
+  xdotool mousedown 1
+  sleep 0.1
+  for _ in $(seq "$steps"); do
+    xdotool mousemove_relative --sync -- $((60 / steps)) $((40 / steps))
+    sleep 0.05
+  done
+  sleep 0.2
+  xdotool mouseup 1
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  [ $((X - x0)),$((Y - y0)) = 60,40 ] ||
+    fail "a drag of 60,40 in $steps steps moved the window by $((X - x0)),$((Y - y0))"
+done
+echo "caption drag: the window follows the pointer exactly"
+
 # Minimised, then started again: the running window comes back, the second start ends.
 xdotool windowminimize --sync "$win" || fail "could not minimise"
 start=$(date +%s%N)
