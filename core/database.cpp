@@ -1,5 +1,6 @@
 #include "core/database.h"
 
+#include "core/busywait.h"
 #include "core/store_error.h"
 
 #include <QCollator>
@@ -10,12 +11,15 @@
 #include <QHash>
 #include <QLocale>
 #include <QMutex>
+#include <QStorageInfo>
 #include <QVariant>
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <openssl/evp.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #ifndef SQLITE_HAS_CODEC
 #error "the recipe file needs SQLCipher's sqlite3.h with its codec API"
@@ -133,7 +137,31 @@ struct Connection {
     const bool writing = writes(access);
     const QString file = nativeName(fileName);
     const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
-    switch (rc & 0xff) {
+    const int primary = rc & 0xff;
+    // What the system said beneath the engine's code tells a full disk or a failing one from
+    // a folder that can't be written to or a file that is not ours.
+    const int system = db ? sqlite3_system_errno(db) : 0;
+    const bool fromSystem =
+        primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || primary == SQLITE_FULL ||
+        primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT || primary == SQLITE_READONLY;
+    if (fromSystem && (system == ENOSPC || system == EDQUOT))
+        throw StoreError(writing ? QStringLiteral("The disk is full, so the change was not saved.")
+                                 : QStringLiteral("The recipe file \"%1\" could not be read: "
+                                                  "the disk is full.")
+                                       .arg(file));
+    if (fromSystem && system == EIO)
+        throw StoreError(
+            QStringLiteral("The recipe file \"%1\" could not be %2: the disk reported an error.")
+                .arg(file, writing ? QStringLiteral("written") : QStringLiteral("read")));
+    // A journal left by an interrupted change must be played back before the file can be read;
+    // a read-only file can't take that, though nothing was about to be written.
+    if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
+        throw StoreError(QStringLiteral("The recipe file \"%1\" can't be used: an interrupted "
+                                        "change left \"%2\" beside it, which must be undone "
+                                        "first, but the file is read-only. Make the file and "
+                                        "its folder writable, then try again.")
+                             .arg(file, nativeName(fileName + QStringLiteral("-journal"))));
+    switch (primary) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         throw StoreError(
@@ -147,10 +175,22 @@ struct Connection {
     case SQLITE_FULL:
         throw StoreError(QStringLiteral("The disk is full, so the change was not saved."));
     case SQLITE_CANTOPEN:
-        if (writing)
-            throw StoreError(QStringLiteral("The change was not saved: the folder of the recipe "
-                                            "file \"%1\" can't be written to.")
-                                 .arg(file));
+        if (writing) {
+            // The engine retries a failed open read-only, so the system's reason is gone by
+            // now; the folder itself tells whether it is the cause.
+            const QString folder = QFileInfo(fileName).absolutePath();
+            if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+                throw StoreError(QStringLiteral("The change was not saved: the folder of the "
+                                                "recipe file \"%1\" can't be written to.")
+                                     .arg(file));
+            const QStorageInfo disk(folder);
+            if (disk.isValid() && disk.bytesAvailable() < kPageSize * 16)
+                throw StoreError(QStringLiteral("The disk is full, so the change was not saved."));
+            throw StoreError(QStringLiteral("The change was not saved: the file that guards a "
+                                            "change, \"%1\", could not be made beside the "
+                                            "recipe file. The disk may be full or failing.")
+                                 .arg(nativeName(fileName + QStringLiteral("-journal"))));
+        }
         throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened.").arg(file));
     case SQLITE_NOTADB:
         throw StoreError(QStringLiteral("\"%1\" is not a Kettlebox recipe file, or its password "
@@ -333,6 +373,18 @@ std::chrono::milliseconds Database::busyTimeout() {
 
 namespace {
 
+// Waits for another program's lock in short steps up to the busy timeout, and says once that
+// the wait began, so that the window can show it is busy rather than frozen.
+int waitWhileBusy(void*, int attempt) {
+    constexpr int kStepMs = 10;
+    if (attempt == 0)
+        notifyBusyWait();
+    if (std::chrono::milliseconds(static_cast<long long>(attempt) * kStepMs) >= g_busyTimeout)
+        return 0;
+    sqlite3_sleep(kStepMs);
+    return 1;
+}
+
 // Opens `fileName` and keys it; `flags` say whether a missing file may be made. The key is a
 // passphrase for a new file and the raw key, "x'…'", for an existing one. Checks that the
 // SQLite in the process is SQLCipher's, which is the only one that may be there: a plain one
@@ -346,7 +398,7 @@ std::shared_ptr<Connection> openKeyed(const QString& fileName, int flags, const 
     const int rc = sqlite3_open_v2(utf8Name.constData(), &conn->db, flags, nullptr);
     if (rc != SQLITE_OK)
         conn->fail(rc, access);
-    sqlite3_busy_timeout(conn->db, static_cast<int>(g_busyTimeout.count()));
+    sqlite3_busy_handler(conn->db, waitWhileBusy, nullptr);
     if (key.isEmpty() ||
         sqlite3_key(conn->db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened: its key could "

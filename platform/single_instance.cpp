@@ -1,6 +1,8 @@
 #include "platform/single_instance.h"
 
 #include "core/app.h"
+#include "core/recipelock.h"
+#include "platform/dialogs.h"
 
 #include <QDir>
 #include <QLocalServer>
@@ -29,6 +31,7 @@ SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::askRunningToActivate() const {
     QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(kConnectTimeoutMs))
         return false;
@@ -49,10 +52,10 @@ bool SingleInstance::claim() {
         return false;
     }
 
-    // Nobody answers: a name left over from a crash is removed before listening.
-    QLocalServer::removeServer(m_name);
+    // Nobody answers. An abstract name has no file under TMPDIR: it neither depends on the
+    // environment nor outlives a crash, and its length does not grow with a folder's.
     m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     const bool listening = m_server->listen(m_name);
     m_lock.unlock();
     if (!listening)
@@ -68,6 +71,27 @@ bool SingleInstance::claim() {
         }
     });
     return true;
+}
+
+bool SingleInstance::holdRecipeFile(const QString& folder, Dialogs& dialogs) {
+    m_fileLock = std::make_unique<QLockFile>(recipeLockPath(folder));
+    if (takeRecipeLock(*m_fileLock) != RecipeLock::InUse)
+        return true;
+    // Another window has the file. A copy of this user that answers the socket is handed
+    // over to (unless this process is the one listening: then none answered); one it can't
+    // reach (another user, another computer) is named instead.
+    if (!m_server && askRunningToActivate())
+        return false;
+    const QString holder = recipeLockHolder(*m_fileLock);
+    dialogs.msgBox(QStringLiteral("The recipe file \"%1\" is open in another Kettlebox window%2. "
+                                  "Two windows on one file would undo each other's changes, so "
+                                  "this one ends without opening it. Close the other window "
+                                  "first, then start the program again.")
+                       .arg(QDir::toNativeSeparators(QDir(folder).filePath(
+                                QStringLiteral("Recipe.mdb"))),
+                            holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)),
+                   vbExclamation, kAppTitle);
+    return false;
 }
 
 void bringToFront(QWidget* window) {

@@ -10,9 +10,13 @@ class QWidget;
 
 namespace kb {
 
-// One running program per user. The first start listens on a local socket named after the
-// application title; a later start connects to it, asks the running window to come to the
-// front, and ends without opening anything.
+class Dialogs;
+
+// One running program per user and one per recipe file. The first start listens on a local
+// socket named after the application title and the user, outside any folder so that TMPDIR
+// does not matter; a later start connects to it, asks the running window to come to the front,
+// and ends without opening anything. The running program also holds the lock beside its recipe
+// file, which a second copy meets whatever its environment or user.
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
@@ -26,6 +30,11 @@ class SingleInstance : public QObject {
 
     QString serverName() const { return m_name; }
 
+    // Takes the lock beside the recipe file in `folder` for the life of this object. When a
+    // running program holds it: hands over to that program where it can, else says in words
+    // that the file is open in another window. False then: end without opening the file.
+    bool holdRecipeFile(const QString& folder, Dialogs& dialogs);
+
   signals:
     // A later start asked this instance to bring its window to the front.
     void activateRequested();
@@ -35,6 +44,7 @@ class SingleInstance : public QObject {
 
     QString m_name;
     QLockFile m_lock;
+    std::unique_ptr<QLockFile> m_fileLock;
     std::unique_ptr<QLocalServer> m_server;
 };
 

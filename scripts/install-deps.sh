@@ -8,7 +8,7 @@ packages=(
   libsqlcipher-dev libssl-dev
   libbenchmark-dev
   xvfb xauth openbox xdotool
-  poppler-utils
+  poppler-utils strace
   desktop-file-utils appstream dpkg-dev file man-db debootstrap imagemagick
   fonts-dejavu-core fonts-wine
 )

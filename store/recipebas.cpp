@@ -83,11 +83,21 @@ void RecipeBas::LoadCatalogue() {
     nodes.setImageList(m_c.ImageList1);
     QTreeWidgetItem* last = nullptr;
     bool skip = false;
+    // The category being listed, and those that could not be listed in full: one table must
+    // never hide the others, so a category's failure is noted and the next one goes on.
+    QString table;
+    QStringList unreadable;
     auto step = [&](auto&& fn) {
-        if (skip)
-            skipping(fn);
-        else
+        if (!skip) {
             orClose(*this, fn);
+            return;
+        }
+        try {
+            fn();
+        } catch (const std::exception&) {
+            if (!table.isNull() && !unreadable.contains(table))
+                unreadable << table;
+        }
     };
 
     step([&] { OpenRecipeDatabase(); });
@@ -98,22 +108,29 @@ void RecipeBas::LoadCatalogue() {
     });
     QStringList tables;
     step([&] { tables = RecipeDatabase->TableDefs(); });
+    skip = true;
 
-    for (const QString& table : tables) {
-        if (isExcludedTable(table))
+    for (const QString& name : std::as_const(tables)) {
+        if (isExcludedTable(name))
             continue;
+        table = name;
+        bool listed = false;
         step([&] {
             last = nodes.Add(kRootKey, tvwChild, table, table, kCategoryPicture, kSelectedPicture);
+            listed = true;
         });
+        // Without its own node the recipes would land under whatever node has that key.
+        if (!listed)
+            continue;
         // A table that can't be opened must not show the rows of the table before it.
-        if (skip)
-            RecipeRecordset.reset();
+        RecipeRecordset.reset();
         step([&] { RecipeRecordset = RecipeDatabase->OpenRecordset(table); });
-        skip = true;
 
-        step([&] { current(RecipeRecordset).MoveFirst(); });
         int count = 0;
         step([&] { count = current(RecipeRecordset).RecordCount(); });
+        // An empty table has no first row to move to; that is no failure of the category.
+        if (count > 0)
+            step([&] { current(RecipeRecordset).MoveFirst(); });
         QStringList names;
         for (int i = 0; i < count; ++i) {
             // Appending the space first turns a missing name into an empty one.
@@ -132,25 +149,60 @@ void RecipeBas::LoadCatalogue() {
             });
         m_c.List1->clear();
     }
+    table = QString();
     step([&] { nodes.EnsureVisible(last); });
     CloseRecipeDatabase();
+    reportUnreadable(unreadable, true);
+}
+
+void RecipeBas::reportUnreadable(const QStringList& tables, bool complete) {
+    // Said once for each table: the tree is rebuilt after every change, and the same news
+    // after each save would drown the messages that matter.
+    QStringList fresh;
+    for (const QString& t : tables)
+        if (!m_reportedUnreadable.contains(t))
+            fresh << t;
+    if (complete)
+        m_reportedUnreadable = tables;
+    else
+        m_reportedUnreadable += fresh;
+    if (fresh.isEmpty())
+        return;
+    const QString names =
+        QLatin1Char('"') + tables.join(QStringLiteral("\", \"")) + QLatin1Char('"');
+    m_dialogs.msgBox(
+        (tables.size() == 1 ? QStringLiteral("The category %1 could not be read, so it is not "
+                                             "shown in full.")
+                            : QStringLiteral("The categories %1 could not be read, so they are "
+                                             "not shown in full."))
+                .arg(names) +
+            QStringLiteral(" Every other category is shown."),
+        vbExclamation, kAppTitle);
 }
 
 void RecipeBas::LoadCategoryTree() {
     Nodes nodes(m_c.Tv);
     nodes.setImageList(m_c.ImageList1);
+    QStringList unreadable;
     orClose(*this, [&] {
         OpenRecipeDatabase();
         nodes.Clear();
         QTreeWidgetItem* last = nodes.Add({}, tvwLast, kRootKey, kRootText, kRootPicture);
         nodes.EnsureVisible(last);
         for (const QString& table : RecipeDatabase->TableDefs()) {
-            if (!isExcludedTable(table))
+            if (isExcludedTable(table))
+                continue;
+            // As in the full tree, one category that can't be listed hides no other.
+            try {
                 last = nodes.Add(kRootKey, tvwChild, table, table, kCategoryPicture);
+            } catch (const std::exception&) {
+                unreadable << table;
+            }
         }
         nodes.EnsureVisible(last);
     });
     CloseRecipeDatabase();
+    reportUnreadable(unreadable, false);
 }
 
 void RecipeBas::ShowRecipe(const QString& category, const QString& name) {
@@ -209,7 +261,16 @@ void emptyRecipeFields(const RecipeControls& c) {
     c.Text4->setPlainText(QString());
 }
 
+void requireRecipeName(const RecipeControls& c) {
+    // A recipe without a name gets a tree entry with no text and no key, which reads as a
+    // category: it could never be shown, edited or deleted again.
+    if (trimSpaces(c.Text1->text()).isEmpty())
+        throw StoreError(QStringLiteral("A recipe needs a name, so nothing was saved. Type the "
+                                        "recipe's name in Recipe Name, then save again."));
+}
+
 void RecipeBas::AddRecipe(const QString& category) {
+    requireRecipeName(m_c);
     openCategory(category);
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
@@ -226,47 +287,63 @@ void RecipeBas::AddRecipe(const QString& category) {
 
 bool RecipeBas::openAndFind(const QString& category, const QString& name) {
     openCategory(category);
-    // From here on a failing step is passed over.
-    skipping([&] { current(RecipeRecordset).MoveFirst(); });
     bool match = false;
-    // The first row in stored order whose trimmed name matches; a missing name never does.
-    skipping([&] { match = current(RecipeRecordset).FindFirst(trimSpaces(name), false); });
+    orClose(*this, [&] {
+        Recordset& rs = current(RecipeRecordset);
+        // An empty table has no first row; it simply holds no match.
+        if (rs.RecordCount() == 0)
+            return;
+        rs.MoveFirst();
+        // The first row in stored order whose trimmed name matches; a missing name never
+        // does. A failing search is reported, not taken for a recipe that is gone.
+        match = rs.FindFirst(trimSpaces(name), false);
+    });
     return match;
 }
 
+void RecipeBas::goneElsewhere(const QString& category, const QString& name) {
+    // The file changed under this window: show it as it is, keep the typing, say why.
+    CloseRecipeDatabase();
+    skipping([&] { LoadCatalogue(); });
+    throw StoreError(QStringLiteral("The recipe \"%1\" is no longer in the category \"%2\": "
+                                    "it was changed or removed outside this window, so nothing "
+                                    "was written. The list on the left now shows the recipes as "
+                                    "they are; what you typed is still here.")
+                         .arg(trimSpaces(name), category));
+}
+
 void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
-    if (openAndFind(category, name)) {
-        // The edit is not passed over: a failed save goes back to the caller with the boxes
-        // as typed, so nothing the user typed is lost and no success is claimed.
-        orClose(*this, [&] {
-            Recordset& rs = current(RecipeRecordset);
-            RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), rowValues(rs),
-                                boxValues()};
-            writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange&) {
-                rs.Edit();
-                writeBoxesTo(rs);
-                rs.Update();
-            });
+    requireRecipeName(m_c);
+    if (!openAndFind(category, name))
+        goneElsewhere(category, name);
+    // The edit is not passed over: a failed save goes back to the caller with the boxes as
+    // typed, so nothing the user typed is lost and no success is claimed.
+    orClose(*this, [&] {
+        Recordset& rs = current(RecipeRecordset);
+        RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), rowValues(rs),
+                            boxValues()};
+        writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange&) {
+            rs.Edit();
+            writeBoxesTo(rs);
+            rs.Update();
         });
-        m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
-    }
+    });
+    m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
     CloseRecipeDatabase();
     emptyRecipeFields(m_c);
     skipping([&] { LoadCatalogue(); });
 }
 
 void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
-    if (openAndFind(category, name)) {
-        // A failed delete goes back to the caller, who would otherwise report a row as
-        // deleted that is still there.
-        orClose(*this, [&] {
-            Recordset& rs = current(RecipeRecordset);
-            RecipeChange change{
-                RecipeChange::Kind::Deleted, category, rs.RowId(), rowValues(rs), {}};
-            writeFollowed(*RecipeDatabase, m_followers, change,
-                          [&](RecipeChange&) { rs.Delete(); });
-        });
-    }
+    if (!openAndFind(category, name))
+        goneElsewhere(category, name);
+    // A failed delete goes back to the caller, who would otherwise report a row as deleted
+    // that is still there.
+    orClose(*this, [&] {
+        Recordset& rs = current(RecipeRecordset);
+        RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), rowValues(rs), {}};
+        writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange&) { rs.Delete(); });
+    });
     CloseRecipeDatabase();
     emptyRecipeFields(m_c);
     skipping([&] { LoadCatalogue(); });
@@ -277,6 +354,11 @@ void RecipeBas::CreateCategory() {
                                          QStringLiteral("Create New Category"), QString());
     if (NewCategoryName.isEmpty())
         return;
+    // The root's key: such a category could never get a node of its own in the tree.
+    if (NewCategoryName == kRootKey)
+        throw StoreError(QStringLiteral("The category name \"%1\" is used by the list itself, "
+                                        "so no category was made. Please choose another name.")
+                             .arg(NewCategoryName));
     {
         // This operation keeps its own database object, released however it ends.
         std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);

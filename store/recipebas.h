@@ -39,6 +39,8 @@ enum TreePicture : int {
 // for it, and emptied.
 void lockRecipeFields(const RecipeControls& c, bool locked);
 void emptyRecipeFields(const RecipeControls& c);
+// Throws a StoreError when the name field holds nothing but spaces.
+void requireRecipeName(const RecipeControls& c);
 
 // All work on the recipe file, and the state the main window shares with it. Every operation
 // opens the file, works and closes it again. A failure returned to the caller is thrown as a
@@ -88,9 +90,14 @@ class RecipeBas {
 
   private:
     void openCategory(const QString& category);
-    // Opens the category and finds the recipe's row as the update and the delete do: the open
-    // failing goes to the caller, later steps are passed over. True when the row was found.
+    // Opens the category and finds the recipe's row as the update and the delete do; every
+    // failure goes to the caller. True when the row was found.
     bool openAndFind(const QString& category, const QString& name);
+    // The recipe to write is not in the file any more: rebuilds the tree and throws.
+    [[noreturn]] void goneElsewhere(const QString& category, const QString& name);
+    // Says which categories a tree load could not list, once for each; `complete` when the
+    // load tried every table, so that a table mended since may be reported again later.
+    void reportUnreadable(const QStringList& tables, bool complete);
     void writeBoxesTo(Recordset& rs) const;
     QList<std::optional<QString>> boxValues() const;
     static QList<std::optional<QString>> rowValues(const Recordset& rs);
@@ -98,6 +105,7 @@ class RecipeBas {
     RecipeControls m_c;
     Dialogs& m_dialogs;
     QList<RecipeFollower*> m_followers;
+    QStringList m_reportedUnreadable;
 };
 
 } // namespace kb

@@ -214,12 +214,16 @@ void TestRecipeCommands::editNeedsANameAndCancelEditKeepsTheTyping() {
     QVERIFY(f.store().RecipeCategory.isEmpty());
     QCOMPARE(f.store().SelectedRecipe, QStringLiteral("Tomato Soup"));
 
-    // Edit and Save Edited without a new click write nothing and say nothing.
+    // Edit and Save Edited without a new click write nothing, and say so; the typing and the
+    // editing mode stay.
     QVERIFY(f.press(form.Edit));
     QVERIFY(f.press(form.saveedited));
     QCOMPARE(f.pairs(), kEditing);
     QCOMPARE(f.storedRecipes("Soups").first().author, QStringLiteral("Ann"));
-    QVERIFY(f.dialogs.messages().isEmpty());
+    QCOMPARE(f.dialogs.messages().size(), 1);
+    QVERIFY(f.dialogs.messages().first().startsWith(QStringLiteral("Nothing was saved")));
+    QCOMPARE(form.Text2->text(), QStringLiteral("Someone else"));
+    QVERIFY(!f.fieldsLocked());
 
     // Clicking the recipe shows the stored values again.
     f.clickNode("Tomato Soup", "Soups");

@@ -141,9 +141,9 @@ QStringList StoreFixture::boxes() const {
     return {text1.text(), text2.text(), text3.toPlainText(), text4.toPlainText()};
 }
 
-WriteLock::WriteLock(const QString& fileName) {
+WriteLock::WriteLock(const QString& fileName, bool exclusive) {
     m_db = openRaw(fileName);
-    run(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+    run(m_db, exclusive ? QStringLiteral("BEGIN EXCLUSIVE") : QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 WriteLock::~WriteLock() {

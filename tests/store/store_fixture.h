@@ -64,10 +64,11 @@ class StoreFixture {
 };
 
 // Holds the file's write lock from another connection until destroyed, so that a write of ours
-// waits and then fails.
+// fails. An exclusive lock, as another program holds while it commits, keeps out readers too,
+// and those wait for it up to the busy timeout.
 class WriteLock {
   public:
-    explicit WriteLock(const QString& fileName);
+    explicit WriteLock(const QString& fileName, bool exclusive = false);
     ~WriteLock();
     WriteLock(const WriteLock&) = delete;
     WriteLock& operator=(const WriteLock&) = delete;

@@ -177,19 +177,52 @@ class TestCatalogue : public QObject {
         QVERIFY(!f.store->RecipeDatabase);
     }
 
-    void aCategoryNamedLikeTheRootKeyIsSkippedAfterTheFirst() {
-        // "AB" clashes with the root's key. As the first category the failure goes to the
-        // caller; later on it is passed over and the rest of the tree still loads.
+    void noCategoryHidesTheOthers() {
+        // A table named like the root's key, made by another tool, comes first in name order;
+        // a table without row ids can't be walked. Every other category is listed all the same,
+        // and one message names both.
         StoreFixture f;
-        f.makeCategory("AB");
-        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->LoadCatalogue());
-        f.makeCategory("AA");
+        f.exec("CREATE TABLE AB (Name TEXT, Author TEXT, Ingredients TEXT, Instructions TEXT)");
+        f.exec("INSERT INTO AB VALUES ('Hidden ', 'x ', 'y ', 'z ')");
+        f.makeCategory("Breads");
+        f.addRecipe("Breads", "Rye");
+        f.exec("CREATE TABLE Keyed (Name TEXT PRIMARY KEY, Author TEXT) WITHOUT ROWID");
+        f.exec("INSERT INTO Keyed VALUES ('Odd ', 'x ')");
         f.makeCategory("Soups");
         f.addRecipe("Soups", "Leek");
         f.store->LoadCatalogue();
-        QCOMPARE(f.tree().first(), QStringLiteral("Kettlebox Recipe"));
-        QVERIFY(f.tree().contains(QStringLiteral("    Leek")));
+        const QStringList shown{"Kettlebox Recipe", "  Breads", "    Rye", "  Keyed", "  Soups",
+                                "    Leek"};
+        QCOMPARE(f.tree(), shown);
         QCOMPARE(f.list.count(), 0);
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+        QCOMPARE(f.dialogs.prompts().size(), 1);
+        const QString text = f.dialogs.prompts().first().text;
+        QVERIFY2(text.contains("\"AB\"") && text.contains("\"Keyed\"") &&
+                     text.contains("could not be read"),
+                 qPrintable(text));
+
+        // The tree is rebuilt after every change: the same news is not repeated each time.
+        f.store->LoadCatalogue();
+        QCOMPARE(f.tree(), shown);
+        QCOMPARE(f.dialogs.prompts().size(), 1);
+        // The categories-only tree skips the same table and says nothing new.
+        f.store->LoadCategoryTree();
+        QCOMPARE(f.tree(), (QStringList{"Kettlebox Recipe", "  Breads", "  Keyed", "  Soups"}));
+        QCOMPARE(f.dialogs.prompts().size(), 1);
+        // A mended table is not mentioned again; a newly unreadable one is.
+        f.exec("DROP TABLE Keyed");
+        f.store->LoadCatalogue();
+        QCOMPARE(f.dialogs.prompts().size(), 1);
+        f.exec("DROP TABLE AB");
+        f.exec("CREATE TABLE Zed (Name TEXT PRIMARY KEY) WITHOUT ROWID");
+        f.store->LoadCatalogue();
+        QCOMPARE(f.dialogs.prompts().size(), 2);
+        QVERIFY(f.dialogs.prompts().last().text.contains("\"Zed\""));
+        f.exec("DROP TABLE Zed");
+        f.store->LoadCatalogue();
+        QCOMPARE(f.dialogs.prompts().size(), 2);
+        QCOMPARE(f.tree().size(), 5);
     }
 };
 

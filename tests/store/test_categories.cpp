@@ -73,6 +73,8 @@ class TestCategories : public QObject {
                              << "control characters";
         QTest::newRow("line break") << "Pies\nTarts"
                                     << "control characters";
+        QTest::newRow("the root's key") << "AB"
+                                        << "used by the list itself";
     }
     void refusedNamesSayWhichRuleAndChangeNothing() {
         QFETCH(QString, name);

@@ -1,8 +1,10 @@
 // Showing, adding, updating and deleting one recipe row.
 
 #include "core/store_error.h"
+#include "platform/guard.h"
 #include "tests/store/store_fixture.h"
 
+#include <QGuiApplication>
 #include <QTest>
 
 using namespace kb;
@@ -100,15 +102,34 @@ class TestRecords : public QObject {
         QCOMPARE(f.boxes(), (QStringList{"", "", "", ""}));
         QVERIFY(f.tree().contains("    Red Onion"));
 
-        // No match (a missing name never matches): no message, boxes emptied, tree rebuilt.
+        // No match (a missing name never matches): the row was changed or removed elsewhere.
+        // Nothing is written, the typing stays, the tree shows the file as it is.
         f.dialogs.clear();
         f.setBoxes("x", "x", "x", "x");
         f.tv.clear();
-        f.store->UpdateRecipe("Soups", "");
+        try {
+            f.store->UpdateRecipe("Soups", "");
+            QFAIL("an update that found nothing must say so");
+        } catch (const StoreError& e) {
+            QVERIFY2(e.message().contains("outside this window"), qPrintable(e.message()));
+        }
         QVERIFY(f.dialogs.messages().isEmpty());
-        QCOMPARE(f.boxes(), (QStringList{"", "", "", ""}));
+        QCOMPARE(f.boxes(), (QStringList{"x", "x", "x", "x"}));
         QCOMPARE(f.tree().first(), QStringLiteral("Kettlebox Recipe"));
         QCOMPARE(f.rows("Soups")[1][1], s("none"));
+        QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
+    }
+
+    void nameOfOnlySpacesIsRefused() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.setBoxes("   ", "Me", "leeks", "Boil.");
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->AddRecipe("Soups"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->UpdateRecipe("Soups", "Leek"));
+        QCOMPARE(f.rows("Soups").size(), 1);
+        QCOMPARE(f.rows("Soups")[0][0], s("Leek "));
+        QCOMPARE(f.boxes(), (QStringList{"   ", "Me", "leeks", "Boil."}));
     }
 
     void failedUpdateKeepsWhatWasTypedAndClaimsNothing() {
@@ -155,9 +176,42 @@ class TestRecords : public QObject {
                  (QStringList{"Kettlebox Recipe", "  Soups", "    ", "    Leek", "    Onion"}));
         QVERIFY(f.dialogs.messages().isEmpty());
 
-        f.store->DeleteRecipe("Soups", ""); // a missing name is never deleted
+        // A missing name is never deleted, and nothing is claimed for it.
+        f.setBoxes("a", "b", "c", "d");
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Soups", ""));
         QCOMPARE(f.rows("Soups").size(), 3);
+        QCOMPARE(f.boxes(), (QStringList{"a", "b", "c", "d"}));
         QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Gone", "Leek"));
+    }
+
+    void waitingForAnotherWriterShowsTheBusyPointer() {
+        StoreFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.setBoxes("Onion", "Me", "onions", "Fry.");
+        std::optional<Qt::CursorShape> during;
+        {
+            WriteLock lock(f.fileName(), true);
+            runGuarded(f.dialogs, [&] {
+                try {
+                    f.store->AddRecipe("Soups");
+                } catch (...) {
+                    if (const QCursor* c = QGuiApplication::overrideCursor())
+                        during = c->shape();
+                    throw;
+                }
+            });
+        }
+        QCOMPARE(during, std::optional<Qt::CursorShape>(Qt::BusyCursor));
+        QCOMPARE(f.dialogs.messages().size(), 1); // the failure, shown once
+        QCoreApplication::processEvents();
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        // A write that does not wait leaves the pointer alone.
+        runGuarded(f.dialogs, [&] {
+            f.store->UpdateRecipe("Soups", "Leek");
+            QVERIFY(!QGuiApplication::overrideCursor());
+        });
     }
 
     void failedDeleteIsReported() {

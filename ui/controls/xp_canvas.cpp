@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QGuiApplication>
 #include <QWindow>
 
 namespace kb {
@@ -501,12 +502,17 @@ bool xp_canvas::captionPress(QObject*, QEvent* event) {
         if (m_movePending && e->buttons() != Qt::NoButton &&
             (global - m_pressGlobal).manhattanLength() >= kMoveThreshold) {
             m_movePending = false;
-            // Catch up with the travel so far: the window manager moves from here on.
+            // Catch up with the travel so far.
             host->move(global - m_pressOffset);
+            // Under X11 the frame follows the pointer itself to the end: a move handed to the
+            // window manager starts from where the toolkit reckons the pointer from the
+            // window's position, which the catch-up has just changed, and so lost that much
+            // travel. Where a program can't place its windows (Wayland) the compositor moves
+            // it until the button is released.
             QWindow* handle = host->windowHandle();
-            // The window manager moves the window until the button is released; without
-            // one, follow the pointer here.
-            m_movingByHand = !(handle && handle->startSystemMove());
+            m_movingByHand =
+                !(QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && handle &&
+                  handle->startSystemMove());
         }
         if (m_movingByHand && e->buttons() != Qt::NoButton)
             host->move(global - m_pressOffset);

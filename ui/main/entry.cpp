@@ -62,6 +62,9 @@ int main(int argc, char* argv[]) {
     kb::registerClassicFonts();
     kb::QtDialogs dialogs;
     kb::Main form(dialogs, kb::resolveAppFolder(kb::processPlaces()));
+    // One window per recipe file, whatever the environment of the copies.
+    if (!instance.holdRecipeFile(form.appFolder(), dialogs))
+        return 1;
     QObject::connect(&instance, &kb::SingleInstance::activateRequested, &form,
                      [&form] { kb::bringToFront(&form); });
     form.Form_Load();

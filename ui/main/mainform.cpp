@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <array>
+#include <limits>
 #include <optional>
 
 namespace kb {
@@ -161,6 +162,10 @@ void Main::createControls() {
     Label2 = label("Label2", "Author:", twips(3960, 1755, 630, 180));
     Text2 = new QLineEdit(xp_canvas1);
     whiteBox(Text2, "Text2", twips(5160, 1680, 3495, 285), Label2);
+    // A line edit cuts its text at 32,767 characters without a word; the file takes any
+    // length, so nothing typed or pasted is lost on the way.
+    for (QLineEdit* box : {Text1, Text2})
+        box->setMaxLength(std::numeric_limits<int>::max());
     Label3 = label("Label3", "Ingredients:", twips(3960, 2040, 1080, 180));
     Text3 = new QPlainTextEdit(xp_canvas1);
     whiteBox(Text3, "Text3", twips(3960, 2280, 6495, 1455), Label3);
@@ -383,8 +388,10 @@ void Main::Tv_NodeClick(QTreeWidgetItem* node) {
             m_store->SelectedRecipe.clear();
             m_store->SelectedRecipe = trimSpaces(t);
             m_store->RecipeCategory = node->parent() ? node->parent()->text(0) : QString();
+            m_recipeShown = false;
             m_store->ShowRecipe(trimSpaces(m_store->RecipeCategory),
                                 trimSpaces(m_store->SelectedRecipe));
+            m_recipeShown = true;
             return;
         }
         if (key != QStringLiteral("zzzNothing"))
@@ -398,6 +405,7 @@ void Main::add_Click() {
     guarded([this] {
         hidePairsExcept(Mode::Adding);
         emptyFields();
+        m_recipeShown = false;
         m_store->LoadCategoryTree();
         lockFieldsFor(Mode::Adding);
         Text1->setFocus();
@@ -411,6 +419,7 @@ void Main::Save_Click() {
             m_dialogs.msgBox(QStringLiteral("Please Choose a Category"));
             return;
         }
+        requireRecipeName(recipeControls());
         const QString question = QStringLiteral("The Category is: ") +
                                  m_store->SelectedCategory.toUpper() +
                                  QStringLiteral("\r\nIs This Category Right ?\r\n") +
@@ -453,8 +462,16 @@ void Main::Edit_Click() {
 
 void Main::saveedited_Click() {
     guarded([this] {
-        if (m_store->SelectedRecipe.isEmpty() || m_store->RecipeCategory.isEmpty())
+        // The edit would be lost at the next click or close while it looks saved.
+        if (m_store->SelectedRecipe.isEmpty() || m_store->RecipeCategory.isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Nothing was saved: this window no longer knows which "
+                                            "recipe you are editing. Your changes are still "
+                                            "here; to save them, copy them, click the recipe in "
+                                            "the list on the left, press Edit again and paste "
+                                            "them back."),
+                             vbExclamation);
             return;
+        }
         m_store->UpdateRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);
         m_store->RecipeCategory.clear();
         m_store->SelectedRecipe.clear();
@@ -475,6 +492,16 @@ void Main::delete_Click() {
     guarded([this] {
         if (Text1->text().isEmpty()) {
             m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe To Delete"));
+            return;
+        }
+        // Only the recipe on screen may go: after ADD, an edited name or retyped fields the
+        // last tree click names another one.
+        if (!m_store->RecipeCategory.isEmpty() &&
+            (!m_recipeShown || trimSpaces(Text1->text()) != trimSpaces(m_store->SelectedRecipe))) {
+            m_dialogs.msgBox(QStringLiteral("Nothing was deleted: the recipe on screen is not "
+                                            "the one chosen in the list. Click the recipe in "
+                                            "the list on the left, then press Delete."),
+                             vbExclamation);
             return;
         }
         m_store->DeleteRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);

@@ -148,6 +148,8 @@ class Main : public QWidget {
     std::unique_ptr<RecipeBas> m_store;
     std::unique_ptr<PrintCommand> m_print;
     bool m_unloaded = false;
+    // The fields show the recipe of the last tree click, as read from the file.
+    bool m_recipeShown = false;
     QList<QAction*> m_treeCommands;
 };
 

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The store under faults. A write loop killed with SIGKILL at random moments: afterwards the
+# file passes its integrity check and holds every write that was acknowledged. Then every
+# write point of one add and of one update fails in turn, with EIO and with ENOSPC, through
+# strace's fault injection: each leaves the file as it was and says so in a clear message.
+set -uo pipefail
+writer=$1
+runs=${KB_FAULT_RUNS:-24}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"
+
+# ---- kill -9 during a write loop
+"$writer" init "$work" >/dev/null || fail "could not make the recipe file"
+: >"$work/acks"
+for run in $(seq "$runs"); do
+  "$writer" loop "$work" "r${run}w" >>"$work/acks" 2>/dev/null &
+  pid=$!
+  sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.3f", 0.15 + (r % 600) / 1000 }')"
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  "$writer" check "$work" "$work/acks" >"$work/check" 2>&1 ||
+    { cat "$work/check"; fail "kill -9 run $run lost an acknowledged write or damaged the file"; }
+done
+echo "kill -9: $runs runs, $(grep -c '^ACK ' "$work/acks") acknowledged writes, all present"
+
+# ---- injected I/O errors
+if ! command -v strace >/dev/null || ! strace -f -qq -o /dev/null true 2>/dev/null; then
+  echo "SKIP: strace can't trace here (not installed, or ptrace refused)"
+  exit 77
+fi
+base="$work/base"
+mkdir "$base"
+"$writer" init "$base" >/dev/null || fail "could not make the recipe file"
+before=$("$writer" dump "$base" 2>/dev/null) || fail "could not read the recipe file"
+calls="pwrite64,write,fsync,fdatasync,openat,unlink,ftruncate"
+d="$work/injected"
+reset() { rm -rf "$d"; cp -a "$base" "$d"; }
+# The calls that touch the recipe file or its journal, in order.
+paths() { echo -P "$d/Recipe.mdb" -P "$d/Recipe.mdb-journal"; }
+
+failed=0
+absorbed=0
+messages=()
+for op in add update; do
+  name=Crumble
+  [ "$op" = update ] && name=Pilaf
+  reset
+  # shellcheck disable=SC2046
+  strace -f -qq -e trace="$calls" $(paths) -o "$work/trace" "$writer" "$op" "$d" "$name" >/dev/null ||
+    fail "the $op does not go through without faults"
+  for call in ${calls//,/ }; do
+    # Opens that make a file are write points; opens that only read are not.
+    points=$(grep -E "^([0-9]+ +)?${call}\(" "$work/trace" |
+      awk -v call="$call" 'call != "openat" || /O_CREAT/ { print NR }')
+    for when in $points; do
+      for err in EIO ENOSPC; do
+        reset
+        # shellcheck disable=SC2046
+        out=$(strace -f -qq -o /dev/null -e trace="$call" -e inject="$call":error="$err":when="$when" \
+          $(paths) "$writer" "$op" "$d" "$name" 2>&1)
+        rc=$?
+        after=$("$writer" dump "$d" 2>/dev/null)
+        what="$op, $call #$when failing with $err"
+        case $rc in
+        1)
+          [ "$after" = "$before" ] || fail "$what: the file changed although the save failed"
+          case $out in
+          FAILED:*) ;;
+          *) fail "$what: no message: $out" ;;
+          esac
+          # A failed open leaves only "full or failing" to say; other calls tell which.
+          if [ "$err" = ENOSPC ]; then
+            said='disk is full|disk may be full'
+          else
+            said='disk reported an error|disk may be full or failing'
+          fi
+          grep -q -E "$said" <<<"$out" || fail "$what: misleading message: $out"
+          messages+=("$out")
+          failed=$((failed + 1))
+          ;;
+        0)
+          # The engine got past this one (a retried call): then the save must be whole.
+          [ "$out" = SAVED ] || fail "$what: claimed nothing: $out"
+          [ "$after" != "$before" ] || fail "$what: reported saved, but nothing changed"
+          grep -q -e "Crumble" -e "Changed" <<<"$after" || fail "$what: the change is missing"
+          absorbed=$((absorbed + 1))
+          ;;
+        *) fail "$what: ended with $rc: $out" ;;
+        esac
+      done
+    done
+  done
+done
+echo "injected errors: $failed failed writes left the file as it was with a clear message;" \
+  "$absorbed were got past by the engine and saved whole"
+printf '%s\n' "${messages[@]}" | sort | uniq -c
