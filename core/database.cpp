@@ -579,21 +579,24 @@ void Database::BackupTo(const QString& fileName,
         sqlite3_backup* backup = sqlite3_backup_init(dest->db, "main", c.db, "main");
         if (!backup)
             dest->fail(sqlite3_errcode(dest->db), Access::Write);
-        // Steps of a few megabytes, so that progress can be shown; a write by another
+        // Steps of a megabyte, so that progress can be shown; a write by another
         // connection between two steps makes the engine start again, never mix two states.
         const auto waitUntil = std::chrono::steady_clock::now() + g_busyTimeout;
         for (;;) {
-            rc = sqlite3_backup_step(backup, 4096);
+            rc = sqlite3_backup_step(backup, 1024);
             if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
                 if (std::chrono::steady_clock::now() > waitUntil)
                     break;
                 sqlite3_sleep(20);
                 continue;
             }
-            if (rc != SQLITE_OK)
+            if (rc != SQLITE_OK && rc != SQLITE_DONE)
                 break;
             const int total = sqlite3_backup_pagecount(backup);
-            if (progress && !progress(total - sqlite3_backup_remaining(backup), total)) {
+            const bool goOn = !progress || progress(total - sqlite3_backup_remaining(backup), total);
+            if (rc == SQLITE_DONE)
+                break;
+            if (!goOn) {
                 stopped = true;
                 break;
             }

@@ -266,7 +266,8 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
                 copyFile(journal, saved + QLatin1String("-journal"), {});
         }
     }
-    const QString temp = target + QLatin1String(".restoring");
+    const QString temp =
+        QFileInfo(target).absolutePath() + QStringLiteral("/.Recipe-restoring.mdb");
     copyFile(backupFile, temp, progress);
     if (!checkRecipeFile(temp).clean) {
         QFile::remove(temp);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTest>
 #include <atomic>
@@ -30,13 +31,19 @@ class TestBackups : public QObject {
         HistoryFixture f;
         f.makeCategory("Soups");
         f.addRecipe("Soups", "Leek");
-        ProgressFn progress = [n = 0](std::int64_t done, std::int64_t total) mutable {
-            return done <= total && ++n > 0;
-        };
-        const QString path = backupRecipeFile(f.base, progress);
+        // Large enough to be copied in several steps.
+        f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+               "INSERT INTO Soups SELECT 'r' || i, hex(randomblob(400)), 'I', 'S' FROM n");
+        QList<std::int64_t> steps;
+        const QString path = backupRecipeFile(f.base, [&](std::int64_t done, std::int64_t total) {
+            steps << done;
+            return done <= total;
+        });
+        QVERIFY(steps.size() > 1);
+        QCOMPARE(steps.last(), QFileInfo(path).size() / 1024);
         QVERIFY(path.startsWith(f.dir.filePath("Backups/Recipe-")));
         QVERIFY(checkRecipeFile(path).clean);
-        QCOMPARE(count(path, "Soups"), 1);
+        QCOMPARE(count(path, "Soups"), 2001);
         // Only finished backups are there: no temporary name is left.
         QCOMPARE(QDir(f.dir.filePath("Backups")).entryList(QDir::Files | QDir::Hidden).size(), 1);
         QCOMPARE(listBackups(f.base).size(), 1);

@@ -101,10 +101,16 @@ class TestHistory : public QObject {
         HistoryFixture f;
         fillSoups(f);
         f.store->DeleteRecipe("Soups", "Onion"); // makes the history file
-        QFile::setPermissions(f.dir.filePath("Recipe.history"), QFile::ReadOwner);
+        {
+            // A history that refuses every new entry, as a full disk would.
+            auto db = f.open();
+            attachHistory(*db);
+            db->Execute("CREATE TRIGGER history.refuse BEFORE INSERT ON entries BEGIN SELECT "
+                        "RAISE(ABORT, 'disk full'); END");
+        }
         QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Soups", "Leek"));
-        QFile::setPermissions(f.dir.filePath("Recipe.history"),
-                              QFile::ReadOwner | QFile::WriteOwner);
+        f.dialogs.answer(vbYes);
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteCategory("Soups"));
         QCOMPARE(f.storedBytes("Soups").size(), 2);
         QCOMPARE(f.history().size(), 1);
     }
