@@ -314,7 +314,7 @@ void BackupFollower::record(Database&, const RecipeChange&) {}
 
 void BackupFollower::backUp(Database& db, bool beforeCategoryDelete) {
     try {
-        makeBackup(db, {}, m_clock());
+        makeBackup(db, m_progress ? m_progress() : ProgressFn(), m_clock());
     } catch (const StoreError& e) {
         if (m_onFailure)
             m_onFailure(e.message(), beforeCategoryDelete);

@@ -77,7 +77,10 @@ class BackupFollower final : public RecipeFollower {
   public:
     using FailureFn = std::function<void(const QString& why, bool beforeCategoryDelete)>;
     using Clock = std::function<QDateTime()>;
+    // Makes the progress shown while one backup is taken; it ends with the function.
+    using ProgressMaker = std::function<ProgressFn()>;
     explicit BackupFollower(FailureFn onFailure, Clock clock = {});
+    void setProgress(ProgressMaker maker) { m_progress = std::move(maker); }
 
     void attach(Database& db) override;
     void prepare(Database& db, const RecipeChange& change) override;
@@ -88,6 +91,7 @@ class BackupFollower final : public RecipeFollower {
 
     FailureFn m_onFailure;
     Clock m_clock;
+    ProgressMaker m_progress;
     QDate m_lastDaily;
 };
 

@@ -15,6 +15,13 @@ HistoryFeature::HistoryFeature(QWidget* window, RecipeBas& store, Dialogs& dialo
     : QObject(window), m_parent(window), m_store(store), m_dialogs(dialogs),
       m_appFolder(std::move(appFolder)),
       m_backups([this](const QString& why, bool before) { backupFailed(why, before); }) {
+    m_backups.setProgress([this] {
+        std::shared_ptr<Progress> shown(
+            m_dialogs.progress(QStringLiteral("Backing up the recipe file..."), {}, false));
+        return ProgressFn([shown](std::int64_t done, std::int64_t total) {
+            return shown->setProgress(done, total);
+        });
+    });
     store.addFollower(&m_history);
     store.addFollower(&m_backups);
     // After the first paint: the timer fires once the event loop runs.
