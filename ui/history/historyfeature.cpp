@@ -40,6 +40,10 @@ QString HistoryFeature::databasePath() const {
                                           : m_store.DatabasePath;
 }
 
+frmdeleted* HistoryFeature::deletedRecipesWindow() const {
+    return m_window;
+}
+
 void HistoryFeature::showDeletedRecipes() {
     if (!m_window) {
         m_window = new frmdeleted(m_store, m_dialogs, m_parent);

@@ -28,7 +28,7 @@ class HistoryFeature : public QObject {
 
     // Opens the window, or raises it when it is open.
     void showDeletedRecipes();
-    frmdeleted* deletedRecipesWindow() const { return m_window; }
+    frmdeleted* deletedRecipesWindow() const;
 
     // Starts the check of the recipe file on a worker thread; its message, if any, comes on the
     // window's thread when it is done.
