@@ -9,7 +9,7 @@ namespace kb {
 
 void Main::installCommands() {
     auto* history = new HistoryFeature(this, store(), dialogs(), appFolder());
-    addTreeCommand(QStringLiteral("Deleted Recipes..."), {},
+    addTreeCommand(QStringLiteral("Deleted Recipes..."), QKeySequence(QStringLiteral("Ctrl+Shift+D")),
                    [history] { history->showDeletedRecipes(); });
 }
 
