@@ -15,8 +15,8 @@
 #include <cstring>
 #include <limits>
 #include <openssl/evp.h>
-#include <unistd.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #ifndef SQLITE_HAS_CODEC
 #error "the recipe file needs SQLCipher's sqlite3.h with its codec API"
@@ -598,7 +598,8 @@ void Database::BackupTo(const QString& fileName,
             if (rc != SQLITE_OK && rc != SQLITE_DONE)
                 break;
             const int total = sqlite3_backup_pagecount(backup);
-            const bool goOn = !progress || progress(total - sqlite3_backup_remaining(backup), total);
+            const bool goOn =
+                !progress || progress(total - sqlite3_backup_remaining(backup), total);
             if (rc == SQLITE_DONE)
                 break;
             if (!goOn) {

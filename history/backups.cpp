@@ -44,14 +44,12 @@ QString newBackupName(const QDir& dir, const QDateTime& now) {
 QDir ensureBackupsFolder(const QString& databasePath) {
     const QString folder = backupsFolderOf(databasePath);
     if (!QDir().mkpath(folder))
-        throw StoreError(
-            QStringLiteral("the folder \"%1\" can't be made.").arg(shown(folder)));
+        throw StoreError(QStringLiteral("the folder \"%1\" can't be made.").arg(shown(folder)));
     return QDir(folder);
 }
 
 FileCheck quickCheck(const Database& db, const QString& schema) {
-    const QList<QVariantList> rows =
-        db.Query(QStringLiteral("PRAGMA %1.quick_check").arg(schema));
+    const QList<QVariantList> rows = db.Query(QStringLiteral("PRAGMA %1.quick_check").arg(schema));
     QStringList problems;
     for (const QVariantList& r : rows)
         if (r.value(0).toString() != QLatin1String("ok"))
@@ -156,8 +154,7 @@ std::optional<QString> damagedFileMessage(const QString& databasePath) {
         text += QStringLiteral("The newest backup that is in good order is \"%1\", made %2. To "
                                "put it in place of the damaged file, close Kettlebox and "
                                "run:\r\n\r\nkettlebox-db restore \"%1\" \"%3\"")
-                    .arg(shown(b->path),
-                         b->when.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                    .arg(shown(b->path), b->when.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                          shown(QFileInfo(databasePath).absolutePath()));
     else
         text += QStringLiteral("No backup in good order was found in \"%1\". Make a copy of the "

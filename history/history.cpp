@@ -139,8 +139,7 @@ void HistoryFollower::record(Database& db, const RecipeChange& change) {
     if (whole) {
         db.Execute(copy + QStringLiteral(" ORDER BY rowid"), binds);
     } else if (db.Execute(copy + QStringLiteral(" WHERE rowid = ?4"),
-                          QVariantList(binds) << QVariant::fromValue<qint64>(change.rowid)) ==
-               0) {
+                          QVariantList(binds) << QVariant::fromValue<qint64>(change.rowid)) == 0) {
         // The row was not found by its id: keep the values the store read from it.
         QVariantList values{change.category};
         for (int i = 0; i < 4; ++i) {
@@ -167,8 +166,8 @@ void pruneHistory(Database& db, const QDateTime& now) {
 QList<HistoryEntry> listHistory(Database& db) {
     attachHistory(db);
     QList<HistoryEntry> out;
-    const QList<QVariantList> rows = db.Query(QStringLiteral(
-        "SELECT id, category, name, at, why FROM history.entries ORDER BY id DESC"));
+    const QList<QVariantList> rows = db.Query(
+        QStringLiteral("SELECT id, category, name, at, why FROM history.entries ORDER BY id DESC"));
     out.reserve(rows.size());
     for (const QVariantList& r : rows) {
         HistoryEntry e;
@@ -216,8 +215,7 @@ HistoryEntry putBack(Database& db, const QList<RecipeFollower*>& followers, std:
                           [&](RecipeChange&) { db.AppendTableDef(def); });
             table = def.Name();
         }
-        writeFollowed(db, followers,
-                      {RecipeChange::Kind::Added, *table, 0, {}, entry->fields},
+        writeFollowed(db, followers, {RecipeChange::Kind::Added, *table, 0, {}, entry->fields},
                       [&](RecipeChange& c) {
                           // A new row at the end, its values copied inside the engine.
                           db.Execute(QStringLiteral("INSERT INTO main.%1 (%2) SELECT name, "

@@ -6,8 +6,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
-#include <QProgressDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace kb {

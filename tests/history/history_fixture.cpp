@@ -14,11 +14,11 @@ QStringList HistoryFixture::storedBytes(const QString& category) const {
     QString q = category;
     q.replace(QLatin1Char('"'), QLatin1String("\"\""));
     QStringList out;
-    for (const QVariantList& r : db->Query(
-             QStringLiteral("SELECT quote(CAST(Name AS BLOB)), quote(CAST(Author AS BLOB)), "
-                            "quote(CAST(Ingredients AS BLOB)), quote(CAST(Instructions AS "
-                            "BLOB)) FROM main.\"%1\" ORDER BY rowid")
-                 .arg(q)))
+    for (const QVariantList& r :
+         db->Query(QStringLiteral("SELECT quote(CAST(Name AS BLOB)), quote(CAST(Author AS BLOB)), "
+                                  "quote(CAST(Ingredients AS BLOB)), quote(CAST(Instructions AS "
+                                  "BLOB)) FROM main.\"%1\" ORDER BY rowid")
+                       .arg(q)))
         out << r.value(0).toString() + r.value(1).toString() + r.value(2).toString() +
                    r.value(3).toString();
     return out;

@@ -96,8 +96,8 @@ class TestBackups : public QObject {
         for (int day = 0; day < 40; ++day)
             for (int hour : {20, 12, 8}) {
                 QDateTime when(now.date().addDays(-day), QTime(hour, 0));
-                const QString name = dir.filePath(
-                    "Recipe-" + when.toString("yyyyMMdd-HHmmss") + ".mdb");
+                const QString name =
+                    dir.filePath("Recipe-" + when.toString("yyyyMMdd-HHmmss") + ".mdb");
                 QVERIFY(QFile::copy(f.fileName(), name));
                 made << name;
             }
@@ -114,10 +114,9 @@ class TestBackups : public QObject {
     void theFollowerBacksUpDailyAndBeforeEachCategoryDelete() {
         HistoryFixture f;
         QStringList failures;
-        BackupFollower backups(
-            [&](const QString& why, bool beforeDelete) {
-                failures << why + (beforeDelete ? " (category)" : "");
-            });
+        BackupFollower backups([&](const QString& why, bool beforeDelete) {
+            failures << why + (beforeDelete ? " (category)" : "");
+        });
         f.store->addFollower(&backups);
         f.makeCategory("Soups");
         f.makeCategory("Cakes");
@@ -195,9 +194,9 @@ class TestBackups : public QObject {
         const std::optional<QString> message = damagedFileMessage(f.base);
         QVERIFY(message);
         QVERIFY2(message->contains("is damaged"), qPrintable(*message));
-        QVERIFY2(message->contains("kettlebox-db restore \"" + clean + "\" \"" + f.dir.path() +
-                                   "\""),
-                 qPrintable(*message));
+        QVERIFY2(
+            message->contains("kettlebox-db restore \"" + clean + "\" \"" + f.dir.path() + "\""),
+            qPrintable(*message));
         QVERIFY(!message->contains(newer));
     }
 };

@@ -52,11 +52,11 @@ class TestCli : public QObject {
         const QString first = categories.at(0), second = categories.at(1);
         const QStringList firstBytes = f.storedBytes(first);
         const QStringList secondBytes = f.storedBytes(second);
-        const QString recipe =
-            f.open()->Query("SELECT trim(Name) FROM main.\"" + first + "\" LIMIT 1")
-                .value(0)
-                .value(0)
-                .toString();
+        const QString recipe = f.open()
+                                   ->Query("SELECT trim(Name) FROM main.\"" + first + "\" LIMIT 1")
+                                   .value(0)
+                                   .value(0)
+                                   .toString();
 
         f.store->DeleteRecipe(first, recipe);
         f.dialogs.answer(vbYes);
@@ -78,7 +78,8 @@ class TestCli : public QObject {
         QStringList firstNow = f.storedBytes(first);
         QCOMPARE(firstNow.size(), firstBytes.size());
         QCOMPARE(firstNow.last(), firstBytes.first());
-        QCOMPARE(kettleboxDb({"history", f.dir.path()}).out, QStringLiteral("The history is empty.\n"));
+        QCOMPARE(kettleboxDb({"history", f.dir.path()}).out,
+                 QStringLiteral("The history is empty.\n"));
 
         r = kettleboxDb({"backup", f.dir.path()});
         QCOMPARE(r.code, 0);
@@ -86,9 +87,8 @@ class TestCli : public QObject {
         QVERIFY(QFile::exists(backup));
         r = kettleboxDb({"backups", f.dir.path()});
         QVERIFY(r.out.contains(backup));
-        QVERIFY(r.out.contains(QStringLiteral("%1 recipes").arg(
-            firstBytes.size() + secondBytes.size() +
-            [&] {
+        QVERIFY(r.out.contains(
+            QStringLiteral("%1 recipes").arg(firstBytes.size() + secondBytes.size() + [&] {
                 int n = 0;
                 for (const QString& c : categories.mid(2))
                     n += static_cast<int>(f.storedBytes(c).size());

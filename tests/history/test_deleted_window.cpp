@@ -1,9 +1,9 @@
 // The "Deleted Recipes" window, and the check of the recipe file after start-up.
 
 #include "tests/history/history_fixture.h"
+#include "ui/controls/xpcmdbutton.h"
 #include "ui/history/frmdeleted.h"
 #include "ui/history/historyfeature.h"
-#include "ui/controls/xpcmdbutton.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

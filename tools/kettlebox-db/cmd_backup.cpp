@@ -1,7 +1,7 @@
 // kettlebox-db backup: a whole-file backup of the recipe file now.
 
-#include "history/backups.h"
 #include "core/store_error.h"
+#include "history/backups.h"
 #include "tools/kettlebox-db/commands.h"
 #include "tools/kettlebox-db/progress_line.h"
 

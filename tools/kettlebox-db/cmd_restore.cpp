@@ -25,12 +25,10 @@ int runRestore(Context& ctx) {
     if (!QFileInfo::exists(backup) && !backup.contains(QLatin1Char('/')))
         backup = QDir(backupsFolderOf(path)).filePath(backup);
     try {
-        const QString saved =
-            restoreBackup(QFileInfo(backup).absoluteFilePath(), path,
-                          progressLine(ctx, QStringLiteral("Restoring")));
+        const QString saved = restoreBackup(QFileInfo(backup).absoluteFilePath(), path,
+                                            progressLine(ctx, QStringLiteral("Restoring")));
         if (!saved.isEmpty())
-            ctx.out << "The replaced file was saved as " << QDir::toNativeSeparators(saved)
-                    << "\n";
+            ctx.out << "The replaced file was saved as " << QDir::toNativeSeparators(saved) << "\n";
         ctx.out << "Restored " << QDir::toNativeSeparators(backup) << " to "
                 << QDir::toNativeSeparators(recipeFileOf(path)) << "\n";
         return kExitOk;

@@ -27,8 +27,7 @@ int runUndelete(Context& ctx) {
         HistoryFollower history;
         const HistoryEntry e = putBack(*db, {&history}, id);
         db->Close();
-        ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category
-                << "\".\n";
+        ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category << "\".\n";
         return kExitOk;
     } catch (const StoreError& e) {
         return fail(ctx, e.message());

@@ -53,8 +53,8 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
         button->setAccessibleName(accessible);
         return button;
     };
-    minimiseButton = captionButton("minimiseButton", {{QStringLiteral("Value"), 2}},
-                                   QStringLiteral("Minimise"));
+    minimiseButton =
+        captionButton("minimiseButton", {{QStringLiteral("Value"), 2}}, QStringLiteral("Minimise"));
     maximiseButton = captionButton(
         "maximiseButton", {{QStringLiteral("Value"), 1}, {QStringLiteral("Enabled"), false}},
         QStringLiteral("Maximise"));

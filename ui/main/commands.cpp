@@ -9,7 +9,8 @@ namespace kb {
 
 void Main::installCommands() {
     auto* history = new HistoryFeature(this, store(), dialogs(), appFolder());
-    addTreeCommand(QStringLiteral("Deleted Recipes..."), QKeySequence(QStringLiteral("Ctrl+Shift+D")),
+    addTreeCommand(QStringLiteral("Deleted Recipes..."),
+                   QKeySequence(QStringLiteral("Ctrl+Shift+D")),
                    [history] { history->showDeletedRecipes(); });
 }
 
