@@ -127,6 +127,12 @@ void HistoryFollower::record(Database& db, const RecipeChange& change) {
     if (!whole && change.kind != RecipeChange::Kind::Deleted &&
         change.kind != RecipeChange::Kind::Edited)
         return;
+    // A category that is not there is the change's own failure to report, in its own words.
+    if (db.Query(QStringLiteral("SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name "
+                                "= ?1 COLLATE NOCASE"),
+                 {change.category})
+            .isEmpty())
+        return;
     const QDateTime now = m_clock();
     const qint64 at = now.toMSecsSinceEpoch();
     const QVariantList binds{change.category, at, whyCode(change.kind)};
