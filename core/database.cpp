@@ -129,6 +129,8 @@ struct Connection {
     mutable bool prepared = false;
     // The raw key the file was opened with; side files attached to it share it.
     QByteArray rawKey;
+    // The file's salt, which a copy made by the backup interface must carry too.
+    QByteArray salt;
     // Writes made while an explicit transaction is open join it instead of committing alone.
     mutable int transactionDepth = 0;
 };
@@ -477,6 +479,7 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QStr
     const QByteArray key = "x'" + derivedKey(fileName, passwordOf(connect), salt).toHex() + "'";
     auto conn = openKeyed(fileName, SQLITE_OPEN_READWRITE, key, Access::Read);
     conn->rawKey = key;
+    conn->salt = salt;
     // A wrong key only shows at the first read. The header field reads the first page (and so
     // checks the key) without parsing the whole schema, which only the work that follows needs.
     {
@@ -518,6 +521,10 @@ void Database::AttachSideFile(const QString& schema, const QString& fileName) {
 void Database::Transaction(const std::function<void()>& body) {
     requireOpen();
     writeTransaction(*m_connection, body);
+}
+
+bool Database::InTransaction() const {
+    return m_connection && m_connection->isOpen() && m_connection->transactionDepth > 0;
 }
 
 namespace {
@@ -600,6 +607,78 @@ std::int64_t Database::Execute(const QString& sql, const QVariantList& binds) {
 std::int64_t Database::LastInsertId() const {
     requireOpen();
     return sqlite3_last_insert_rowid(m_connection->db);
+}
+
+void Database::BackupTo(const QString& fileName,
+                        const std::function<bool(std::int64_t, std::int64_t)>& progress) const {
+    requireOpen();
+    const Connection& c = *m_connection;
+    const auto removeCopy = [&] {
+        QFile::remove(fileName);
+        QFile::remove(fileName + QLatin1String("-journal"));
+    };
+    if (c.transactionDepth > 0)
+        throw StoreError(QStringLiteral("A copy of the recipe file can't be made while a change "
+                                        "is being written."));
+    removeCopy();
+    // A raw key followed by the salt keys a new file with exactly that salt.
+    const QByteArray key = c.rawKey.left(c.rawKey.size() - 1) + c.salt.toHex() + "'";
+    int rc = SQLITE_OK;
+    bool stopped = false;
+    try {
+        auto dest =
+            openKeyed(fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, key, Access::Write);
+        // The copy is not in use until it is complete and checked: no journal, and one sync
+        // at the end instead of one per step.
+        dest->exec("PRAGMA journal_mode = OFF", Access::HeaderWrite);
+        dest->exec("PRAGMA synchronous = OFF", Access::HeaderWrite);
+        sqlite3_backup* backup = sqlite3_backup_init(dest->db, "main", c.db, "main");
+        if (!backup)
+            dest->fail(sqlite3_errcode(dest->db), Access::Write);
+        // Steps of a megabyte, so that progress can be shown; a write by another
+        // connection between two steps makes the engine start again, never mix two states.
+        const auto waitUntil = std::chrono::steady_clock::now() + g_busyTimeout;
+        for (;;) {
+            rc = sqlite3_backup_step(backup, 1024);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+                if (std::chrono::steady_clock::now() > waitUntil)
+                    break;
+                sqlite3_sleep(20);
+                continue;
+            }
+            if (rc != SQLITE_OK && rc != SQLITE_DONE)
+                break;
+            const int total = sqlite3_backup_pagecount(backup);
+            const bool goOn =
+                !progress || progress(total - sqlite3_backup_remaining(backup), total);
+            if (rc == SQLITE_DONE)
+                break;
+            if (!goOn) {
+                stopped = true;
+                break;
+            }
+        }
+        const int finish = sqlite3_backup_finish(backup);
+        if (rc == SQLITE_DONE && finish != SQLITE_OK)
+            rc = finish;
+        dest->close();
+        if (rc == SQLITE_DONE) {
+            QFile written(fileName);
+            if (!written.open(QIODevice::ReadWrite) || ::fsync(written.handle()) != 0)
+                rc = SQLITE_IOERR;
+        }
+    } catch (...) {
+        removeCopy();
+        throw;
+    }
+    if (stopped) {
+        removeCopy();
+        throw StoreError(QStringLiteral("The copy of the recipe file was stopped."));
+    }
+    if (rc != SQLITE_DONE) {
+        removeCopy();
+        c.fail(rc, Access::Read);
+    }
 }
 
 void Database::requireOpen() const {

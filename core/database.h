@@ -158,6 +158,7 @@ class Database {
     // all of it is committed, or none. Writes inside (Update, Delete, AppendTableDef,
     // DeleteTableDef, Execute) join it instead of committing on their own.
     void Transaction(const std::function<void()>& body);
+    bool InTransaction() const;
     // A statement with bound values (?1, ?2, ...), for work beyond the recipe tables. Values
     // come back as QVariant (null for a missing value, qint64, double, QString, QByteArray).
     QList<QVariantList> Query(const QString& sql, const QVariantList& binds = {}) const;
@@ -165,6 +166,12 @@ class Database {
     // changed.
     std::int64_t Execute(const QString& sql, const QVariantList& binds = {});
     std::int64_t LastInsertId() const;
+    // A consistent copy of the recipe file made through the engine's backup interface, with the
+    // same key and salt, so that it opens with the same password. Another connection may write
+    // meanwhile: the copy is of one committed state. `progress(donePages, totalPages)` returning
+    // false stops it. A failed or stopped copy is removed and thrown.
+    void BackupTo(const QString& fileName,
+                  const std::function<bool(std::int64_t, std::int64_t)>& progress = {}) const;
     void Close();
 
     // The index that finds a row of `table` by its trimmed first column.

@@ -6,6 +6,9 @@ void writeFollowed(Database& db, const QList<RecipeFollower*>& followers, Recipe
                    const std::function<void(RecipeChange&)>& write) {
     for (RecipeFollower* f : followers)
         f->attach(db);
+    if (!db.InTransaction())
+        for (RecipeFollower* f : followers)
+            f->prepare(db, change);
     const bool after = change.kind == RecipeChange::Kind::Added ||
                        change.kind == RecipeChange::Kind::CategoryAdded;
     db.Transaction([&] {

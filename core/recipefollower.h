@@ -33,6 +33,11 @@ class RecipeFollower {
     // write.
     virtual void attach(Database& db) = 0;
 
+    // Called after attach and before the write transaction opens, with no lock held: the place
+    // for work that must see the file as it was and may take a while (a backup). Not told of
+    // changes made inside a transaction the caller already opened.
+    virtual void prepare(Database& /*db*/, const RecipeChange& /*change*/) {}
+
     // Called inside the write transaction: before the change for Edited, Deleted and
     // CategoryDeleted (the rows are still there to read), after it for Added and
     // CategoryAdded. A throw rolls the whole change back and goes to the command.

@@ -7,12 +7,55 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace kb {
 
 QString Dialogs::effectiveTitle(const QString& title) {
     return title.isEmpty() ? kAppTitle : title;
+}
+
+namespace {
+
+struct NoProgress final : Progress {
+    bool setProgress(std::int64_t, std::int64_t) override { return true; }
+};
+
+// Shown only when the work lasts longer than half a second.
+class DialogProgress final : public Progress {
+  public:
+    DialogProgress(const QString& text, const QString& title, bool cancellable)
+        : m_dialog(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000,
+                   QApplication::activeWindow()) {
+        m_dialog.setWindowTitle(Dialogs::effectiveTitle(title));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(500);
+        m_dialog.setAutoReset(false);
+        m_dialog.setAccessibleName(text);
+        if (!cancellable)
+            m_dialog.setCancelButton(nullptr);
+        m_dialog.setValue(0);
+    }
+    bool setProgress(std::int64_t done, std::int64_t total) override {
+        m_dialog.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+        QApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+  private:
+    QProgressDialog m_dialog;
+};
+
+} // namespace
+
+std::unique_ptr<Progress> Dialogs::progress(const QString&, const QString&, bool) {
+    return std::make_unique<NoProgress>();
+}
+
+std::unique_ptr<Progress> QtDialogs::progress(const QString& text, const QString& title,
+                                              bool cancellable) {
+    return std::make_unique<DialogProgress>(text, title, cancellable);
 }
 
 int QtDialogs::msgBox(const QString& text, int style, const QString& title) {

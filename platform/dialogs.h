@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
+#include <memory>
 
 class QPrinter;
 class QWidget;
@@ -23,6 +25,14 @@ inline constexpr int vbCancel = 2;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
 
+// Long work shown as it goes.
+class Progress {
+  public:
+    virtual ~Progress() = default;
+    // Returns false once the user asked to stop.
+    virtual bool setProgress(std::int64_t done, std::int64_t total) = 0;
+};
+
 // The one way the program asks the user anything. Handed to the store and the forms, so that
 // tests can script the answers and read back every prompt.
 class Dialogs {
@@ -40,6 +50,11 @@ class Dialogs {
     // holds the chosen settings), false when cancelled.
     virtual bool printDialog(QPrinter& printer, QWidget* parent) = 0;
 
+    // Shows progress of long work while the returned object lives; a cancel button when
+    // `cancellable`. By default nothing is shown.
+    virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
+                                               bool cancellable);
+
     // The title a box really carries.
     static QString effectiveTitle(const QString& title);
 };
@@ -51,6 +66,8 @@ class QtDialogs final : public Dialogs {
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText = {}) override;
     bool printDialog(QPrinter& printer, QWidget* parent) override;
+    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
+                                       bool cancellable) override;
 };
 
 } // namespace kb

@@ -43,6 +43,12 @@ bool ScriptedDialogs::printDialog(QPrinter& printer, QWidget*) {
     return true;
 }
 
+std::unique_ptr<Progress> ScriptedDialogs::progress(const QString& text, const QString& title,
+                                                    bool cancellable) {
+    m_progress << text;
+    return Dialogs::progress(text, title, cancellable);
+}
+
 QStringList ScriptedDialogs::messages() const {
     QStringList texts;
     for (const Prompt& p : m_prompts)
@@ -54,6 +60,7 @@ QStringList ScriptedDialogs::messages() const {
 void ScriptedDialogs::clear() {
     m_answers.clear();
     m_prompts.clear();
+    m_progress.clear();
 }
 
 } // namespace kb::test

@@ -33,6 +33,10 @@ class ScriptedDialogs final : public Dialogs {
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText = {}) override;
     bool printDialog(QPrinter& printer, QWidget* parent) override;
+    // Never cancels; the texts shown are kept apart from the prompts.
+    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
+                                       bool cancellable) override;
+    const QStringList& progressShown() const { return m_progress; }
 
     const QList<Prompt>& prompts() const { return m_prompts; }
     // The texts of the message boxes shown, in order.
@@ -47,6 +51,7 @@ class ScriptedDialogs final : public Dialogs {
     using Answer = std::variant<int, QString, PrintTo>;
     QQueue<Answer> m_answers;
     QList<Prompt> m_prompts;
+    QStringList m_progress;
 };
 
 } // namespace kb::test

@@ -5,6 +5,12 @@
 namespace kb::cli {
 
 int runInit(Context& ctx);
+int runCheck(Context& ctx);
+int runBackup(Context& ctx);
+int runBackups(Context& ctx);
+int runRestore(Context& ctx);
+int runHistory(Context& ctx);
+int runUndelete(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -13,6 +19,31 @@ const QList<Command>& commands() {
                         "folder by default).\n--sample fills it with a few categories and "
                         "recipes. An existing Recipe.mdb is never overwritten."),
          &runInit},
+        {QStringLiteral("check"), QStringLiteral("check [FOLDER]"),
+         QStringLiteral("Checks the recipe file, its history and its backups for damage, one "
+                        "line per file.\nExits 0 when all are clean, 1 when damage was found."),
+         &runCheck},
+        {QStringLiteral("backup"), QStringLiteral("backup [FOLDER]"),
+         QStringLiteral("Makes a backup of Recipe.mdb now in the Backups folder beside it and "
+                        "prints its path."),
+         &runBackup},
+        {QStringLiteral("backups"), QStringLiteral("backups [FOLDER]"),
+         QStringLiteral("Lists the backups, newest first, with date, size and recipe count."),
+         &runBackups},
+        {QStringLiteral("restore"), QStringLiteral("restore BACKUP [FOLDER]"),
+         QStringLiteral("Puts BACKUP (a path, or a name in the Backups folder) in place of "
+                        "Recipe.mdb, after backing up the current file.\nRefuses while "
+                        "Kettlebox has the file open, and refuses a backup that does not check "
+                        "clean."),
+         &runRestore},
+        {QStringLiteral("history"), QStringLiteral("history [FOLDER]"),
+         QStringLiteral("Lists the recipes deleted or overwritten, newest first: id, when, why, "
+                        "category and name."),
+         &runHistory},
+        {QStringLiteral("undelete"), QStringLiteral("undelete ID [FOLDER]"),
+         QStringLiteral("Puts the history entry ID back into its category (made again if it is "
+                        "gone) as a new recipe at the end."),
+         &runUndelete},
     };
     return all;
 }

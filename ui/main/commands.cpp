@@ -3,8 +3,15 @@
 
 #include "ui/main/mainform.h"
 
+#include "ui/history/historyfeature.h"
+
 namespace kb {
 
-void Main::installCommands() {}
+void Main::installCommands() {
+    auto* history = new HistoryFeature(this, store(), dialogs(), appFolder());
+    addTreeCommand(QStringLiteral("Deleted Recipes..."),
+                   QKeySequence(QStringLiteral("Ctrl+Shift+D")),
+                   [history] { history->showDeletedRecipes(); });
+}
 
 } // namespace kb

@@ -1,0 +1,186 @@
+// History and backup benchmarks on the generated 100,000-recipe file (made by kb_bench's own
+// generator, so that both benchmarks measure the same file). After the table one line per bar:
+// BAR <name> <figure> <limit> pass|fail
+
+#include "history/backups.h"
+#include "platform/imagelist.h"
+#include "store/recipebas.h"
+#include "tests/support/scripted_dialogs.h"
+#include "ui/history/historyfeature.h"
+#include "ui/main/mainform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+std::map<std::string, std::vector<double>> g_samples; // milliseconds per run
+QString g_dir;
+int g_next = 0; // the serial of the next recipe to delete
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+template <typename Fn> void timed(benchmark::State& state, const std::string& key, Fn&& fn) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        fn();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(took.count());
+        g_samples[key].push_back(took.count() * 1000);
+    }
+}
+
+QString folder(const char* name) {
+    const QString path = g_dir + QLatin1Char('/') + QLatin1String(name);
+    QDir().mkpath(path);
+    return path;
+}
+
+QTreeWidgetItem* recipeNode(QTreeWidget* tv, const QString& name) {
+    for (QTreeWidgetItemIterator it(tv); *it; ++it)
+        if ((*it)->text(0) == name && (*it)->parent() && (*it)->parent()->parent())
+            return *it;
+    return nullptr;
+}
+
+// Delete through the real form: the recipe chosen in the tree, the Delete button, its message
+// and the tree rebuilt; the history and the day's backup follow as they do for the user.
+void deleteThroughForm(benchmark::State& state) {
+    const QString app = folder("form");
+    QFile::copy(g_dir + QStringLiteral("/r100k.mdb"), app + QStringLiteral("/Recipe.mdb"));
+    kb::test::ScriptedDialogs dialogs;
+    kb::Main form(dialogs, app);
+    form.Form_Load();
+    form.show();
+    QApplication::processEvents();
+    // Let the start-up check end, and take the day's first backup, before timing.
+    auto* feature = form.findChild<kb::HistoryFeature*>();
+    while (feature && feature->checkRunning())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QApplication::processEvents();
+    form.Tv_NodeClick(recipeNode(form.Tv, QStringLiteral("Recipe %1").arg(++g_next)));
+    form.delete_Click();
+    timed(state, "delete_form", [&] {
+        QTreeWidgetItem* node = recipeNode(form.Tv, QStringLiteral("Recipe %1").arg(++g_next));
+        form.Tv_NodeClick(node);
+        form.delete_Click();
+    });
+    if (dialogs.messages().count(QStringLiteral("Record Deleted")) <=
+        static_cast<qsizetype>(g_samples["delete_form"].size()))
+        state.SkipWithError("a delete was not confirmed");
+}
+
+// The same delete through the store alone with no follower: what the form costs without the
+// history (the tree rebuilt included).
+void deleteWithoutHistory(benchmark::State& state) {
+    const QString app = folder("plain");
+    QFile::copy(g_dir + QStringLiteral("/r100k.mdb"), app + QStringLiteral("/Recipe.mdb"));
+    QTreeWidget tv;
+    QListWidget list;
+    QLineEdit t1, t2;
+    QPlainTextEdit t3, t4;
+    kb::ImageList images{QIcon(), QIcon(), QIcon(), QIcon()};
+    kb::test::ScriptedDialogs dialogs;
+    kb::RecipeBas store({&tv, &list, &t1, &t2, &t3, &t4, &images}, dialogs);
+    store.DatabasePath = app + QStringLiteral("/Recipe");
+    tv.show();
+    store.LoadCatalogue();
+    int serial = 5000;
+    timed(state, "delete_plain", [&] {
+        ++serial;
+        const QString category =
+            QStringLiteral("Category %1").arg((serial - 1) / 500 + 1, 3, 10, QLatin1Char('0'));
+        store.ShowRecipe(category, QStringLiteral("Recipe %1").arg(serial));
+        store.DeleteRecipe(category, QStringLiteral("Recipe %1").arg(serial));
+    });
+}
+
+void copyFloor(benchmark::State& state) {
+    const QString from = g_dir + QStringLiteral("/r100k.mdb");
+    const QString to = folder("copy") + QStringLiteral("/copy.mdb");
+    timed(state, "copy_floor", [&] {
+        QFile::remove(to);
+        QFile::copy(from, to);
+    });
+}
+
+void backup(benchmark::State& state) {
+    const QString app = folder("backup");
+    QFile::copy(g_dir + QStringLiteral("/r100k.mdb"), app + QStringLiteral("/Recipe.mdb"));
+    const QString path = app + QStringLiteral("/Recipe");
+    timed(state, "backup", [&] { kb::backupRecipeFile(path); });
+}
+
+void bar(const char* name, double figure, double limit) {
+    std::printf("BAR %s %.3f %g %s\n", name, figure, limit, figure <= limit ? "pass" : "fail");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    QTemporaryDir dir;
+    g_dir = dir.path();
+    std::printf("Generating the recipe files in %s ...\n", qPrintable(g_dir));
+    std::fflush(stdout);
+    if (QProcess::execute(QCoreApplication::applicationDirPath() + QStringLiteral("/kb_bench"),
+                          {QStringLiteral("--generate"), g_dir}) != 0)
+        qFatal("could not generate the recipe files");
+
+    using benchmark::RegisterBenchmark;
+    RegisterBenchmark("DeleteWithoutHistory/100000", deleteWithoutHistory)
+        ->UseManualTime()
+        ->Iterations(9)
+        ->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("DeleteThroughForm/100000", deleteThroughForm)
+        ->UseManualTime()
+        ->Iterations(9)
+        ->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("CopyFloor/100000", copyFloor)
+        ->UseManualTime()
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("Backup/100000", backup)
+        ->UseManualTime()
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const double plain = median(g_samples["delete_plain"]);
+    const double withHistory = median(g_samples["delete_form"]);
+    const double floor = median(g_samples["copy_floor"]);
+    const double backup = median(g_samples["backup"]);
+    std::printf("\nmedians: delete without history %.1f ms, through the form with history %.1f "
+                "ms; file copy %.1f ms, backup %.1f ms\n",
+                plain, withHistory, floor, backup);
+    bar("delete_recipe_with_history_100k_median_ms", withHistory, plain * 1.25 + 20);
+    // A backup decrypts, encrypts and then checks every page, where the floor only moves bytes
+    // through the page cache.
+    bar("backup_100k_ms", backup, floor * 40);
+    return 0;
+}

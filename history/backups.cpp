@@ -1,0 +1,321 @@
+#include "history/backups.h"
+
+#include "core/store_error.h"
+#include "history/history.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace kb {
+
+namespace {
+
+const QRegularExpression& backupName() {
+    static const QRegularExpression re(
+        QStringLiteral("^Recipe-(\\d{8}-\\d{6})(?:-(\\d+))?\\.mdb$"));
+    return re;
+}
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString withoutMdb(const QString& mdbFile) {
+    return mdbFile.endsWith(QLatin1String(".mdb")) ? mdbFile.chopped(4) : mdbFile;
+}
+
+// A name for a new backup taken at `now` that no backup has yet.
+QString newBackupName(const QDir& dir, const QDateTime& now) {
+    const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = QStringLiteral("Recipe-%1.mdb").arg(stamp);
+    for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
+        name = QStringLiteral("Recipe-%1-%2.mdb").arg(stamp).arg(n);
+    return dir.filePath(name);
+}
+
+QDir ensureBackupsFolder(const QString& databasePath) {
+    const QString folder = backupsFolderOf(databasePath);
+    if (!QDir().mkpath(folder))
+        throw StoreError(QStringLiteral("the folder \"%1\" can't be made.").arg(shown(folder)));
+    return QDir(folder);
+}
+
+FileCheck quickCheck(const Database& db, const QString& schema) {
+    const QList<QVariantList> rows = db.Query(QStringLiteral("PRAGMA %1.quick_check").arg(schema));
+    QStringList problems;
+    for (const QVariantList& r : rows)
+        if (r.value(0).toString() != QLatin1String("ok"))
+            problems << r.value(0).toString();
+    if (problems.isEmpty())
+        return {true, QStringLiteral("ok")};
+    return {false, QStringLiteral("damaged: ") + problems.mid(0, 3).join(QLatin1String("; "))};
+}
+
+// Copies a file as it is, flushed to the disk, under `to` (replaced).
+void copyFile(const QString& from, const QString& to, const ProgressFn& progress) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw StoreError(
+            QStringLiteral("\"%1\" can't be read: %2.").arg(shown(from), in.errorString()));
+    QFile::remove(to);
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly))
+        throw StoreError(
+            QStringLiteral("\"%1\" can't be written: %2.").arg(shown(to), out.errorString()));
+    const qint64 total = in.size();
+    qint64 done = 0;
+    QByteArray chunk;
+    while (!(chunk = in.read(4 << 20)).isEmpty()) {
+        if (out.write(chunk) != chunk.size()) {
+            out.remove();
+            throw StoreError(
+                QStringLiteral("\"%1\" can't be written: %2.").arg(shown(to), out.errorString()));
+        }
+        done += chunk.size();
+        if (progress)
+            progress(done, total);
+    }
+    if (!out.flush() || ::fsync(out.handle()) != 0) {
+        out.remove();
+        throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(to)));
+    }
+}
+
+} // namespace
+
+QString recipeFileOf(const QString& databasePath) {
+    return databasePath + QLatin1String(".mdb");
+}
+
+QString backupsFolderOf(const QString& databasePath) {
+    return QFileInfo(databasePath).absolutePath() + QStringLiteral("/Backups");
+}
+
+QString recipeLockFileOf(const QString& databasePath) {
+    return recipeFileOf(databasePath) + QLatin1String(".lock");
+}
+
+QList<BackupInfo> listBackups(const QString& databasePath) {
+    QList<BackupInfo> out;
+    const QDir dir(backupsFolderOf(databasePath));
+    for (const QFileInfo& fi : dir.entryInfoList({QStringLiteral("Recipe-*.mdb")}, QDir::Files)) {
+        const QRegularExpressionMatch m = backupName().match(fi.fileName());
+        if (!m.hasMatch())
+            continue;
+        BackupInfo b;
+        b.path = fi.absoluteFilePath();
+        b.when = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss"));
+        b.size = fi.size();
+        if (b.when.isValid())
+            out.append(b);
+    }
+    // Newest first; two of the same second by their serial (the file name sorts so).
+    std::sort(out.begin(), out.end(), [](const BackupInfo& a, const BackupInfo& b) {
+        if (a.when != b.when)
+            return a.when > b.when;
+        const QString na = QFileInfo(a.path).fileName(), nb = QFileInfo(b.path).fileName();
+        return na.size() != nb.size() ? na.size() > nb.size() : na > nb;
+    });
+    return out;
+}
+
+FileCheck checkRecipeFile(const QString& mdbFile) {
+    bool opened = false;
+    try {
+        auto db = Database::OpenDatabase(withoutMdb(mdbFile));
+        opened = true;
+        FileCheck result = quickCheck(*db, QStringLiteral("main"));
+        db->Close();
+        result.opened = true;
+        return result;
+    } catch (const StoreError& e) {
+        return {false, e.message(), opened};
+    }
+}
+
+std::optional<QString> damagedFileMessage(const QString& databasePath) {
+    const QString file = recipeFileOf(databasePath);
+    const FileCheck check = checkRecipeFile(file);
+    if (check.clean || !check.opened)
+        return std::nullopt;
+    QString text =
+        QStringLiteral("The recipe file \"%1\" is damaged: some of its recipes may be lost or "
+                       "unreadable (%2).\r\n\r\n")
+            .arg(shown(file), check.detail);
+    if (const std::optional<BackupInfo> b = newestCleanBackup(databasePath))
+        text += QStringLiteral("The newest backup that is in good order is \"%1\", made %2. To "
+                               "put it in place of the damaged file, close Kettlebox and "
+                               "run:\r\n\r\nkettlebox-db restore \"%1\" \"%3\"")
+                    .arg(shown(b->path), b->when.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                         shown(QFileInfo(databasePath).absolutePath()));
+    else
+        text += QStringLiteral("No backup in good order was found in \"%1\". Make a copy of the "
+                               "file before changing anything.")
+                    .arg(shown(backupsFolderOf(databasePath)));
+    return text;
+}
+
+FileCheck checkHistoryFile(const QString& databasePath) {
+    if (!QFileInfo::exists(historyFileOf(databasePath)))
+        return {true, QStringLiteral("ok (no history yet)")};
+    try {
+        auto db = Database::OpenDatabase(databasePath);
+        db->AttachSideFile(kHistorySchema, historyFileOf(databasePath));
+        FileCheck result = quickCheck(*db, kHistorySchema);
+        db->Close();
+        return result;
+    } catch (const StoreError& e) {
+        return {false, e.message()};
+    }
+}
+
+std::optional<BackupInfo> newestCleanBackup(const QString& databasePath) {
+    for (const BackupInfo& b : listBackups(databasePath))
+        if (checkRecipeFile(b.path).clean)
+            return b;
+    return std::nullopt;
+}
+
+QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& now) {
+    const QString databasePath = withoutMdb(db.FileName());
+    const QDir dir = ensureBackupsFolder(databasePath);
+    // Under a name the listing ignores until the copy is complete and checks clean.
+    const QString temp =
+        dir.filePath(QStringLiteral(".partial-%1.mdb").arg(QCoreApplication::applicationPid()));
+    db.BackupTo(temp, progress);
+    const FileCheck check = checkRecipeFile(temp);
+    if (!check.clean) {
+        QFile::remove(temp);
+        throw StoreError(QStringLiteral("the copy did not check clean (%1).").arg(check.detail));
+    }
+    const QString target = newBackupName(dir, now);
+    if (!QFile::rename(temp, target)) {
+        QFile::remove(temp);
+        throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(target)));
+    }
+    pruneBackups(databasePath, now);
+    return target;
+}
+
+QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress) {
+    auto db = Database::OpenDatabase(databasePath);
+    const QString path = makeBackup(*db, progress);
+    db->Close();
+    return path;
+}
+
+void pruneBackups(const QString& databasePath, const QDateTime& now) {
+    const QList<BackupInfo> all = listBackups(databasePath);
+    QSet<QString> keep;
+    QSet<QDate> daysSeen;
+    const QDate firstDay = now.date().addDays(-(kBackupDays - 1));
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const BackupInfo& b = all.at(i);
+        if (i < kBackupsKeptNewest)
+            keep.insert(b.path);
+        const QDate day = b.when.date();
+        if (day >= firstDay && !daysSeen.contains(day)) {
+            daysSeen.insert(day);
+            keep.insert(b.path);
+        }
+    }
+    for (const BackupInfo& b : all)
+        if (!keep.contains(b.path))
+            QFile::remove(b.path);
+}
+
+QString restoreBackup(const QString& backupFile, const QString& databasePath,
+                      const ProgressFn& progress) {
+    // Held for the whole restore, so that the program can't start on a half-replaced file.
+    QLockFile lock(recipeLockFileOf(databasePath));
+    lock.setStaleLockTime(0); // only a lock of a process that is gone is stale
+    if (!lock.tryLock(0))
+        throw StoreError(QStringLiteral("Kettlebox has \"%1\" open; close it first.")
+                             .arg(shown(recipeFileOf(databasePath))));
+    if (!QFileInfo::exists(backupFile))
+        throw StoreError(QStringLiteral("\"%1\" does not exist.").arg(shown(backupFile)));
+    const FileCheck check = checkRecipeFile(backupFile);
+    if (!check.clean)
+        throw StoreError(QStringLiteral("\"%1\" does not check clean, so it was not restored: %2")
+                             .arg(shown(backupFile), check.detail));
+
+    const QString target = recipeFileOf(databasePath);
+    const QString journal = target + QLatin1String("-journal");
+    QString saved;
+    if (QFileInfo::exists(target)) {
+        try {
+            saved = backupRecipeFile(databasePath);
+        } catch (const StoreError&) {
+            // A damaged file can't be copied through the engine: keep it as it is on disk,
+            // with a journal a crash may have left.
+            const QDir dir = ensureBackupsFolder(databasePath);
+            saved = newBackupName(dir, QDateTime::currentDateTime());
+            copyFile(target, saved, {});
+            if (QFileInfo::exists(journal))
+                copyFile(journal, saved + QLatin1String("-journal"), {});
+        }
+    }
+    const QString temp =
+        QFileInfo(target).absolutePath() + QStringLiteral("/.Recipe-restoring.mdb");
+    copyFile(backupFile, temp, progress);
+    if (!checkRecipeFile(temp).clean) {
+        QFile::remove(temp);
+        throw StoreError(QStringLiteral("The copy of \"%1\" did not check clean; nothing was "
+                                        "changed.")
+                             .arg(shown(backupFile)));
+    }
+    // A journal left beside the old file would be played into the restored one.
+    QFile::remove(journal);
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
+        0) {
+        QFile::remove(temp);
+        throw StoreError(
+            QStringLiteral("\"%1\" can't be replaced; nothing was changed.").arg(shown(target)));
+    }
+    return saved;
+}
+
+BackupFollower::BackupFollower(FailureFn onFailure, Clock clock)
+    : m_onFailure(std::move(onFailure)), m_clock(std::move(clock)) {
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentDateTime(); };
+}
+
+void BackupFollower::attach(Database&) {}
+
+void BackupFollower::prepare(Database& db, const RecipeChange& change) {
+    const bool beforeCategoryDelete = change.kind == RecipeChange::Kind::CategoryDeleted;
+    const QDate today = m_clock().date();
+    if (!beforeCategoryDelete) {
+        if (m_lastDaily == today)
+            return;
+        const QList<BackupInfo> all = listBackups(withoutMdb(db.FileName()));
+        if (!all.isEmpty() && all.first().when.date() == today) {
+            m_lastDaily = today;
+            return;
+        }
+    }
+    backUp(db, beforeCategoryDelete);
+    m_lastDaily = today;
+}
+
+void BackupFollower::record(Database&, const RecipeChange&) {}
+
+void BackupFollower::backUp(Database& db, bool beforeCategoryDelete) {
+    try {
+        makeBackup(db, m_progress ? m_progress() : ProgressFn(), m_clock());
+    } catch (const StoreError& e) {
+        if (m_onFailure)
+            m_onFailure(e.message(), beforeCategoryDelete);
+    }
+}
+
+} // namespace kb

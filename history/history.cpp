@@ -1,0 +1,240 @@
+#include "history/history.h"
+
+#include "core/app.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
+
+#include <QFileInfo>
+
+namespace kb {
+
+namespace {
+
+QString quoted(const QString& identifier) {
+    QString out = identifier;
+    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+// The columns are typeless, so that every value keeps the bytes and the kind it had in the
+// recipe file.
+const QString kCreate = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS history.entries (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+    "category, name, author, ingredients, instructions, at INTEGER NOT NULL, why INTEGER NOT "
+    "NULL);"
+    "CREATE INDEX IF NOT EXISTS history.entries_at ON entries (at)");
+
+bool isAttached(const Database& db) {
+    for (const QVariantList& row : db.Query(QStringLiteral("PRAGMA database_list")))
+        if (row.value(1).toString() == kHistorySchema)
+            return true;
+    return false;
+}
+
+// The first four columns of a category, as a select list (NULL where a table has fewer).
+QString fourColumns(const Database& db, const QString& table) {
+    const QList<QVariantList> info =
+        db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quoted(table)));
+    QStringList columns;
+    for (int i = 0; i < 4; ++i)
+        columns << (i < info.size() ? quoted(info.at(i).value(1).toString())
+                                    : QStringLiteral("NULL"));
+    return columns.join(QLatin1String(", "));
+}
+
+std::optional<QString> textOf(const QVariant& v) {
+    if (v.isNull())
+        return std::nullopt;
+    if (v.typeId() == QMetaType::QByteArray)
+        return QString::fromUtf8(v.toByteArray());
+    return v.toString();
+}
+
+int whyCode(RecipeChange::Kind kind) {
+    switch (kind) {
+    case RecipeChange::Kind::Edited:
+        return static_cast<int>(HistoryEntry::Why::Edited);
+    case RecipeChange::Kind::CategoryDeleted:
+        return static_cast<int>(HistoryEntry::Why::CategoryDeleted);
+    default:
+        return static_cast<int>(HistoryEntry::Why::Deleted);
+    }
+}
+
+HistoryEntry::Why whyOf(const QVariant& v) {
+    const int code = v.toInt();
+    if (code == static_cast<int>(HistoryEntry::Why::Edited))
+        return HistoryEntry::Why::Edited;
+    if (code == static_cast<int>(HistoryEntry::Why::CategoryDeleted))
+        return HistoryEntry::Why::CategoryDeleted;
+    return HistoryEntry::Why::Deleted;
+}
+
+// The category's name as the file spells it (names are alike whatever their letter case).
+std::optional<QString> existingCategory(const Database& db, const QString& category) {
+    for (const QString& t : db.TableDefs())
+        if (!isExcludedTable(t) && t.compare(category, Qt::CaseInsensitive) == 0)
+            return t;
+    return std::nullopt;
+}
+
+} // namespace
+
+QString historyFileOf(const QString& databasePath) {
+    return QFileInfo(databasePath).absolutePath() + QStringLiteral("/Recipe.history");
+}
+
+QString HistoryEntry::name() const {
+    return trimSpaces(fields.value(0).value_or(QString()));
+}
+
+QString whyText(HistoryEntry::Why why) {
+    switch (why) {
+    case HistoryEntry::Why::Edited:
+        return QStringLiteral("edited");
+    case HistoryEntry::Why::CategoryDeleted:
+        return QStringLiteral("category deleted");
+    case HistoryEntry::Why::Deleted:
+        break;
+    }
+    return QStringLiteral("deleted");
+}
+
+void attachHistory(Database& db) {
+    if (isAttached(db))
+        return;
+    db.AttachSideFile(kHistorySchema, historyFileOf(db.FileName()));
+    if (db.Query(QStringLiteral("SELECT 1 FROM history.sqlite_master WHERE name = 'entries'"))
+            .isEmpty()) {
+        db.Transaction([&] {
+            for (const QString& sql : kCreate.split(QLatin1Char(';')))
+                db.Execute(sql);
+        });
+    }
+}
+
+HistoryFollower::HistoryFollower(Clock clock) : m_clock(std::move(clock)) {
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+}
+
+void HistoryFollower::attach(Database& db) {
+    attachHistory(db);
+}
+
+void HistoryFollower::record(Database& db, const RecipeChange& change) {
+    const bool whole = change.kind == RecipeChange::Kind::CategoryDeleted;
+    if (!whole && change.kind != RecipeChange::Kind::Deleted &&
+        change.kind != RecipeChange::Kind::Edited)
+        return;
+    // A category that is not there is the change's own failure to report, in its own words.
+    if (db.Query(QStringLiteral("SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name "
+                                "= ?1 COLLATE NOCASE"),
+                 {change.category})
+            .isEmpty())
+        return;
+    const QDateTime now = m_clock();
+    const qint64 at = now.toMSecsSinceEpoch();
+    const QVariantList binds{change.category, at, whyCode(change.kind)};
+    // Copied inside the engine: the values reach the history with their bytes untouched, and a
+    // category of ten thousand recipes costs one statement.
+    const QString copy =
+        QStringLiteral("INSERT INTO history.entries (category, name, author, ingredients, "
+                       "instructions, at, why) SELECT ?1, %1, ?2, ?3 FROM main.%2")
+            .arg(fourColumns(db, change.category), quoted(change.category));
+    if (whole) {
+        db.Execute(copy + QStringLiteral(" ORDER BY rowid"), binds);
+    } else if (db.Execute(copy + QStringLiteral(" WHERE rowid = ?4"),
+                          QVariantList(binds) << QVariant::fromValue<qint64>(change.rowid)) == 0) {
+        // The row was not found by its id: keep the values the store read from it.
+        QVariantList values{change.category};
+        for (int i = 0; i < 4; ++i) {
+            const auto v = change.before.value(i);
+            values << (v ? QVariant(*v) : QVariant());
+        }
+        values << at << whyCode(change.kind);
+        db.Execute(QStringLiteral("INSERT INTO history.entries (category, name, author, "
+                                  "ingredients, instructions, at, why) VALUES (?1, ?2, ?3, ?4, "
+                                  "?5, ?6, ?7)"),
+                   values);
+    }
+    pruneHistory(db, now);
+}
+
+void pruneHistory(Database& db, const QDateTime& now) {
+    const qint64 cutoff = now.addDays(-kHistoryDays).toMSecsSinceEpoch();
+    db.Execute(QStringLiteral("DELETE FROM history.entries WHERE at < ?1 AND id < (SELECT "
+                              "coalesce(min(id), 0) FROM (SELECT id FROM history.entries ORDER "
+                              "BY id DESC LIMIT ?2))"),
+               {cutoff, kHistoryKeptAlways});
+}
+
+QList<HistoryEntry> listHistory(Database& db) {
+    attachHistory(db);
+    QList<HistoryEntry> out;
+    const QList<QVariantList> rows = db.Query(
+        QStringLiteral("SELECT id, category, name, at, why FROM history.entries ORDER BY id DESC"));
+    out.reserve(rows.size());
+    for (const QVariantList& r : rows) {
+        HistoryEntry e;
+        e.id = r.value(0).toLongLong();
+        e.category = r.value(1).toString();
+        e.fields = {textOf(r.value(2))};
+        e.when = QDateTime::fromMSecsSinceEpoch(r.value(3).toLongLong(), Qt::UTC);
+        e.why = whyOf(r.value(4));
+        out.append(std::move(e));
+    }
+    return out;
+}
+
+std::optional<HistoryEntry> historyEntry(Database& db, std::int64_t id) {
+    attachHistory(db);
+    const QList<QVariantList> rows =
+        db.Query(QStringLiteral("SELECT id, category, name, author, ingredients, instructions, "
+                                "at, why FROM history.entries WHERE id = ?1"),
+                 {QVariant::fromValue<qint64>(id)});
+    if (rows.isEmpty())
+        return std::nullopt;
+    const QVariantList& r = rows.first();
+    HistoryEntry e;
+    e.id = r.value(0).toLongLong();
+    e.category = r.value(1).toString();
+    for (int i = 2; i < 6; ++i)
+        e.fields.append(textOf(r.value(i)));
+    e.when = QDateTime::fromMSecsSinceEpoch(r.value(6).toLongLong(), Qt::UTC);
+    e.why = whyOf(r.value(7));
+    return e;
+}
+
+HistoryEntry putBack(Database& db, const QList<RecipeFollower*>& followers, std::int64_t id) {
+    attachHistory(db);
+    for (RecipeFollower* f : followers)
+        f->attach(db);
+    const std::optional<HistoryEntry> entry = historyEntry(db, id);
+    if (!entry)
+        throw StoreError(QStringLiteral("That recipe is no longer in the history."));
+    db.Transaction([&] {
+        std::optional<QString> table = existingCategory(db, entry->category);
+        if (!table) {
+            const TableDef def = recipeTableDef(db, entry->category);
+            writeFollowed(db, followers, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
+                          [&](RecipeChange&) { db.AppendTableDef(def); });
+            table = def.Name();
+        }
+        writeFollowed(db, followers, {RecipeChange::Kind::Added, *table, 0, {}, entry->fields},
+                      [&](RecipeChange& c) {
+                          // A new row at the end, its values copied inside the engine.
+                          db.Execute(QStringLiteral("INSERT INTO main.%1 (%2) SELECT name, "
+                                                    "author, ingredients, instructions FROM "
+                                                    "history.entries WHERE id = ?1")
+                                         .arg(quoted(*table), fourColumns(db, *table)),
+                                     {QVariant::fromValue<qint64>(id)});
+                          c.rowid = db.LastInsertId();
+                          db.Execute(QStringLiteral("DELETE FROM history.entries WHERE id = ?1"),
+                                     {QVariant::fromValue<qint64>(id)});
+                      });
+    });
+    return *entry;
+}
+
+} // namespace kb

@@ -1,0 +1,85 @@
+// The "Deleted Recipes" window, and the check of the recipe file after start-up.
+
+#include "tests/history/history_fixture.h"
+#include "ui/controls/xpcmdbutton.h"
+#include "ui/history/frmdeleted.h"
+#include "ui/history/historyfeature.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace kb;
+using namespace kb::test;
+
+class TestDeletedWindow : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void listsNewestFirstShowsReadOnlyAndPutsBackAfterAsking() {
+        HistoryFixture f;
+        f.makeCategory("Soups");
+        f.addRow("Soups", {"Leek ", "Ann ", "2 leeks ", "Boil. "});
+        f.addRecipe("Soups", "Onion");
+        f.store->DeleteRecipe("Soups", "Leek");
+        f.store->DeleteRecipe("Soups", "Onion");
+        f.dialogs.clear();
+
+        frmdeleted w(*f.store, f.dialogs);
+        w.show();
+        QCOMPARE(w.List->topLevelItemCount(), 2);
+        QCOMPARE(w.List->topLevelItem(0)->text(0), QStringLiteral("Onion"));
+        QCOMPARE(w.List->topLevelItem(0)->text(1), QStringLiteral("Soups"));
+        QCOMPARE(w.List->topLevelItem(0)->text(3), QStringLiteral("deleted"));
+        w.List->setCurrentItem(w.List->topLevelItem(1));
+        QCOMPARE(w.NameBox->text(), QStringLiteral("Leek "));
+        QCOMPARE(w.IngredientsBox->toPlainText(), QStringLiteral("2 leeks "));
+        for (QWidget* box : std::initializer_list<QWidget*>{w.NameBox, w.AuthorBox})
+            QVERIFY(static_cast<QLineEdit*>(box)->isReadOnly());
+        QVERIFY(w.IngredientsBox->isReadOnly() && w.InstructionsBox->isReadOnly());
+        for (QWidget* child : w.findChildren<QWidget*>())
+            if (child->isVisible() && child->focusPolicy() != Qt::NoFocus)
+                QVERIFY2(!child->accessibleName().isEmpty(), qPrintable(child->objectName()));
+
+        // "No" leaves everything as it is.
+        f.dialogs.answer(vbNo);
+        w.PutBack_Click();
+        QCOMPARE(f.dialogs.prompts().last().text,
+                 QStringLiteral("Put the recipe \"Leek\" back into the category \"Soups\"?"));
+        QCOMPARE(w.List->topLevelItemCount(), 2);
+
+        f.dialogs.answer(vbYes);
+        w.PutBack_Click();
+        QCOMPARE(w.List->topLevelItemCount(), 1);
+        QCOMPARE(f.rows("Soups"), (QList<Row>{{"Leek ", "Ann ", "2 leeks ", "Boil. "}}));
+        QCOMPARE(f.tree(), (QStringList{"Kettlebox Recipe", "  Soups", "    Leek"}));
+    }
+
+    void aDamagedFileIsToldOnceAfterStartUp() {
+        HistoryFixture f;
+        f.makeCategory("Soups");
+        f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) "
+               "INSERT INTO Soups SELECT 'r' || i, hex(randomblob(300)), 'I', 'S' FROM n");
+        {
+            QWidget window;
+            HistoryFeature clean(&window, *f.store, f.dialogs, f.dir.path());
+            QSignalSpy done(&clean, &HistoryFeature::checkFinished);
+            QVERIFY(done.wait(10000));
+            QVERIFY(f.dialogs.prompts().isEmpty());
+        }
+        const QString backup = backupRecipeFile(f.base);
+        flipByte(f.fileName());
+        QWidget window;
+        HistoryFeature feature(&window, *f.store, f.dialogs, f.dir.path());
+        QSignalSpy done(&feature, &HistoryFeature::checkFinished);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(f.dialogs.prompts().size(), 1);
+        QVERIFY(f.dialogs.prompts().first().text.contains(backup));
+        QCOMPARE(f.dialogs.prompts().first().style, vbCritical);
+    }
+};
+
+QTEST_MAIN(TestDeletedWindow)
+#include "test_deleted_window.moc"

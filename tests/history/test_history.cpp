@@ -1,0 +1,153 @@
+// The history of deleted and overwritten recipes, and putting them back.
+
+#include "core/store_error.h"
+#include "tests/history/history_fixture.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+using namespace kb;
+using namespace kb::test;
+
+class TestHistory : public QObject {
+    Q_OBJECT
+
+    // Values as other programs may have stored them: no trailing space, line breaks of both
+    // kinds, letters beyond ASCII, a missing value.
+    static void fillSoups(HistoryFixture& f) {
+        f.makeCategory("Soups");
+        f.exec("INSERT INTO Soups VALUES ('Leek ', ' Ann', '2 leeks\r\n1 potato ', 'Chop.\nBoil.');"
+               "INSERT INTO Soups VALUES ('Crème  ', NULL, 'crème fraîche', '');"
+               "INSERT INTO Soups VALUES ('Onion ', 'Bo ', 'onions', 'Fry. ')");
+    }
+
+  private slots:
+    void deletedEditedAndDroppedRecipesComeBackByteForByte() {
+        HistoryFixture f;
+        fillSoups(f);
+        f.makeCategory("Cakes");
+        f.exec("INSERT INTO Cakes VALUES ('Sponge ', 'Cy ', 'eggs\r\nsugar ', 'Bake. ')");
+        const QStringList soups = f.storedBytes("Soups");
+        const QStringList cakes = f.storedBytes("Cakes");
+
+        f.store->DeleteRecipe("Soups", "Crème");
+        f.setBoxes("Leek", "Someone else", "nothing", "nothing");
+        f.store->UpdateRecipe("Soups", "Leek");
+        f.dialogs.answer(vbYes);
+        f.store->SelectedCategory = "Cakes";
+        f.store->DeleteCategory("Cakes");
+        // The specified messages only, nothing of the history among them.
+        QCOMPARE(f.dialogs.messages().first(), QStringLiteral("Recipe UpDated"));
+        QCOMPARE(f.dialogs.messages().size(), 3);
+
+        const QList<HistoryEntry> h = f.history();
+        QCOMPARE(h.size(), 3);
+        QCOMPARE(h[0].why, HistoryEntry::Why::CategoryDeleted);
+        QCOMPARE(h[0].category, QStringLiteral("Cakes"));
+        QCOMPARE(h[0].name(), QStringLiteral("Sponge"));
+        QCOMPARE(h[1].why, HistoryEntry::Why::Edited);
+        QCOMPARE(h[1].name(), QStringLiteral("Leek"));
+        QCOMPARE(h[2].why, HistoryEntry::Why::Deleted);
+        QCOMPARE(h[2].name(), QStringLiteral("Crème"));
+        QVERIFY(qAbs(h[2].when.secsTo(f.now)) < 2);
+        QCOMPARE(f.historyBytes(), (QStringList{soups[1], soups[0], cakes[0]}));
+
+        // Each entry back: the dropped category made again, the others at the end.
+        auto db = f.open();
+        HistoryEntry back = putBack(*db, f.store->followers(), h[0].id);
+        QCOMPARE(back.category, QStringLiteral("Cakes"));
+        QCOMPARE(f.storedBytes("Cakes"), cakes);
+        QCOMPARE(db->Query("SELECT name FROM main.sqlite_master WHERE name = 'Cakes.name'").size(),
+                 1);
+        putBack(*db, f.store->followers(), h[2].id);
+        putBack(*db, f.store->followers(), h[1].id);
+        const QStringList now = f.storedBytes("Soups");
+        QCOMPARE(now.size(), 4);
+        QCOMPARE(now.mid(2), (QStringList{soups[1], soups[0]}));
+        QVERIFY(listHistory(*db).isEmpty());
+
+        // An entry that is gone is said so.
+        QVERIFY_THROWS_EXCEPTION(StoreError, putBack(*db, {}, h[0].id));
+    }
+
+    void theHistoryIsNeverACategory() {
+        HistoryFixture f;
+        fillSoups(f);
+        f.store->DeleteRecipe("Soups", "Onion");
+        QVERIFY(QFileInfo::exists(f.dir.filePath("Recipe.history")));
+        f.store->LoadCatalogue();
+        QCOMPARE(f.tree(), (QStringList{"Kettlebox Recipe", "  Soups", "    Leek", "    Crème"}));
+        auto db = f.open();
+        attachHistory(*db);
+        QCOMPARE(db->TableDefs(), QStringList{"Soups"});
+        // The recipe file itself holds nothing but the category and its name index.
+        QCOMPARE(db->Query("SELECT count(*) FROM main.sqlite_master").value(0).value(0).toInt(), 1);
+    }
+
+    void aCategoryOfTenThousandIsKeptWhole() {
+        HistoryFixture f;
+        f.makeCategory("Big");
+        f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000) "
+               "INSERT INTO Big SELECT 'Recipe ' || i || ' ', 'A ', 'I ', 'S ' FROM n");
+        f.dialogs.answer(vbYes);
+        f.store->DeleteCategory("Big");
+        const QList<HistoryEntry> h = f.history();
+        QCOMPARE(h.size(), 10000);
+        QCOMPARE(h.last().name(), QStringLiteral("Recipe 1"));
+        QCOMPARE(h.first().name(), QStringLiteral("Recipe 10000"));
+    }
+
+    void aFailedHistoryWriteLeavesTheRecipeInPlace() {
+        HistoryFixture f;
+        fillSoups(f);
+        f.store->DeleteRecipe("Soups", "Onion"); // makes the history file
+        {
+            // A history that refuses every new entry, as a full disk would.
+            auto db = f.open();
+            attachHistory(*db);
+            db->Execute("CREATE TRIGGER history.refuse BEFORE INSERT ON entries BEGIN SELECT "
+                        "RAISE(ABORT, 'disk full'); END");
+        }
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteRecipe("Soups", "Leek"));
+        f.dialogs.answer(vbYes);
+        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->DeleteCategory("Soups"));
+        QCOMPARE(f.storedBytes("Soups").size(), 2);
+        QCOMPARE(f.history().size(), 1);
+    }
+
+    void pruningKeepsNinetyDaysAndNeverTheNewestThousand() {
+        HistoryFixture f;
+        f.makeCategory("Old");
+        f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+               "INSERT INTO Old SELECT 'Old ' || i || ' ', 'A ', 'I ', 'S ' FROM n");
+        f.now = QDateTime::currentDateTimeUtc().addDays(-120);
+        f.dialogs.answer(vbYes);
+        f.store->DeleteCategory("Old"); // 1,200 entries, 120 days old
+        QCOMPARE(f.history().size(), 1200);
+
+        // A change today prunes the old ones down to the newest thousand in all.
+        f.now = QDateTime::currentDateTimeUtc();
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.addRecipe("Soups", "Onion");
+        f.store->DeleteRecipe("Soups", "Leek");
+        QList<HistoryEntry> h = f.history();
+        QCOMPARE(h.size(), kHistoryKeptAlways);
+        QCOMPARE(h.first().name(), QStringLiteral("Leek"));
+        QCOMPARE(h.last().name(), QStringLiteral("Old 202"));
+
+        // Entries younger than ninety days stay, however many there are.
+        f.makeCategory("Young");
+        f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1100) "
+               "INSERT INTO Young SELECT 'Young ' || i || ' ', 'A ', 'I ', 'S ' FROM n");
+        f.now = QDateTime::currentDateTimeUtc();
+        f.dialogs.answer(vbYes);
+        f.store->DeleteCategory("Young");
+        h = f.history();
+        QCOMPARE(h.size(), 1101);
+        QCOMPARE(h.last().name(), QStringLiteral("Leek"));
+    }
+};
+
+QTEST_MAIN(TestHistory)
+#include "test_history.moc"

@@ -1,0 +1,43 @@
+// kettlebox-db check: the engine's quick check of the recipe file, its history and its backups.
+
+#include "history/backups.h"
+#include "history/history.h"
+#include "tools/kettlebox-db/commands.h"
+#include "tools/kettlebox-db/progress_line.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kb::cli {
+
+int runCheck(Context& ctx) {
+    if (helpAsked(ctx, QStringLiteral("check")))
+        return kExitOk;
+    const auto args = positional(ctx, QStringLiteral("check"), 0, 1);
+    if (!args)
+        return kExitUsage;
+    const QString folder = existingFolder(ctx, args->value(0));
+    if (folder.isEmpty())
+        return kExitFailed;
+    const QString path = QDir(folder).filePath(QStringLiteral("Recipe"));
+    bool clean = true;
+    const auto line = [&](const QString& file, const FileCheck& check) {
+        clean = clean && check.clean;
+        ctx.out << (check.clean ? "ok       " : "DAMAGED  ") << QDir::toNativeSeparators(file)
+                << (check.clean ? QString() : QStringLiteral(": ") + check.detail) << "\n";
+        ctx.out.flush();
+    };
+    line(recipeFileOf(path), checkRecipeFile(recipeFileOf(path)));
+    if (QFileInfo::exists(historyFileOf(path)))
+        line(historyFileOf(path), checkHistoryFile(path));
+    const QList<BackupInfo> backups = listBackups(path);
+    const ProgressFn progress = progressLine(ctx, QStringLiteral("Checking backups"));
+    for (qsizetype i = 0; i < backups.size(); ++i) {
+        line(backups.at(i).path, checkRecipeFile(backups.at(i).path));
+        if (progress)
+            progress(i + 1, backups.size());
+    }
+    return clean ? kExitOk : kExitFailed;
+}
+
+} // namespace kb::cli

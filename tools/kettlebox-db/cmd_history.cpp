@@ -1,0 +1,42 @@
+// kettlebox-db history: the recipes the program deleted or overwrote, newest first.
+
+#include "core/store_error.h"
+#include "history/history.h"
+#include "tools/kettlebox-db/commands.h"
+#include "tools/kettlebox-db/progress_line.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kb::cli {
+
+int runHistory(Context& ctx) {
+    if (helpAsked(ctx, QStringLiteral("history")))
+        return kExitOk;
+    const auto args = positional(ctx, QStringLiteral("history"), 0, 1);
+    if (!args)
+        return kExitUsage;
+    const QString folder = existingFolder(ctx, args->value(0));
+    if (folder.isEmpty())
+        return kExitFailed;
+    const QString path = QDir(folder).filePath(QStringLiteral("Recipe"));
+    if (!QFileInfo::exists(historyFileOf(path))) {
+        ctx.out << "The history is empty.\n";
+        return kExitOk;
+    }
+    try {
+        auto db = Database::OpenDatabase(path);
+        const QList<HistoryEntry> all = listHistory(*db);
+        db->Close();
+        if (all.isEmpty())
+            ctx.out << "The history is empty.\n";
+        for (const HistoryEntry& e : all)
+            ctx.out << e.id << "\t" << e.when.toLocalTime().toString(Qt::ISODate) << "\t"
+                    << whyText(e.why) << "\t" << e.category << "\t" << e.name() << "\n";
+        return kExitOk;
+    } catch (const StoreError& e) {
+        return fail(ctx, e.message());
+    }
+}
+
+} // namespace kb::cli

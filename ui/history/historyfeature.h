@@ -1,0 +1,56 @@
+#pragma once
+
+#include "history/backups.h"
+#include "history/history.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QThread;
+class QWidget;
+
+namespace kb {
+
+class Dialogs;
+class RecipeBas;
+class frmdeleted;
+
+// What the main window gains beside its specified commands: the history and backups following
+// every write of the store, the "Deleted Recipes" window, and a check of the recipe file after
+// start-up. A child of the main window; made before the first write.
+class HistoryFeature : public QObject {
+    Q_OBJECT
+
+  public:
+    HistoryFeature(QWidget* window, RecipeBas& store, Dialogs& dialogs, QString appFolder);
+    ~HistoryFeature() override;
+
+    // Opens the window, or raises it when it is open.
+    void showDeletedRecipes();
+    frmdeleted* deletedRecipesWindow() const;
+
+    // Starts the check of the recipe file on a worker thread; its message, if any, comes on the
+    // window's thread when it is done.
+    void startCheck();
+    bool checkRunning() const;
+
+  signals:
+    void checkFinished();
+
+  private:
+    void backupFailed(const QString& why, bool beforeCategoryDelete);
+    QString databasePath() const;
+
+    QWidget* m_parent;
+    RecipeBas& m_store;
+    Dialogs& m_dialogs;
+    QString m_appFolder;
+    HistoryFollower m_history;
+    BackupFollower m_backups;
+    bool m_saidDailyFailure = false;
+    QPointer<frmdeleted> m_window;
+    QThread* m_check = nullptr;
+};
+
+} // namespace kb
