@@ -5,6 +5,7 @@
 namespace kb::cli {
 
 int runInit(Context& ctx);
+int runFind(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -13,6 +14,13 @@ const QList<Command>& commands() {
                         "folder by default).\n--sample fills it with a few categories and "
                         "recipes. An existing Recipe.mdb is never overwritten."),
          &runInit},
+        {QStringLiteral("find"), QStringLiteral("find WORDS... [--folder FOLDER]"),
+         QStringLiteral("Prints the recipes of Recipe.mdb in FOLDER (the current folder by "
+                        "default) that hold every word, best first, one per line: the category, "
+                        "a tab, the name.\nA word matches the start of a word, letter case and "
+                        "accents aside; \"words in quotes\" match as a phrase. The search index "
+                        "Recipe.index beside the file is made or brought up to date first."),
+         &runFind},
     };
     return all;
 }
