@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QShortcut>
 
 namespace kb {
 
@@ -120,6 +121,9 @@ FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QStri
     connect(closeCommand, &xpcmdbutton::Click, this, &QWidget::close);
     connect(closeButton, &xptopbuttons::Click, this, &QWidget::close);
     connect(minimiseButton, &xptopbuttons::Click, this, &QWidget::showMinimized);
+    // Escape closes the window wherever its focus is; the box and the list would keep it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     setTabOrder(words, results);
     setTabOrder(results, goToButton);
     setTabOrder(goToButton, closeCommand);
@@ -178,8 +182,9 @@ void FindRecipe::refresh() {
                 h.name + QStringLiteral("  \u2014  ") + h.category + QLatin1Char('\n') + h.snippet);
             item->setData(CategoryRole, h.category);
             item->setData(NameRole, h.name);
-            item->setData(Qt::AccessibleTextRole, h.name + QStringLiteral(", in ") + h.category +
-                                                      QStringLiteral(": ") + h.snippet);
+            item->setData(Qt::AccessibleTextRole,
+                          QString(h.name + QStringLiteral(", in ") + h.category +
+                                  QStringLiteral(": ") + h.snippet));
             results->addItem(item);
         }
         results->setUpdatesEnabled(true);
@@ -202,14 +207,6 @@ void FindRecipe::goToCurrent() {
 void FindRecipe::setCount(const QString& text) {
     count->setText(text);
     count->setAccessibleName(text);
-}
-
-void FindRecipe::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 // Up and down in the search box move through the results, so the hands stay on the keys.

@@ -65,7 +65,6 @@ class FindRecipe : public QWidget {
     static constexpr int NameRole = 0x0100 + 2;
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
