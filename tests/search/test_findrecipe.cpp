@@ -39,7 +39,12 @@ class TestFindRecipe : public QObject {
         return nullptr;
     }
 
-    FindRecipe* window() { return f->form().findChild<FindRecipe*>(); }
+    FindRecipe* window() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* find = qobject_cast<FindRecipe*>(w))
+                return find;
+        return nullptr;
+    }
 
     FindRecipe* openWithKeys() {
         QTest::keyClick(f->form().Tv, Qt::Key_F, Qt::ControlModifier);

@@ -20,8 +20,10 @@ namespace kb {
 namespace {
 
 // The search index and its window. A child of the form, so it outlives the store that tells
-// the index of every write.
+// the index of every write. The window is a top-level window of its own, so that going to a
+// result can bring the form in front of it.
 struct Search : QObject {
+    ~Search() override { delete window; }
     SearchIndex index;
     QPointer<FindRecipe> window;
 };
@@ -33,13 +35,14 @@ void Main::installCommands() {
     search->setParent(this);
     m_store->addFollower(&search->index);
     addTreeCommand(QStringLiteral("Find..."), QKeySequence(Qt::CTRL | Qt::Key_F), [this, search] {
-        if (!search->window)
+        if (!search->window) {
             search->window = new FindRecipe(
                 search->index, m_dialogs, [this] { return m_store->DatabasePath; },
                 [this](const QString& category, const QString& name) {
                     goToRecipe(category, name);
-                },
-                this);
+                });
+            search->window->move(geometry().center() - search->window->rect().center());
+        }
         search->window->open();
     });
 }
@@ -66,6 +69,7 @@ bool Main::goToRecipe(const QString& category, const QString& name) {
     Tv->setCurrentItem(node);
     Nodes(Tv).EnsureVisible(node);
     Tv_NodeClick(node);
+    raise();
     activateWindow();
     return true;
 }
