@@ -2,6 +2,7 @@
 // going to a result as a click on its node would.
 
 #include "tests/main/main_fixture.h"
+#include "tests/store/store_fixture.h"
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/search/findrecipe.h"
@@ -47,6 +48,9 @@ class TestFindRecipe : public QObject {
     }
 
     FindRecipe* openWithKeys() {
+        f->form().activateWindow();
+        if (!QTest::qWaitForWindowActive(&f->form()))
+            qWarning("main window not active");
         QTest::keyClick(f->form().Tv, Qt::Key_F, Qt::ControlModifier);
         FindRecipe* w = window();
         if (w)
@@ -188,6 +192,22 @@ class TestFindRecipe : public QObject {
         QCOMPARE(rows(), QStringList{QStringLiteral("Pea Soup")});
         // Index and recipe file agree: opening again rebuilds nothing.
         QVERIFY(!QFile::exists(f->folder() + QStringLiteral("/Recipe.index.unreadable")));
+    }
+
+    void aFileChangedElsewhereIsIndexedAgainOnOpening() {
+        FindRecipe* w = openWithKeys();
+        w->close();
+        rawExec(f->fileName(),
+                QStringLiteral("INSERT INTO \"Soups\" VALUES ('Fish Soup ', 'Al ', 'cod ', 'Poach. ')"));
+        w = openWithKeys();
+        QTest::keyClicks(w->words, QStringLiteral("cod"));
+        QCOMPARE(rows(), QStringList{QStringLiteral("Fish Soup")});
+        // The tree was filled before the change: going there says so and changes nothing.
+        f->dialogs.answer(vbOK);
+        QTest::keyClick(w->words, Qt::Key_Return);
+        QCOMPARE(f->dialogs.messages(),
+                 QStringList{QStringLiteral("\"Fish Soup\" is not in the tree under \"Soups\".")});
+        QCOMPARE(f->store().SelectedRecipe, QString());
     }
 };
 

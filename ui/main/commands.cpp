@@ -62,7 +62,8 @@ bool Main::goToRecipe(const QString& category, const QString& name) {
         if (categoryNode->child(i)->text(0) == trimSpaces(name))
             node = categoryNode->child(i);
     if (!node) {
-        m_dialogs.msgBox(QStringLiteral("\"") + name + QStringLiteral("\" is no longer in \"") +
+        // The file was changed by another program since the tree was filled.
+        m_dialogs.msgBox(QStringLiteral("\"") + name + QStringLiteral("\" is not in the tree under \"") +
                          category + QStringLiteral("\"."));
         return false;
     }
