@@ -5,6 +5,7 @@
 #include "core/store_error.h"
 
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -295,10 +296,19 @@ void SearchIndex::record(Database& db, const RecipeChange& change) {
     }
 }
 
+SearchIndex::Seen SearchIndex::seen(const Database& db) {
+    const QFileInfo info(db.FileName());
+    return {info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
 bool SearchIndex::isCurrent(Database& db) {
     attach(db);
     if (!isBuilt(db))
         return false;
+    // Checking the fingerprint reads every recipe; a file untouched since is still current.
+    const Seen now = seen(db);
+    if (now == m_current)
+        return true;
     QHash<QString, Fingerprint> stored;
     for (const QVariantList& r : db.Query(
              QStringLiteral("SELECT name, rows, maxrowid, chars FROM search.categories")))
@@ -312,6 +322,7 @@ bool SearchIndex::isCurrent(Database& db) {
         if (it == stored.constEnd() || !(*it == fingerprintOf(db, c)))
             return false;
     }
+    m_current = now;
     return true;
 }
 
@@ -345,6 +356,7 @@ void SearchIndex::rebuild(Database& db, const Progress& progress) {
         db.Execute(QStringLiteral("INSERT INTO search.recipes(recipes) VALUES ('optimize')"));
         db.Execute(QStringLiteral("INSERT INTO search.meta VALUES ('built', ?1)"), {kVersion});
     });
+    m_current = seen(db);
 }
 
 bool SearchIndex::ensureCurrent(Database& db, const Progress& progress) {

@@ -47,7 +47,8 @@ class SearchIndex : public RecipeFollower {
     void attach(Database& db) override;
     void record(Database& db, const RecipeChange& change) override;
 
-    // Whether the index holds exactly the recipe file as it is now (by its fingerprint).
+    // Whether the index holds exactly the recipe file as it is now (by its fingerprint). A file
+    // unchanged on disk since this index last found it current is not read again.
     bool isCurrent(Database& db);
     // Builds the index from every recipe of the file, in one transaction. `progress` is told
     // the categories done and their number after each category.
@@ -57,11 +58,22 @@ class SearchIndex : public RecipeFollower {
     bool ensureCurrent(Database& db, const Progress& progress = {});
 
     // The recipes matching `text`, best first: a match in the name ranks above one in the
-    // author, then the ingredients, then the instructions.
+    // author, then the ingredients, then the instructions; equals in category order, then in
+    // stored order.
     SearchResult search(Database& db, const QString& text, int limit = 200);
 
   private:
+    // The recipe file as it was on disk when last found current.
+    struct Seen {
+        QString file;
+        qint64 size = -1;
+        qint64 modified = 0;
+        bool operator==(const Seen&) const = default;
+    };
+    static Seen seen(const Database& db);
+
     QString m_file;
+    Seen m_current;
 };
 
 } // namespace kb
