@@ -167,6 +167,17 @@ void buildIndex(benchmark::State& state) {
     });
 }
 
+// Opening the window in a new run of the program: the fingerprint of every category checked.
+void checkCurrent(benchmark::State& state) {
+    timed(state, "check", [&] {
+        kb::SearchIndex index; // a new one, which has not seen the file yet
+        auto db = kb::Database::OpenDatabase(g_base);
+        if (!index.isCurrent(*db))
+            state.SkipWithError("the index was not current");
+        db->Close();
+    });
+}
+
 // Two-word queries as a cook types them, some narrow, some matching thousands of recipes.
 const QStringList kQueries = {
     QStringLiteral("smoky lentil"),  QStringLiteral("roast garlic"),
@@ -262,6 +273,10 @@ int main(int argc, char** argv) {
         ->UseManualTime()
         ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("CheckOnOpening/100000", checkCurrent)
+        ->UseManualTime()
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
     RegisterBenchmark("TypeTwoWords/100000", typeQuery)
         ->UseManualTime()
         ->Iterations(60)
@@ -282,5 +297,6 @@ int main(int argc, char** argv) {
     std::printf("BAR search_index_build_100k_s %.3f report pass (floor %.3f s, %.1f x)\n", build,
                 floor, floor > 0 ? build / floor : 0);
     bar("search_after_write_ms", median(g_samples["after_write"]), 50);
+    std::printf("BAR search_check_on_opening_100k_ms %.3f report pass\n", median(g_samples["check"]));
     return 0;
 }
