@@ -32,7 +32,7 @@ constexpr int kCategories = 200;
 constexpr int kRecipes = 100000;
 
 std::map<std::string, std::vector<double>> g_samples; // milliseconds per run
-QString g_base;                                        // the recipe file without ".mdb"
+QString g_base;                                       // the recipe file without ".mdb"
 
 double median(std::vector<double> v) {
     if (v.empty())
@@ -47,33 +47,36 @@ void check(int rc, sqlite3* db) {
         qFatal("sqlite: %s", sqlite3_errmsg(db));
 }
 
-const std::vector<const char*> kAdjectives = {
-    "Smoky", "Spiced", "Creamy", "Quick", "Rustic", "Golden", "Lemon", "Herbed", "Roast",
-    "Slow", "Crispy", "Summer", "Winter", "Garden", "Sweet", "Hot", "Mild", "Grandma's",
-    "Country", "Wild"};
+const std::vector<const char*> kAdjectives = {"Smoky",  "Spiced", "Creamy",    "Quick",   "Rustic",
+                                              "Golden", "Lemon",  "Herbed",    "Roast",   "Slow",
+                                              "Crispy", "Summer", "Winter",    "Garden",  "Sweet",
+                                              "Hot",    "Mild",   "Grandma's", "Country", "Wild"};
 const std::vector<const char*> kFoods = {
-    "tomato", "lentil", "chicken", "beef", "pork", "salmon", "cod", "mushroom", "leek",
-    "potato", "carrot", "pumpkin", "spinach", "chickpea", "bean", "rice", "barley", "apple",
-    "pear", "plum", "cherry", "lemon", "orange", "almond", "walnut", "hazelnut", "chocolate",
-    "vanilla", "cinnamon", "ginger", "garlic", "onion", "pepper", "chilli", "basil", "thyme",
-    "rosemary", "sage", "parsley", "coriander", "cumin", "paprika", "fennel", "celery",
-    "cabbage", "kale", "broccoli", "cauliflower", "aubergine", "courgette", "pea", "corn",
-    "oat", "honey", "butter", "cream", "cheese", "yoghurt", "egg", "flour", "sugar", "lamb",
-    "duck", "prawn", "mussel", "crab", "tuna", "sardine", "anchovy", "olive", "caper",
-    "raisin", "date", "fig", "apricot", "peach", "mango", "coconut", "lime", "mint", "dill",
-    "tarragon", "saffron", "nutmeg", "clove", "cardamom", "sesame", "peanut", "cashew",
-    "pistachio", "quince", "rhubarb", "gooseberry", "blackberry", "raspberry", "strawberry",
-    "blueberry", "beetroot", "turnip", "parsnip", "radish", "shallot", "chive", "sorrel"};
-const std::vector<const char*> kDishes = {
-    "Soup", "Stew", "Pie", "Tart", "Salad", "Curry", "Risotto", "Bake", "Roast", "Cake",
-    "Bread", "Pudding", "Crumble", "Gratin", "Pasta", "Casserole", "Fritters", "Jam",
-    "Chutney", "Sorbet"};
+    "tomato",    "lentil",     "chicken",    "beef",      "pork",       "salmon",      "cod",
+    "mushroom",  "leek",       "potato",     "carrot",    "pumpkin",    "spinach",     "chickpea",
+    "bean",      "rice",       "barley",     "apple",     "pear",       "plum",        "cherry",
+    "lemon",     "orange",     "almond",     "walnut",    "hazelnut",   "chocolate",   "vanilla",
+    "cinnamon",  "ginger",     "garlic",     "onion",     "pepper",     "chilli",      "basil",
+    "thyme",     "rosemary",   "sage",       "parsley",   "coriander",  "cumin",       "paprika",
+    "fennel",    "celery",     "cabbage",    "kale",      "broccoli",   "cauliflower", "aubergine",
+    "courgette", "pea",        "corn",       "oat",       "honey",      "butter",      "cream",
+    "cheese",    "yoghurt",    "egg",        "flour",     "sugar",      "lamb",        "duck",
+    "prawn",     "mussel",     "crab",       "tuna",      "sardine",    "anchovy",     "olive",
+    "caper",     "raisin",     "date",       "fig",       "apricot",    "peach",       "mango",
+    "coconut",   "lime",       "mint",       "dill",      "tarragon",   "saffron",     "nutmeg",
+    "clove",     "cardamom",   "sesame",     "peanut",    "cashew",     "pistachio",   "quince",
+    "rhubarb",   "gooseberry", "blackberry", "raspberry", "strawberry", "blueberry",   "beetroot",
+    "turnip",    "parsnip",    "radish",     "shallot",   "chive",      "sorrel"};
+const std::vector<const char*> kDishes = {"Soup",      "Stew",     "Pie",     "Tart",    "Salad",
+                                          "Curry",     "Risotto",  "Bake",    "Roast",   "Cake",
+                                          "Bread",     "Pudding",  "Crumble", "Gratin",  "Pasta",
+                                          "Casserole", "Fritters", "Jam",     "Chutney", "Sorbet"};
 const std::vector<const char*> kVerbs = {
-    "Chop", "Slice", "Fry", "Simmer", "Boil", "Bake", "Roast", "Stir", "Whisk", "Fold",
-    "Season", "Grill", "Poach", "Steam", "Blend", "Knead", "Marinate", "Glaze", "Toss", "Chill"};
+    "Chop",   "Slice", "Fry",   "Simmer", "Boil",  "Bake",  "Roast",    "Stir",  "Whisk", "Fold",
+    "Season", "Grill", "Poach", "Steam",  "Blend", "Knead", "Marinate", "Glaze", "Toss",  "Chill"};
 const std::vector<const char*> kAuthors = {
-    "Ann Baker", "Bob Cook", "Clara Dunn", "Émile Faure", "Greta Holm", "Ivan Jones",
-    "Kira Lund", "Marta Núñez", "Olle Persson", "Rosa Quint", "Sam Tate", "Uma Varga"};
+    "Ann Baker", "Bob Cook",    "Clara Dunn",   "Émile Faure", "Greta Holm", "Ivan Jones",
+    "Kira Lund", "Marta Núñez", "Olle Persson", "Rosa Quint",  "Sam Tate",   "Uma Varga"};
 
 // Writes the recipe file: names like "Smoky Tomato Soup 123", a dozen ingredient lines and a
 // few sentences of instructions drawn from a few hundred words, about 700 bytes a recipe.
@@ -98,14 +101,15 @@ void makeFile(const QString& path) {
                                .constData(),
                            nullptr, nullptr, nullptr),
               db);
-        check(sqlite3_exec(db,
-                           ("CREATE INDEX \"" + table + ".name\" ON \"" + table +
-                            "\" (trim(\"Name\", ' '))")
-                               .constData(),
-                           nullptr, nullptr, nullptr),
+        check(sqlite3_exec(
+                  db,
+                  ("CREATE INDEX \"" + table + ".name\" ON \"" + table + "\" (trim(\"Name\", ' '))")
+                      .constData(),
+                  nullptr, nullptr, nullptr),
               db);
         sqlite3_stmt* st = nullptr;
-        check(sqlite3_prepare_v2(db, ("INSERT INTO \"" + table + "\" VALUES (?, ?, ?, ?)").constData(),
+        check(sqlite3_prepare_v2(db,
+                                 ("INSERT INTO \"" + table + "\" VALUES (?, ?, ?, ?)").constData(),
                                  -1, &st, nullptr),
               db);
         for (int r = 0; r < kRecipes / kCategories; ++r) {
@@ -180,17 +184,18 @@ void checkCurrent(benchmark::State& state) {
 
 // Two-word queries as a cook types them, some narrow, some matching thousands of recipes.
 const QStringList kQueries = {
-    QStringLiteral("smoky lentil"),  QStringLiteral("roast garlic"),
-    QStringLiteral("lemon tart"),    QStringLiteral("ginger chick"),
-    QStringLiteral("rustic pie"),    QStringLiteral("\"with the saffron\" faure"),
-    QStringLiteral("creamy leek"),   QStringLiteral("nunez quince"),
-    QStringLiteral("sweet plum"),    QStringLiteral("summer salad"),
+    QStringLiteral("smoky lentil"),   QStringLiteral("roast garlic"),
+    QStringLiteral("lemon tart"),     QStringLiteral("ginger chick"),
+    QStringLiteral("rustic pie"),     QStringLiteral("\"with the saffron\" faure"),
+    QStringLiteral("creamy leek"),    QStringLiteral("nunez quince"),
+    QStringLiteral("sweet plum"),     QStringLiteral("summer salad"),
     QStringLiteral("mussel saffron"), QStringLiteral("golden pumpkin")};
 
 void typeQuery(benchmark::State& state) {
     kb::SearchIndex index;
     kb::test::ScriptedDialogs dialogs;
-    kb::FindRecipe w(index, dialogs, [] { return g_base; }, [](const QString&, const QString&) {});
+    kb::FindRecipe w(
+        index, dialogs, [] { return g_base; }, [](const QString&, const QString&) {});
     w.open();
     QApplication::processEvents();
     int n = 0;
@@ -297,6 +302,7 @@ int main(int argc, char** argv) {
     std::printf("BAR search_index_build_100k_s %.3f report pass (floor %.3f s, %.1f x)\n", build,
                 floor, floor > 0 ? build / floor : 0);
     bar("search_after_write_ms", median(g_samples["after_write"]), 50);
-    std::printf("BAR search_check_on_opening_100k_ms %.3f report pass\n", median(g_samples["check"]));
+    std::printf("BAR search_check_on_opening_100k_ms %.3f report pass\n",
+                median(g_samples["check"]));
     return 0;
 }

@@ -4,8 +4,8 @@
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
-#include <QFile>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -72,11 +72,10 @@ struct Fingerprint {
 
 Fingerprint fingerprintOf(const Database& db, const QString& category) {
     const QStringList cols = recipeColumns(db, category);
-    const QVariantList r =
-        db.Query(QStringLiteral("SELECT count(*), coalesce(max(rowid),0), "
-                                "CAST(total(%1) AS INTEGER) FROM main.%2")
-                     .arg(charsOf(cols), quoted(category)))
-            .value(0);
+    const QVariantList r = db.Query(QStringLiteral("SELECT count(*), coalesce(max(rowid),0), "
+                                                   "CAST(total(%1) AS INTEGER) FROM main.%2")
+                                        .arg(charsOf(cols), quoted(category)))
+                               .value(0);
     return {r.value(0).toLongLong(), r.value(1).toLongLong(), r.value(2).toLongLong()};
 }
 
@@ -122,15 +121,14 @@ bool isAttached(const Database& db) {
 }
 
 bool isBuilt(const Database& db) {
-    const QList<QVariantList> r = db.Query(
-        QStringLiteral("SELECT value FROM search.meta WHERE key = 'built'"));
+    const QList<QVariantList> r =
+        db.Query(QStringLiteral("SELECT value FROM search.meta WHERE key = 'built'"));
     return !r.isEmpty() && r.at(0).value(0).toLongLong() == kVersion;
 }
 
 // The index's number for `category`; 0 when the index does not know it.
 std::int64_t categoryId(const Database& db, const QString& category) {
-    return db
-        .Query(QStringLiteral("SELECT id FROM search.categories WHERE name = ?1"), {category})
+    return db.Query(QStringLiteral("SELECT id FROM search.categories WHERE name = ?1"), {category})
         .value(0)
         .value(0)
         .toLongLong();
@@ -224,8 +222,8 @@ void SearchIndex::attach(Database& db) {
             .toLongLong() == 0;
     if (made)
         db.Transaction([&] {
-            db.Execute(QStringLiteral(
-                "CREATE TABLE search.meta (key TEXT PRIMARY KEY, value INTEGER)"));
+            db.Execute(
+                QStringLiteral("CREATE TABLE search.meta (key TEXT PRIMARY KEY, value INTEGER)"));
             db.Execute(QStringLiteral("CREATE TABLE search.categories (id INTEGER PRIMARY KEY, "
                                       "name TEXT NOT NULL UNIQUE, rows INTEGER, maxrowid "
                                       "INTEGER, chars INTEGER)"));
@@ -310,8 +308,8 @@ bool SearchIndex::isCurrent(Database& db) {
     if (now == m_current)
         return true;
     QHash<QString, Fingerprint> stored;
-    for (const QVariantList& r : db.Query(
-             QStringLiteral("SELECT name, rows, maxrowid, chars FROM search.categories")))
+    for (const QVariantList& r :
+         db.Query(QStringLiteral("SELECT name, rows, maxrowid, chars FROM search.categories")))
         stored.insert(r.at(0).toString(),
                       {r.at(1).toLongLong(), r.at(2).toLongLong(), r.at(3).toLongLong()});
     const QStringList categories = categoriesOf(db);

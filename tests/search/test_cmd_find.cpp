@@ -41,9 +41,11 @@ class TestCmdFind : public QObject {
 
         // A change by another program is seen on the next run.
         f.exec(QStringLiteral("DELETE FROM \"Pies\""));
-        r = run({QStringLiteral("find"), QStringLiteral("pate"), QStringLiteral("--folder"), folder});
+        r = run(
+            {QStringLiteral("find"), QStringLiteral("pate"), QStringLiteral("--folder"), folder});
         QCOMPARE(r.out, QStringLiteral("Soups\tPâté Soup\n"));
-        r = run({QStringLiteral("find"), QStringLiteral("nothing"), QStringLiteral("--folder"), folder});
+        r = run({QStringLiteral("find"), QStringLiteral("nothing"), QStringLiteral("--folder"),
+                 folder});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QString());
         QCOMPARE(f.rows(QStringLiteral("Soups")).size(), 1);
@@ -52,13 +54,16 @@ class TestCmdFind : public QObject {
     void refusesWhatItCannotDo() {
         QCOMPARE(run({QStringLiteral("find")}).code, 2);
         QCOMPARE(run({QStringLiteral("find"), QStringLiteral("\"\"")}).code, 2);
-        QCOMPARE(run({QStringLiteral("find"), QStringLiteral("x"), QStringLiteral("--limit")}).code, 2);
-        const Run missing = run({QStringLiteral("find"), QStringLiteral("x"), QStringLiteral("--folder"),
-                                 QStringLiteral("/nonexistent/folder")});
+        QCOMPARE(run({QStringLiteral("find"), QStringLiteral("x"), QStringLiteral("--limit")}).code,
+                 2);
+        const Run missing =
+            run({QStringLiteral("find"), QStringLiteral("x"), QStringLiteral("--folder"),
+                 QStringLiteral("/nonexistent/folder")});
         QCOMPARE(missing.code, 1);
         QVERIFY(missing.err.contains(QStringLiteral("does not exist")));
         QTemporaryDir empty;
-        const Run noFile = run({QStringLiteral("find"), QStringLiteral("x"), QStringLiteral("--folder"), empty.path()});
+        const Run noFile = run({QStringLiteral("find"), QStringLiteral("x"),
+                                QStringLiteral("--folder"), empty.path()});
         QCOMPARE(noFile.code, 1);
         QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("Recipe.index"))));
     }

@@ -110,8 +110,8 @@ class TestFindRecipe : public QObject {
         const auto announced = [&](const QString& text) {
             return w->count->accessibleName() == text &&
                    (!QAccessible::isActive() ||
-                    g_events.contains(qMakePair(static_cast<QObject*>(w->count),
-                                                QAccessible::NameChanged)));
+                    g_events.contains(
+                        qMakePair(static_cast<QObject*>(w->count), QAccessible::NameChanged)));
         };
         QVERIFY(announced(QStringLiteral("2 recipes found")));
         g_events.clear();
@@ -121,7 +121,9 @@ class TestFindRecipe : public QObject {
         const QListWidgetItem* row = w->results->item(0);
         QCOMPARE(row->data(FindRecipe::CategoryRole).toString(), QStringLiteral("baking"));
         QVERIFY(row->text().contains(QStringLiteral("«Knead»")));
-        QVERIFY(row->data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Bread, in baking")));
+        QVERIFY(row->data(Qt::AccessibleTextRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Bread, in baking")));
         w->words->setText(QStringLiteral("nothing like it"));
         QCOMPARE(w->results->count(), 0);
         QCOMPARE(w->count->text(), QStringLiteral("No recipe found"));
@@ -198,7 +200,8 @@ class TestFindRecipe : public QObject {
         FindRecipe* w = openWithKeys();
         w->close();
         rawExec(f->fileName(),
-                QStringLiteral("INSERT INTO \"Soups\" VALUES ('Fish Soup ', 'Al ', 'cod ', 'Poach. ')"));
+                QStringLiteral(
+                    "INSERT INTO \"Soups\" VALUES ('Fish Soup ', 'Al ', 'cod ', 'Poach. ')"));
         w = openWithKeys();
         QTest::keyClicks(w->words, QStringLiteral("cod"));
         QCOMPARE(rows(), QStringList{QStringLiteral("Fish Soup")});

@@ -54,10 +54,10 @@ class TestSearchIndex : public QObject {
         f->store->addFollower(index.get());
         f->makeCategory(QStringLiteral("Desserts"));
         f->makeCategory(QStringLiteral("Soups"));
-        f->addRow(QStringLiteral("Desserts"), {v(QStringLiteral("Crème brûlée")),
-                                               v(QStringLiteral("Émile Zola")),
-                                               v(QStringLiteral("cream\nsugar\nvanilla")),
-                                               v(QStringLiteral("Bake in a water bath."))});
+        f->addRow(QStringLiteral("Desserts"),
+                  {v(QStringLiteral("Crème brûlée")), v(QStringLiteral("Émile Zola")),
+                   v(QStringLiteral("cream\nsugar\nvanilla")),
+                   v(QStringLiteral("Bake in a water bath."))});
         f->addRow(QStringLiteral("Soups"),
                   {v(QStringLiteral("Tomato Soup")), v(QStringLiteral("Ann")),
                    v(QStringLiteral("2 tomatoes\n1 onion")),
@@ -73,47 +73,60 @@ class TestSearchIndex : public QObject {
     }
 
     void wordsMatchWithoutCaseOrAccentsAndAsPrefixes() {
-        QCOMPARE(find(QStringLiteral("creme brulee")), QStringList{QStringLiteral("Desserts/Crème brûlée")});
-        QCOMPARE(find(QStringLiteral("CRÈME")), QStringList{QStringLiteral("Desserts/Crème brûlée")});
-        QCOMPARE(find(QStringLiteral("emile")), QStringList{QStringLiteral("Desserts/Crème brûlée")});
+        QCOMPARE(find(QStringLiteral("creme brulee")),
+                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
+        QCOMPARE(find(QStringLiteral("CRÈME")),
+                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
+        QCOMPARE(find(QStringLiteral("emile")),
+                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
         // A word matches the start of a word, never its middle.
-        QCOMPARE(find(QStringLiteral("tom")),
-                 (QStringList{QStringLiteral("Soups/Tomato Soup"), QStringLiteral("Soups/Onion Soup")}));
+        QCOMPARE(find(QStringLiteral("tom")), (QStringList{QStringLiteral("Soups/Tomato Soup"),
+                                                           QStringLiteral("Soups/Onion Soup")}));
         QCOMPARE(find(QStringLiteral("mato")), QStringList{});
         // Every word must occur, in any field and any order.
-        QCOMPARE(find(QStringLiteral("cheese onion")), QStringList{QStringLiteral("Soups/Onion Soup")});
+        QCOMPARE(find(QStringLiteral("cheese onion")),
+                 QStringList{QStringLiteral("Soups/Onion Soup")});
         QCOMPARE(find(QStringLiteral("soup vanilla")), QStringList{});
     }
 
     void phrasesMatchAsPhrases() {
-        QCOMPARE(find(QStringLiteral("\"add the tomatoes\"")), QStringList{QStringLiteral("Soups/Tomato Soup")});
+        QCOMPARE(find(QStringLiteral("\"add the tomatoes\"")),
+                 QStringList{QStringLiteral("Soups/Tomato Soup")});
         QCOMPARE(find(QStringLiteral("\"the add\"")), QStringList{});
         // An unclosed quote is a phrase to the end; operators and punctuation are plain words.
-        QCOMPARE(find(QStringLiteral("\"brown the")), QStringList{QStringLiteral("Soups/Onion Soup")});
+        QCOMPARE(find(QStringLiteral("\"brown the")),
+                 QStringList{QStringLiteral("Soups/Onion Soup")});
         QCOMPARE(find(QStringLiteral("onion OR vanilla")), QStringList{});
-        QCOMPARE(find(QStringLiteral("-onion* (\"")), (QStringList{QStringLiteral("Soups/Onion Soup"), QStringLiteral("Soups/Tomato Soup")}));
+        QCOMPARE(
+            find(QStringLiteral("-onion* (\"")),
+            (QStringList{QStringLiteral("Soups/Onion Soup"), QStringLiteral("Soups/Tomato Soup")}));
         QCOMPARE(find(QStringLiteral("  ")), QStringList{});
     }
 
     void aMatchInTheNameRanksAboveAuthorIngredientsAndInstructions() {
-        f->addRow(QStringLiteral("Soups"), {v(QStringLiteral("Leek Soup")), v(QStringLiteral("Ann")),
-                                            v(QStringLiteral("leeks")),
-                                            v(QStringLiteral("Serve with a basil leaf."))});
-        f->addRow(QStringLiteral("Soups"), {v(QStringLiteral("Green Soup")), v(QStringLiteral("Ann")),
-                                            v(QStringLiteral("basil")), v(QStringLiteral("Blend."))});
-        f->addRow(QStringLiteral("Soups"), {v(QStringLiteral("Pesto")), v(QStringLiteral("Basil Fawlty")),
-                                            v(QStringLiteral("pine nuts")), v(QStringLiteral("Pound."))});
-        f->addRow(QStringLiteral("Desserts"), {v(QStringLiteral("Basil Sorbet")), v(QStringLiteral("Ann")),
-                                               v(QStringLiteral("sugar")), v(QStringLiteral("Freeze."))});
-        QCOMPARE(find(QStringLiteral("basil")),
-                 (QStringList{QStringLiteral("Desserts/Basil Sorbet"), QStringLiteral("Soups/Pesto"),
-                              QStringLiteral("Soups/Green Soup"), QStringLiteral("Soups/Leek Soup")}));
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Leek Soup")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("leeks")), v(QStringLiteral("Serve with a basil leaf."))});
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Green Soup")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("basil")), v(QStringLiteral("Blend."))});
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Pesto")), v(QStringLiteral("Basil Fawlty")),
+                   v(QStringLiteral("pine nuts")), v(QStringLiteral("Pound."))});
+        f->addRow(QStringLiteral("Desserts"),
+                  {v(QStringLiteral("Basil Sorbet")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("sugar")), v(QStringLiteral("Freeze."))});
+        QCOMPARE(
+            find(QStringLiteral("basil")),
+            (QStringList{QStringLiteral("Desserts/Basil Sorbet"), QStringLiteral("Soups/Pesto"),
+                         QStringLiteral("Soups/Green Soup"), QStringLiteral("Soups/Leek Soup")}));
         auto db = open();
         const SearchResult r = index->search(*db, QStringLiteral("basil"), 2);
         QCOMPARE(r.total, 4);
         QCOMPARE(r.hits.size(), 2);
         // The row's piece of text shows the match marked.
-        QVERIFY2(r.hits.at(0).snippet.contains(QStringLiteral("«Basil»")), qPrintable(r.hits.at(0).snippet));
+        QVERIFY2(r.hits.at(0).snippet.contains(QStringLiteral("«Basil»")),
+                 qPrintable(r.hits.at(0).snippet));
     }
 
     void theIndexFollowsEveryWriteOfTheStore() {
@@ -151,7 +164,8 @@ class TestSearchIndex : public QObject {
         QCOMPARE(find(QStringLiteral("soup")).size(), 2);
         QVERIFY(QFile::exists(SearchIndex::fileFor(f->base)));
         auto db = open();
-        QCOMPARE(db->TableDefs(), (QStringList{QStringLiteral("Desserts"), QStringLiteral("Soups")}));
+        QCOMPARE(db->TableDefs(),
+                 (QStringList{QStringLiteral("Desserts"), QStringLiteral("Soups")}));
         db->Close();
         f->store->LoadCatalogue();
         QCOMPARE(f->tree().filter(QRegularExpression(QStringLiteral("^  \\S"))),
@@ -165,19 +179,19 @@ class TestSearchIndex : public QObject {
         QTest::newRow("row added")
             << QStringLiteral("INSERT INTO \"Soups\" VALUES ('Pea Soup ', 'x ', 'peas ', 'Cook. ')")
             << QStringLiteral("pea") << QStringList{QStringLiteral("Soups/Pea Soup")};
-        QTest::newRow("row edited") << QStringLiteral("UPDATE \"Soups\" SET \"Name\" = 'Big Onion "
-                                                      "Soup ' WHERE \"Name\" = 'Onion Soup '")
-                                    << QStringLiteral("big")
-                                    << QStringList{QStringLiteral("Soups/Big Onion Soup")};
+        QTest::newRow("row edited")
+            << QStringLiteral("UPDATE \"Soups\" SET \"Name\" = 'Big Onion "
+                              "Soup ' WHERE \"Name\" = 'Onion Soup '")
+            << QStringLiteral("big") << QStringList{QStringLiteral("Soups/Big Onion Soup")};
         QTest::newRow("row deleted")
             << QStringLiteral("DELETE FROM \"Soups\" WHERE \"Name\" = 'Onion Soup '")
             << QStringLiteral("\"onion soup\"") << QStringList{};
         // A table made elsewhere may name its columns otherwise; position counts.
-        QTest::newRow("table added") << QStringLiteral("CREATE TABLE \"Stews\" (a, b, c, d); "
-                                                       "INSERT INTO \"Stews\" VALUES ('Irish "
-                                                       "Stew', NULL, NULL, NULL)")
-                                     << QStringLiteral("irish")
-                                     << QStringList{QStringLiteral("Stews/Irish Stew")};
+        QTest::newRow("table added")
+            << QStringLiteral("CREATE TABLE \"Stews\" (a, b, c, d); "
+                              "INSERT INTO \"Stews\" VALUES ('Irish "
+                              "Stew', NULL, NULL, NULL)")
+            << QStringLiteral("irish") << QStringList{QStringLiteral("Stews/Irish Stew")};
         QTest::newRow("table dropped")
             << QStringLiteral("DROP TABLE \"Soups\"") << QStringLiteral("soup") << QStringList{};
     }
@@ -185,7 +199,8 @@ class TestSearchIndex : public QObject {
         QFETCH(QString, sql);
         QFETCH(QString, query);
         QFETCH(QStringList, found);
-        QCOMPARE(find(QStringLiteral("\"onion soup\"")), QStringList{QStringLiteral("Soups/Onion Soup")});
+        QCOMPARE(find(QStringLiteral("\"onion soup\"")),
+                 QStringList{QStringLiteral("Soups/Onion Soup")});
         QVERIFY(current());
         f->exec(sql);
         QVERIFY(!current());

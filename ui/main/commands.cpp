@@ -63,8 +63,9 @@ bool Main::goToRecipe(const QString& category, const QString& name) {
             node = categoryNode->child(i);
     if (!node) {
         // The file was changed by another program since the tree was filled.
-        m_dialogs.msgBox(QStringLiteral("\"") + name + QStringLiteral("\" is not in the tree under \"") +
-                         category + QStringLiteral("\"."));
+        m_dialogs.msgBox(QStringLiteral("\"") + name +
+                         QStringLiteral("\" is not in the tree under \"") + category +
+                         QStringLiteral("\"."));
         return false;
     }
     Tv->setCurrentItem(node);

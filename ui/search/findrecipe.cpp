@@ -178,8 +178,8 @@ void FindRecipe::refresh() {
         db->Close();
         results->setUpdatesEnabled(false);
         for (const SearchHit& h : r.hits) {
-            auto* item = new QListWidgetItem(
-                h.name + QStringLiteral("  \u2014  ") + h.category + QLatin1Char('\n') + h.snippet);
+            auto* item = new QListWidgetItem(h.name + QStringLiteral("  \u2014  ") + h.category +
+                                             QLatin1Char('\n') + h.snippet);
             item->setData(CategoryRole, h.category);
             item->setData(NameRole, h.name);
             item->setData(Qt::AccessibleTextRole,
