@@ -234,8 +234,12 @@ void SearchIndex::attach(Database& db) {
 void SearchIndex::record(Database& db, const RecipeChange& change) {
     // An index not yet built is built whole when it is next opened; until then there is
     // nothing to keep up to date.
+    m_trustCommit = false;
     if (!isBuilt(db))
         return;
+    // Nobody else has written since the index was last found current (the write lock is ours
+    // now), so after this write it is current again without reading the file.
+    m_trustCommit = seen(db) == m_current;
     const QString& cat = change.category;
     using Kind = RecipeChange::Kind;
     if (change.kind == Kind::CategoryAdded) {
@@ -299,6 +303,12 @@ SearchIndex::Seen SearchIndex::seen(const Database& db) {
     return {info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch()};
 }
 
+void SearchIndex::committed(Database& db) {
+    if (m_trustCommit)
+        m_current = seen(db);
+    m_trustCommit = false;
+}
+
 bool SearchIndex::isCurrent(Database& db) {
     attach(db);
     if (!isBuilt(db))
@@ -327,6 +337,8 @@ bool SearchIndex::isCurrent(Database& db) {
 void SearchIndex::rebuild(Database& db, const Progress& progress) {
     attach(db);
     const QStringList categories = categoriesOf(db);
+    // The full-text table's merges want more than the default cache.
+    db.Query(QStringLiteral("PRAGMA search.cache_size = -65536"));
     db.Transaction([&] {
         db.Execute(QStringLiteral("DELETE FROM search.meta"));
         db.Execute(QStringLiteral("DELETE FROM search.categories"));

@@ -46,6 +46,7 @@ class SearchIndex : public RecipeFollower {
 
     void attach(Database& db) override;
     void record(Database& db, const RecipeChange& change) override;
+    void committed(Database& db) override;
 
     // Whether the index holds exactly the recipe file as it is now (by its fingerprint). A file
     // unchanged on disk since this index last found it current is not read again.
@@ -74,6 +75,8 @@ class SearchIndex : public RecipeFollower {
 
     QString m_file;
     Seen m_current;
+    // The write being committed follows a file this index had found current.
+    bool m_trustCommit = false;
 };
 
 } // namespace kb
