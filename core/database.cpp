@@ -143,9 +143,9 @@ struct Connection {
     // What the system said beneath the engine's code tells a full disk or a failing one from
     // a folder that can't be written to or a file that is not ours.
     const int system = db ? sqlite3_system_errno(db) : 0;
-    const bool fromSystem =
-        primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || primary == SQLITE_FULL ||
-        primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT || primary == SQLITE_READONLY;
+    const bool fromSystem = primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
+                            primary == SQLITE_FULL || primary == SQLITE_NOTADB ||
+                            primary == SQLITE_CORRUPT || primary == SQLITE_READONLY;
     if (fromSystem && (system == ENOSPC || system == EDQUOT))
         throw StoreError(writing ? QStringLiteral("The disk is full, so the change was not saved.")
                                  : QStringLiteral("The recipe file \"%1\" could not be read: "

@@ -20,6 +20,8 @@ void writeFollowed(Database& db, const QList<RecipeFollower*>& followers, Recipe
             for (RecipeFollower* f : followers)
                 f->record(db, change);
     });
+    for (RecipeFollower* f : followers)
+        f->committed(db);
 }
 
 } // namespace kb

@@ -42,6 +42,9 @@ class RecipeFollower {
     // CategoryDeleted (the rows are still there to read), after it for Added and
     // CategoryAdded. A throw rolls the whole change back and goes to the command.
     virtual void record(Database& db, const RecipeChange& change) = 0;
+
+    // Called once the transaction has committed, on the same connection.
+    virtual void committed(Database& db) { (void)db; }
 };
 
 // Runs `write` in one transaction with every follower told of `change` at its place. Attaches

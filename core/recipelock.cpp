@@ -15,8 +15,7 @@ RecipeLock takeRecipeLock(QLockFile& lock) {
     lock.setStaleLockTime(0);
     if (lock.tryLock(0))
         return RecipeLock::Held;
-    return lock.error() == QLockFile::LockFailedError ? RecipeLock::InUse
-                                                      : RecipeLock::Unavailable;
+    return lock.error() == QLockFile::LockFailedError ? RecipeLock::InUse : RecipeLock::Unavailable;
 }
 
 QString recipeLockHolder(const QLockFile& lock) {

@@ -170,14 +170,14 @@ void RecipeBas::reportUnreadable(const QStringList& tables, bool complete) {
         return;
     const QString names =
         QLatin1Char('"') + tables.join(QStringLiteral("\", \"")) + QLatin1Char('"');
-    m_dialogs.msgBox(
-        (tables.size() == 1 ? QStringLiteral("The category %1 could not be read, so it is not "
-                                             "shown in full.")
-                            : QStringLiteral("The categories %1 could not be read, so they are "
-                                             "not shown in full."))
-                .arg(names) +
-            QStringLiteral(" Every other category is shown."),
-        vbExclamation, kAppTitle);
+    m_dialogs.msgBox((tables.size() == 1
+                          ? QStringLiteral("The category %1 could not be read, so it is not "
+                                           "shown in full.")
+                          : QStringLiteral("The categories %1 could not be read, so they are "
+                                           "not shown in full."))
+                             .arg(names) +
+                         QStringLiteral(" Every other category is shown."),
+                     vbExclamation, kAppTitle);
 }
 
 void RecipeBas::LoadCategoryTree() {

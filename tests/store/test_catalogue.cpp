@@ -191,8 +191,8 @@ class TestCatalogue : public QObject {
         f.makeCategory("Soups");
         f.addRecipe("Soups", "Leek");
         f.store->LoadCatalogue();
-        const QStringList shown{"Kettlebox Recipe", "  Breads", "    Rye", "  Keyed", "  Soups",
-                                "    Leek"};
+        const QStringList shown{"Kettlebox Recipe", "  Breads", "    Rye",
+                                "  Keyed",          "  Soups",  "    Leek"};
         QCOMPARE(f.tree(), shown);
         QCOMPARE(f.list.count(), 0);
         QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);

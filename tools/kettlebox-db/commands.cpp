@@ -11,6 +11,7 @@ int runBackups(Context& ctx);
 int runRestore(Context& ctx);
 int runHistory(Context& ctx);
 int runUndelete(Context& ctx);
+int runFind(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -44,6 +45,13 @@ const QList<Command>& commands() {
          QStringLiteral("Puts the history entry ID back into its category (made again if it is "
                         "gone) as a new recipe at the end."),
          &runUndelete},
+        {QStringLiteral("find"), QStringLiteral("find WORDS... [--folder FOLDER]"),
+         QStringLiteral("Prints the recipes of Recipe.mdb in FOLDER (the current folder by "
+                        "default) that hold every word, best first, one per line: the category, "
+                        "a tab, the name.\nA word matches the start of a word, letter case and "
+                        "accents aside; \"words in quotes\" match as a phrase. The search index "
+                        "Recipe.index beside the file is made or brought up to date first."),
+         &runFind},
     };
     return all;
 }

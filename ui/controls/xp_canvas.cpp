@@ -5,12 +5,12 @@
 #include "ui/controls/vbinput.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QGuiApplication>
 #include <QWindow>
 
 namespace kb {

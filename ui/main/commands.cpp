@@ -3,15 +3,82 @@
 
 #include "ui/main/mainform.h"
 
+#include "core/app.h"
+#include "platform/dialogs.h"
+#include "platform/nodes.h"
+#include "search/searchindex.h"
+#include "ui/controls/xpcmdbutton.h"
 #include "ui/history/historyfeature.h"
+#include "ui/search/findrecipe.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QPointer>
+#include <QTreeWidget>
 
 namespace kb {
+
+namespace {
+
+// The search index and its window. A child of the form, so it outlives the store that tells
+// the index of every write. The window is a top-level window of its own, so that going to a
+// result can bring the form in front of it.
+struct Search : QObject {
+    ~Search() override { delete window; }
+    SearchIndex index;
+    QPointer<FindRecipe> window;
+};
+
+} // namespace
 
 void Main::installCommands() {
     auto* history = new HistoryFeature(this, store(), dialogs(), appFolder());
     addTreeCommand(QStringLiteral("Deleted Recipes..."),
                    QKeySequence(QStringLiteral("Ctrl+Shift+D")),
                    [history] { history->showDeletedRecipes(); });
+    auto* search = new Search;
+    search->setParent(this);
+    m_store->addFollower(&search->index);
+    addTreeCommand(QStringLiteral("Find..."), QKeySequence(Qt::CTRL | Qt::Key_F), [this, search] {
+        if (!search->window) {
+            search->window = new FindRecipe(
+                search->index, m_dialogs, [this] { return m_store->DatabasePath; },
+                [this](const QString& category, const QString& name) {
+                    goToRecipe(category, name);
+                });
+            search->window->move(geometry().center() - search->window->rect().center());
+        }
+        search->window->open();
+    });
+}
+
+bool Main::goToRecipe(const QString& category, const QString& name) {
+    // Adding and category-deleting modes show the categories alone.
+    if (!Save->isHidden() || !delcatagroy->isHidden()) {
+        m_dialogs.msgBox(QStringLiteral("The tree shows no recipes while a recipe is being added "
+                                        "or a category deleted. Press Cancel first to go to \"") +
+                         name + QStringLiteral("\"."));
+        return false;
+    }
+    const Nodes nodes(Tv);
+    QTreeWidgetItem* categoryNode = nodes.find(category);
+    QTreeWidgetItem* node = nullptr;
+    for (int i = 0; categoryNode && !node && i < categoryNode->childCount(); ++i)
+        if (categoryNode->child(i)->text(0) == trimSpaces(name))
+            node = categoryNode->child(i);
+    if (!node) {
+        // The file was changed by another program since the tree was filled.
+        m_dialogs.msgBox(QStringLiteral("\"") + name +
+                         QStringLiteral("\" is not in the tree under \"") + category +
+                         QStringLiteral("\"."));
+        return false;
+    }
+    Tv->setCurrentItem(node);
+    Nodes(Tv).EnsureVisible(node);
+    Tv_NodeClick(node);
+    raise();
+    activateWindow();
+    return true;
 }
 
 } // namespace kb

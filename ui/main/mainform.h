@@ -71,6 +71,9 @@ class Main : public QWidget {
     // The commands in menu order, for tests and for the context menu.
     const QList<QAction*>& treeCommands() const { return m_treeCommands; }
     PrintCommand& printCommand() { return *m_print; }
+    // Shows a recipe as a click on its node does: the node selected and in view, its category
+    // open, the recipe shown. Says why instead where the tree holds no recipes or not this one.
+    bool goToRecipe(const QString& category, const QString& name);
 
     // The controls, by their names on the form (`delete` is spelt `delete_`).
     xp_canvas* xp_canvas1 = nullptr;

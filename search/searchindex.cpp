@@ -1,0 +1,447 @@
+#include "search/searchindex.h"
+
+#include "core/app.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QtEndian>
+#include <algorithm>
+
+namespace kb {
+
+namespace {
+
+// Raised when the layout of the index file changes; an index of another version is rebuilt.
+constexpr int kVersion = 1;
+
+// A recipe's document number in the full-text table: its category's number above its row id,
+// so one category's recipes are one range and no join is needed to find them.
+constexpr int kRowBits = 40;
+constexpr std::int64_t kRowLimit = std::int64_t{1} << kRowBits;
+
+std::int64_t docidOf(std::int64_t category, std::int64_t rowid) {
+    return (category << kRowBits) | rowid;
+}
+
+QString quoted(const QString& identifier) {
+    QString q = identifier;
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+const QString kCreateRecipes = QStringLiteral(
+    "CREATE VIRTUAL TABLE search.recipes USING fts4(name, author, ingredients, instructions, "
+    "tokenize=unicode61 \"remove_diacritics=1\")");
+
+// The first four columns of a category, by position (a table made elsewhere may name them
+// otherwise or have fewer); NULL stands in for a missing one.
+QStringList recipeColumns(const Database& db, const QString& category) {
+    QStringList cols;
+    for (const QVariantList& row :
+         db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quoted(category)))) {
+        if (cols.size() == 4)
+            break;
+        cols << quoted(row.at(1).toString());
+    }
+    while (cols.size() < 4)
+        cols << QStringLiteral("NULL");
+    return cols;
+}
+
+QString charsOf(const QStringList& cols) {
+    QStringList parts;
+    for (const QString& c : cols)
+        parts << QStringLiteral("coalesce(length(%1),0)").arg(c);
+    return parts.join(QLatin1Char('+'));
+}
+
+// The fingerprint of one category: its rows, the highest row id and the length of all its text.
+// A program that changes the file without the index moves at least one of them, short of an
+// edit that keeps every length.
+struct Fingerprint {
+    std::int64_t rows = 0;
+    std::int64_t maxRowid = 0;
+    std::int64_t chars = 0;
+    bool operator==(const Fingerprint&) const = default;
+};
+
+Fingerprint fingerprintOf(const Database& db, const QString& category) {
+    const QStringList cols = recipeColumns(db, category);
+    const QVariantList r = db.Query(QStringLiteral("SELECT count(*), coalesce(max(rowid),0), "
+                                                   "CAST(total(%1) AS INTEGER) FROM main.%2")
+                                        .arg(charsOf(cols), quoted(category)))
+                               .value(0);
+    return {r.value(0).toLongLong(), r.value(1).toLongLong(), r.value(2).toLongLong()};
+}
+
+std::int64_t rowChars(const Database& db, const QString& category, std::int64_t rowid) {
+    const QStringList cols = recipeColumns(db, category);
+    return db
+        .Query(QStringLiteral("SELECT %1 FROM main.%2 WHERE rowid = ?1")
+                   .arg(charsOf(cols), quoted(category)),
+               {QVariant::fromValue<qint64>(rowid)})
+        .value(0)
+        .value(0)
+        .toLongLong();
+}
+
+std::int64_t valuesChars(const Database& db, const QList<std::optional<QString>>& values) {
+    QVariantList binds;
+    for (int i = 0; i < 4; ++i) {
+        const std::optional<QString> v = values.value(i);
+        binds << (v ? QVariant(*v) : QVariant());
+    }
+    return db
+        .Query(QStringLiteral("SELECT coalesce(length(?1),0)+coalesce(length(?2),0)+"
+                              "coalesce(length(?3),0)+coalesce(length(?4),0)"),
+               binds)
+        .value(0)
+        .value(0)
+        .toLongLong();
+}
+
+QStringList categoriesOf(const Database& db) {
+    QStringList out;
+    for (const QString& t : db.TableDefs())
+        if (!isExcludedTable(t))
+            out << t;
+    return out;
+}
+
+bool isAttached(const Database& db) {
+    for (const QVariantList& row : db.Query(QStringLiteral("PRAGMA database_list")))
+        if (row.value(1).toString() == SearchIndex::kSchema)
+            return true;
+    return false;
+}
+
+bool isBuilt(const Database& db) {
+    const QList<QVariantList> r =
+        db.Query(QStringLiteral("SELECT value FROM search.meta WHERE key = 'built'"));
+    return !r.isEmpty() && r.at(0).value(0).toLongLong() == kVersion;
+}
+
+// The index's number for `category`; 0 when the index does not know it.
+std::int64_t categoryId(const Database& db, const QString& category) {
+    return db.Query(QStringLiteral("SELECT id FROM search.categories WHERE name = ?1"), {category})
+        .value(0)
+        .value(0)
+        .toLongLong();
+}
+
+void insertRecipe(Database& db, std::int64_t docid, const QList<std::optional<QString>>& values) {
+    QVariantList binds{QVariant::fromValue<qint64>(docid)};
+    for (int i = 0; i < 4; ++i) {
+        const std::optional<QString> v = values.value(i);
+        binds << (v ? QVariant(*v) : QVariant());
+    }
+    db.Execute(QStringLiteral("INSERT INTO search.recipes(docid, name, author, ingredients, "
+                              "instructions) VALUES (?1, ?2, ?3, ?4, ?5)"),
+               binds);
+}
+
+void deleteRecipe(Database& db, std::int64_t docid) {
+    db.Execute(QStringLiteral("DELETE FROM search.recipes WHERE docid = ?1"),
+               {QVariant::fromValue<qint64>(docid)});
+}
+
+QVariant v64(std::int64_t v) {
+    return QVariant::fromValue<qint64>(v);
+}
+
+// Appends the words of `text` (letters and digits; anything else separates them) to `words`.
+void appendWords(const QString& text, QStringList& words) {
+    QString word;
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber() || c.isMark()) {
+            word += c;
+        } else if (!word.isEmpty()) {
+            words << word;
+            word.clear();
+        }
+    }
+    if (!word.isEmpty())
+        words << word;
+}
+
+} // namespace
+
+QString searchQuery(const QString& text) {
+    // Lower case keeps a typed OR, AND, NOT or NEAR from being read as an operator.
+    const QStringList parts = text.toLower().split(QLatin1Char('"'));
+    QStringList terms;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        QStringList words;
+        appendWords(parts.at(i), words);
+        if (i % 2 == 1) { // inside quotes (an unclosed quote runs to the end)
+            if (!words.isEmpty())
+                terms << QLatin1Char('"') + words.join(QLatin1Char(' ')) + QLatin1Char('"');
+        } else {
+            for (const QString& w : words)
+                terms << w + QLatin1Char('*');
+        }
+    }
+    return terms.join(QLatin1Char(' '));
+}
+
+QString SearchIndex::fileFor(const QString& databasePath) {
+    return QFileInfo(databasePath).absolutePath() + QStringLiteral("/Recipe.index");
+}
+
+SearchIndex::SearchIndex(QString indexFile) : m_file(std::move(indexFile)) {}
+
+void SearchIndex::attach(Database& db) {
+    if (isAttached(db))
+        return;
+    const QString file = m_file.isEmpty() ? fileFor(db.FileName()) : m_file;
+    try {
+        db.AttachSideFile(kSchema, file);
+    } catch (const StoreError&) {
+        // The index holds nothing that the recipe file does not: one that can't be read (made
+        // by something else, or damaged) is put aside and made again, so that it never stops
+        // a recipe from being saved.
+        if (isAttached(db))
+            db.Query(QStringLiteral("DETACH DATABASE search"));
+        if (!QFile::exists(file))
+            throw;
+        const QString aside = file + QStringLiteral(".unreadable");
+        QFile::remove(aside);
+        if (!QFile::rename(file, aside))
+            throw;
+        db.AttachSideFile(kSchema, file);
+    }
+    const bool made =
+        db.Query(QStringLiteral("SELECT count(*) FROM search.sqlite_master WHERE name = 'meta'"))
+            .value(0)
+            .value(0)
+            .toLongLong() == 0;
+    if (made)
+        db.Transaction([&] {
+            db.Execute(
+                QStringLiteral("CREATE TABLE search.meta (key TEXT PRIMARY KEY, value INTEGER)"));
+            db.Execute(QStringLiteral("CREATE TABLE search.categories (id INTEGER PRIMARY KEY, "
+                                      "name TEXT NOT NULL UNIQUE, rows INTEGER, maxrowid "
+                                      "INTEGER, chars INTEGER)"));
+            db.Execute(kCreateRecipes);
+        });
+}
+
+void SearchIndex::record(Database& db, const RecipeChange& change) {
+    // An index not yet built is built whole when it is next opened; until then there is
+    // nothing to keep up to date.
+    m_trustCommit = false;
+    if (!isBuilt(db))
+        return;
+    // Nobody else has written since the index was last found current (the write lock is ours
+    // now), so after this write it is current again without reading the file.
+    m_trustCommit = seen(db) == m_current;
+    const QString& cat = change.category;
+    using Kind = RecipeChange::Kind;
+    if (change.kind == Kind::CategoryAdded) {
+        db.Execute(QStringLiteral("INSERT OR REPLACE INTO search.categories(name, rows, maxrowid, "
+                                  "chars) VALUES (?1, 0, 0, 0)"),
+                   {cat});
+        return;
+    }
+    const std::int64_t id = categoryId(db, cat);
+    // A category the index does not know means the file was changed elsewhere: the
+    // fingerprint already differs, and the rebuild on opening puts it right.
+    if (id == 0)
+        return;
+    if (change.kind == Kind::CategoryDeleted) {
+        db.Execute(QStringLiteral("DELETE FROM search.recipes WHERE docid >= ?1 AND docid < ?2"),
+                   {v64(docidOf(id, 0)), v64(docidOf(id + 1, 0))});
+        db.Execute(QStringLiteral("DELETE FROM search.categories WHERE id = ?1"), {v64(id)});
+        return;
+    }
+    const std::int64_t rowid = change.rowid;
+    const bool indexed = rowid >= 0 && rowid < kRowLimit;
+    const std::int64_t docid = docidOf(id, rowid);
+    switch (change.kind) {
+    case Kind::Added:
+        if (indexed)
+            insertRecipe(db, docid, change.after);
+        db.Execute(QStringLiteral("UPDATE search.categories SET rows = rows + 1, maxrowid = "
+                                  "max(maxrowid, ?2), chars = chars + ?3 WHERE id = ?1"),
+                   {v64(id), v64(rowid), v64(rowChars(db, cat, rowid))});
+        break;
+    case Kind::Edited:
+        if (indexed) {
+            deleteRecipe(db, docid);
+            insertRecipe(db, docid, change.after);
+        }
+        db.Execute(QStringLiteral("UPDATE search.categories SET chars = chars + ?2 WHERE id = ?1"),
+                   {v64(id), v64(valuesChars(db, change.after) - rowChars(db, cat, rowid))});
+        break;
+    case Kind::Deleted: {
+        if (indexed)
+            deleteRecipe(db, docid);
+        const std::int64_t maxLeft =
+            db.Query(QStringLiteral("SELECT coalesce(max(rowid),0) FROM main.%1 WHERE rowid <> ?1")
+                         .arg(quoted(cat)),
+                     {v64(rowid)})
+                .value(0)
+                .value(0)
+                .toLongLong();
+        db.Execute(QStringLiteral("UPDATE search.categories SET rows = rows - 1, maxrowid = ?2, "
+                                  "chars = chars - ?3 WHERE id = ?1"),
+                   {v64(id), v64(maxLeft), v64(rowChars(db, cat, rowid))});
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+SearchIndex::Seen SearchIndex::seen(const Database& db) {
+    const QFileInfo info(db.FileName());
+    return {info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
+void SearchIndex::committed(Database& db) {
+    if (m_trustCommit)
+        m_current = seen(db);
+    m_trustCommit = false;
+}
+
+bool SearchIndex::isCurrent(Database& db) {
+    attach(db);
+    if (!isBuilt(db))
+        return false;
+    // Checking the fingerprint reads every recipe; a file untouched since is still current.
+    const Seen now = seen(db);
+    if (now == m_current)
+        return true;
+    QHash<QString, Fingerprint> stored;
+    for (const QVariantList& r :
+         db.Query(QStringLiteral("SELECT name, rows, maxrowid, chars FROM search.categories")))
+        stored.insert(r.at(0).toString(),
+                      {r.at(1).toLongLong(), r.at(2).toLongLong(), r.at(3).toLongLong()});
+    const QStringList categories = categoriesOf(db);
+    if (categories.size() != stored.size())
+        return false;
+    for (const QString& c : categories) {
+        const auto it = stored.constFind(c);
+        if (it == stored.constEnd() || !(*it == fingerprintOf(db, c)))
+            return false;
+    }
+    m_current = now;
+    return true;
+}
+
+void SearchIndex::rebuild(Database& db, const Progress& progress) {
+    attach(db);
+    const QStringList categories = categoriesOf(db);
+    // The full-text table's merges want more than the default cache.
+    db.Query(QStringLiteral("PRAGMA search.cache_size = -65536"));
+    db.Transaction([&] {
+        db.Execute(QStringLiteral("DELETE FROM search.meta"));
+        db.Execute(QStringLiteral("DELETE FROM search.categories"));
+        // Dropping the table is far quicker than deleting every document from it.
+        db.Execute(QStringLiteral("DROP TABLE search.recipes"));
+        db.Execute(kCreateRecipes);
+        std::int64_t id = 0;
+        for (const QString& c : categories) {
+            ++id;
+            const Fingerprint f = fingerprintOf(db, c);
+            db.Execute(QStringLiteral("INSERT INTO search.categories(id, name, rows, maxrowid, "
+                                      "chars) VALUES (?1, ?2, ?3, ?4, ?5)"),
+                       {v64(id), c, v64(f.rows), v64(f.maxRowid), v64(f.chars)});
+            const QStringList cols = recipeColumns(db, c);
+            db.Execute(QStringLiteral("INSERT INTO search.recipes(docid, name, author, "
+                                      "ingredients, instructions) SELECT (?1 << %1) | rowid, %2 "
+                                      "FROM main.%3 WHERE rowid >= 0 AND rowid < ?2")
+                           .arg(kRowBits)
+                           .arg(cols.join(QLatin1Char(',')), quoted(c)),
+                       {v64(id), v64(kRowLimit)});
+            if (progress)
+                progress(static_cast<int>(id), static_cast<int>(categories.size()));
+        }
+        // One segment per level makes every later query cheaper.
+        db.Execute(QStringLiteral("INSERT INTO search.recipes(recipes) VALUES ('optimize')"));
+        db.Execute(QStringLiteral("INSERT INTO search.meta VALUES ('built', ?1)"), {kVersion});
+    });
+    m_current = seen(db);
+}
+
+bool SearchIndex::ensureCurrent(Database& db, const Progress& progress) {
+    if (isCurrent(db))
+        return false;
+    rebuild(db, progress);
+    return true;
+}
+
+SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
+    attach(db);
+    SearchResult result;
+    const QString query = searchQuery(text);
+    if (query.isEmpty())
+        return result;
+    // The rank of a recipe: per word or phrase, the first of the four fields it occurs in,
+    // the name counting most.
+    static constexpr int kWeights[4] = {1000, 100, 10, 1};
+    struct Ranked {
+        std::int64_t docid;
+        int score;
+    };
+    QList<Ranked> ranked;
+    for (const QVariantList& r :
+         db.Query(QStringLiteral("SELECT docid, matchinfo(recipes, 'b') FROM search.recipes "
+                                 "WHERE recipes MATCH ?1"),
+                  {query})) {
+        const QByteArray bits = r.at(1).toByteArray();
+        int score = 0;
+        for (qsizetype p = 0; p + 4 <= bits.size(); p += 4) {
+            const quint32 cols = qFromUnaligned<quint32>(bits.constData() + p);
+            for (int c = 0; c < 4; ++c)
+                if (cols & (1u << c)) {
+                    score += kWeights[c];
+                    break;
+                }
+        }
+        ranked.append({r.at(0).toLongLong(), score});
+    }
+    result.total = static_cast<int>(ranked.size());
+    const qsizetype shown = std::min<qsizetype>(limit, ranked.size());
+    std::partial_sort(ranked.begin(), ranked.begin() + shown, ranked.end(),
+                      [](const Ranked& a, const Ranked& b) {
+                          return a.score != b.score ? a.score > b.score : a.docid < b.docid;
+                      });
+    if (shown == 0)
+        return result;
+
+    QHash<std::int64_t, QString> categories;
+    for (const QVariantList& r : db.Query(QStringLiteral("SELECT id, name FROM search.categories")))
+        categories.insert(r.at(0).toLongLong(), r.at(1).toString());
+    QStringList ids;
+    QHash<std::int64_t, qsizetype> place;
+    for (qsizetype i = 0; i < shown; ++i) {
+        ids << QString::number(ranked.at(i).docid);
+        place.insert(ranked.at(i).docid, i);
+    }
+    result.hits.resize(shown);
+    const QString snippet = QStringLiteral("snippet(recipes, '%1', '%2', '\u2026', -1, 12)")
+                                .arg(kMarkOpen)
+                                .arg(kMarkClose);
+    for (const QVariantList& r :
+         db.Query(QStringLiteral("SELECT docid, name, %1 FROM search.recipes WHERE recipes "
+                                 "MATCH ?1 AND docid IN (%2)")
+                      .arg(snippet, ids.join(QLatin1Char(','))),
+                  {query})) {
+        const std::int64_t docid = r.at(0).toLongLong();
+        SearchHit& h = result.hits[place.value(docid)];
+        h.category = categories.value(docid >> kRowBits);
+        h.name = trimSpaces(r.at(1).toString());
+        h.snippet = r.at(2).toString().simplified();
+        h.rowid = docid & (kRowLimit - 1);
+        h.score = ranked.at(place.value(docid)).score;
+    }
+    return result;
+}
+
+} // namespace kb

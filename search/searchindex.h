@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/recipefollower.h"
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace kb {
+
+// One recipe found, with the field its best match is in (0 name .. 3 instructions) and a short
+// piece of the matching text with each match between kMarkOpen and kMarkClose.
+struct SearchHit {
+    QString category;
+    QString name;
+    QString snippet;
+    std::int64_t rowid = 0;
+    int score = 0;
+};
+
+struct SearchResult {
+    QList<SearchHit> hits; // best first, at most the limit asked for
+    int total = 0;         // every recipe that matched
+};
+
+// The user's words as a full-text query: every word must occur, each as the start of a word;
+// text in double quotes is a phrase. Operators and punctuation are taken as plain text. Empty
+// when there is nothing to look for.
+QString searchQuery(const QString& text);
+
+// The search index: a full-text table of every recipe's four fields in a side file beside the
+// recipe file, with a fingerprint of each category, so that a change made by another program
+// is noticed on opening and the index is rebuilt. Letter case and accents are disregarded.
+class SearchIndex : public RecipeFollower {
+  public:
+    static inline const QString kSchema = QStringLiteral("search");
+    static inline const QChar kMarkOpen = QChar(0x00AB);  // «
+    static inline const QChar kMarkClose = QChar(0x00BB); // »
+
+    // The index file for the recipe file `databasePath` (with or without ".mdb").
+    static QString fileFor(const QString& databasePath);
+
+    // Without a file name the index lies beside the recipe file it is attached to.
+    explicit SearchIndex(QString indexFile = {});
+
+    void attach(Database& db) override;
+    void record(Database& db, const RecipeChange& change) override;
+    void committed(Database& db) override;
+
+    // Whether the index holds exactly the recipe file as it is now (by its fingerprint). A file
+    // unchanged on disk since this index last found it current is not read again.
+    bool isCurrent(Database& db);
+    // Builds the index from every recipe of the file, in one transaction. `progress` is told
+    // the categories done and their number after each category.
+    using Progress = std::function<void(int done, int total)>;
+    void rebuild(Database& db, const Progress& progress = {});
+    // Rebuilds when the index is not current; true when it did.
+    bool ensureCurrent(Database& db, const Progress& progress = {});
+
+    // The recipes matching `text`, best first: a match in the name ranks above one in the
+    // author, then the ingredients, then the instructions; equals in category order, then in
+    // stored order.
+    SearchResult search(Database& db, const QString& text, int limit = 200);
+
+  private:
+    // The recipe file as it was on disk when last found current.
+    struct Seen {
+        QString file;
+        qint64 size = -1;
+        qint64 modified = 0;
+        bool operator==(const Seen&) const = default;
+    };
+    static Seen seen(const Database& db);
+
+    QString m_file;
+    Seen m_current;
+    // The write being committed follows a file this index had found current.
+    bool m_trustCommit = false;
+};
+
+} // namespace kb

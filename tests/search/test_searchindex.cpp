@@ -1,0 +1,246 @@
+// The search index: what a query finds and in which order, and that the index follows every
+// change made through the store and notices changes made behind its back.
+
+#include "search/searchindex.h"
+#include "tests/store/store_fixture.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace kb;
+using namespace kb::test;
+
+namespace {
+
+QString v(const QString& text) {
+    return text + QLatin1Char(' ');
+}
+
+} // namespace
+
+class TestSearchIndex : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<StoreFixture> f;
+    std::unique_ptr<SearchIndex> index;
+
+    std::unique_ptr<Database> open() { return Database::OpenDatabase(f->base); }
+
+    // The names found for `text`, best first, as "category/name".
+    QStringList find(const QString& text) {
+        auto db = open();
+        index->ensureCurrent(*db);
+        QStringList out;
+        for (const SearchHit& h : index->search(*db, text).hits)
+            out << h.category + QLatin1Char('/') + h.name;
+        return out;
+    }
+
+    bool current() {
+        auto db = open();
+        return index->isCurrent(*db);
+    }
+
+    void addThroughStore(const QString& category, const QString& name, const QString& author,
+                         const QString& ingredients, const QString& instructions) {
+        f->setBoxes(name, author, ingredients, instructions);
+        f->store->AddRecipe(category);
+    }
+
+  private slots:
+    void init() {
+        f = std::make_unique<StoreFixture>();
+        index = std::make_unique<SearchIndex>(SearchIndex::fileFor(f->base));
+        f->store->addFollower(index.get());
+        f->makeCategory(QStringLiteral("Desserts"));
+        f->makeCategory(QStringLiteral("Soups"));
+        f->addRow(QStringLiteral("Desserts"),
+                  {v(QStringLiteral("Crème brûlée")), v(QStringLiteral("Émile Zola")),
+                   v(QStringLiteral("cream\nsugar\nvanilla")),
+                   v(QStringLiteral("Bake in a water bath."))});
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Tomato Soup")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("2 tomatoes\n1 onion")),
+                   v(QStringLiteral("Simmer the onion, add the tomatoes and stir."))});
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Onion Soup")), v(QStringLiteral("Tom Baker")),
+                   v(QStringLiteral("6 onions\nbutter")),
+                   v(QStringLiteral("Brown the onions slowly. Serve with cheese toast."))});
+    }
+    void cleanup() {
+        f.reset();
+        index.reset();
+    }
+
+    void wordsMatchWithoutCaseOrAccentsAndAsPrefixes() {
+        QCOMPARE(find(QStringLiteral("creme brulee")),
+                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
+        QCOMPARE(find(QStringLiteral("CRÈME")),
+                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
+        QCOMPARE(find(QStringLiteral("emile")),
+                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
+        // A word matches the start of a word, never its middle.
+        QCOMPARE(find(QStringLiteral("tom")), (QStringList{QStringLiteral("Soups/Tomato Soup"),
+                                                           QStringLiteral("Soups/Onion Soup")}));
+        QCOMPARE(find(QStringLiteral("mato")), QStringList{});
+        // Every word must occur, in any field and any order.
+        QCOMPARE(find(QStringLiteral("cheese onion")),
+                 QStringList{QStringLiteral("Soups/Onion Soup")});
+        QCOMPARE(find(QStringLiteral("soup vanilla")), QStringList{});
+    }
+
+    void phrasesMatchAsPhrases() {
+        QCOMPARE(find(QStringLiteral("\"add the tomatoes\"")),
+                 QStringList{QStringLiteral("Soups/Tomato Soup")});
+        QCOMPARE(find(QStringLiteral("\"the add\"")), QStringList{});
+        // An unclosed quote is a phrase to the end; operators and punctuation are plain words.
+        QCOMPARE(find(QStringLiteral("\"brown the")),
+                 QStringList{QStringLiteral("Soups/Onion Soup")});
+        QCOMPARE(find(QStringLiteral("onion OR vanilla")), QStringList{});
+        QCOMPARE(
+            find(QStringLiteral("-onion* (\"")),
+            (QStringList{QStringLiteral("Soups/Onion Soup"), QStringLiteral("Soups/Tomato Soup")}));
+        QCOMPARE(find(QStringLiteral("  ")), QStringList{});
+    }
+
+    void aMatchInTheNameRanksAboveAuthorIngredientsAndInstructions() {
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Leek Soup")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("leeks")), v(QStringLiteral("Serve with a basil leaf."))});
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Green Soup")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("basil")), v(QStringLiteral("Blend."))});
+        f->addRow(QStringLiteral("Soups"),
+                  {v(QStringLiteral("Pesto")), v(QStringLiteral("Basil Fawlty")),
+                   v(QStringLiteral("pine nuts")), v(QStringLiteral("Pound."))});
+        f->addRow(QStringLiteral("Desserts"),
+                  {v(QStringLiteral("Basil Sorbet")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("sugar")), v(QStringLiteral("Freeze."))});
+        QCOMPARE(
+            find(QStringLiteral("basil")),
+            (QStringList{QStringLiteral("Desserts/Basil Sorbet"), QStringLiteral("Soups/Pesto"),
+                         QStringLiteral("Soups/Green Soup"), QStringLiteral("Soups/Leek Soup")}));
+        auto db = open();
+        const SearchResult r = index->search(*db, QStringLiteral("basil"), 2);
+        QCOMPARE(r.total, 4);
+        QCOMPARE(r.hits.size(), 2);
+        // The row's piece of text shows the match marked.
+        QVERIFY2(r.hits.at(0).snippet.contains(QStringLiteral("«Basil»")),
+                 qPrintable(r.hits.at(0).snippet));
+    }
+
+    void theIndexFollowsEveryWriteOfTheStore() {
+        QCOMPARE(find(QStringLiteral("gazpacho")), QStringList{}); // built now
+        addThroughStore(QStringLiteral("Soups"), QStringLiteral("Gazpacho"), QStringLiteral("Rosa"),
+                        QStringLiteral("cucumber"), QStringLiteral("Chill."));
+        QVERIFY(current());
+        QCOMPARE(find(QStringLiteral("gazpacho")), QStringList{QStringLiteral("Soups/Gazpacho")});
+
+        f->setBoxes(QStringLiteral("Gazpacho"), QStringLiteral("Rosa"), QStringLiteral("peppers"),
+                    QStringLiteral("Chill well."));
+        f->store->UpdateRecipe(QStringLiteral("Soups"), QStringLiteral("Gazpacho"));
+        QVERIFY(current());
+        QCOMPARE(find(QStringLiteral("cucumber")), QStringList{});
+        QCOMPARE(find(QStringLiteral("peppers")), QStringList{QStringLiteral("Soups/Gazpacho")});
+
+        f->store->DeleteRecipe(QStringLiteral("Soups"), QStringLiteral("Gazpacho"));
+        QVERIFY(current());
+        QCOMPARE(find(QStringLiteral("gazpacho")), QStringList{});
+
+        f->dialogs.answerInput(QStringLiteral("Salads"));
+        f->store->CreateCategory();
+        addThroughStore(QStringLiteral("Salads"), QStringLiteral("Onion Salad"), QString(),
+                        QString(), QString());
+        QVERIFY(current());
+        QCOMPARE(find(QStringLiteral("salad")), QStringList{QStringLiteral("Salads/Onion Salad")});
+
+        f->dialogs.answer(vbYes);
+        f->store->DeleteCategory(QStringLiteral("Soups"));
+        QVERIFY(current());
+        QCOMPARE(find(QStringLiteral("onion")), QStringList{QStringLiteral("Salads/Onion Salad")});
+    }
+
+    void theIndexNeverShowsAsACategory() {
+        QCOMPARE(find(QStringLiteral("soup")).size(), 2);
+        QVERIFY(QFile::exists(SearchIndex::fileFor(f->base)));
+        auto db = open();
+        QCOMPARE(db->TableDefs(),
+                 (QStringList{QStringLiteral("Desserts"), QStringLiteral("Soups")}));
+        db->Close();
+        f->store->LoadCatalogue();
+        QCOMPARE(f->tree().filter(QRegularExpression(QStringLiteral("^  \\S"))),
+                 (QStringList{QStringLiteral("  Desserts"), QStringLiteral("  Soups")}));
+    }
+
+    void aChangeByAnotherProgramIsNoticedAndRebuilt_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("row added")
+            << QStringLiteral("INSERT INTO \"Soups\" VALUES ('Pea Soup ', 'x ', 'peas ', 'Cook. ')")
+            << QStringLiteral("pea") << QStringList{QStringLiteral("Soups/Pea Soup")};
+        QTest::newRow("row edited")
+            << QStringLiteral("UPDATE \"Soups\" SET \"Name\" = 'Big Onion "
+                              "Soup ' WHERE \"Name\" = 'Onion Soup '")
+            << QStringLiteral("big") << QStringList{QStringLiteral("Soups/Big Onion Soup")};
+        QTest::newRow("row deleted")
+            << QStringLiteral("DELETE FROM \"Soups\" WHERE \"Name\" = 'Onion Soup '")
+            << QStringLiteral("\"onion soup\"") << QStringList{};
+        // A table made elsewhere may name its columns otherwise; position counts.
+        QTest::newRow("table added")
+            << QStringLiteral("CREATE TABLE \"Stews\" (a, b, c, d); "
+                              "INSERT INTO \"Stews\" VALUES ('Irish "
+                              "Stew', NULL, NULL, NULL)")
+            << QStringLiteral("irish") << QStringList{QStringLiteral("Stews/Irish Stew")};
+        QTest::newRow("table dropped")
+            << QStringLiteral("DROP TABLE \"Soups\"") << QStringLiteral("soup") << QStringList{};
+    }
+    void aChangeByAnotherProgramIsNoticedAndRebuilt() {
+        QFETCH(QString, sql);
+        QFETCH(QString, query);
+        QFETCH(QStringList, found);
+        QCOMPARE(find(QStringLiteral("\"onion soup\"")),
+                 QStringList{QStringLiteral("Soups/Onion Soup")});
+        QVERIFY(current());
+        // A write of our own just before leaves the index current, and no less watchful.
+        addThroughStore(QStringLiteral("Soups"), QStringLiteral("Pumpkin Soup"), QString(),
+                        QString(), QString());
+        QVERIFY(current());
+        f->exec(sql);
+        QVERIFY(!current());
+        int calls = 0;
+        {
+            auto db = open();
+            QVERIFY(index->ensureCurrent(*db, [&](int done, int total) {
+                ++calls;
+                QVERIFY(done <= total);
+            }));
+        }
+        QVERIFY(calls > 0);
+        QVERIFY(current());
+        QCOMPARE(find(query), found);
+    }
+
+    void aLostOrForeignIndexFileIsMadeAgain() {
+        QCOMPARE(find(QStringLiteral("tomato")).size(), 1);
+        const QString file = SearchIndex::fileFor(f->base);
+        QFile::remove(file);
+        QVERIFY(!current());
+        QCOMPARE(find(QStringLiteral("tomato")).size(), 1);
+
+        // A file of something else in its place is put aside; saving a recipe still works.
+        QFile::remove(file);
+        QFile junk(file);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+        junk.close();
+        addThroughStore(QStringLiteral("Soups"), QStringLiteral("Tomato Tart"), QString(),
+                        QString(), QString());
+        QCOMPARE(f->rows(QStringLiteral("Soups")).size(), 3);
+        QVERIFY(QFile::exists(file + QStringLiteral(".unreadable")));
+        QCOMPARE(find(QStringLiteral("tomato")).size(), 2);
+    }
+};
+
+QTEST_MAIN(TestSearchIndex)
+#include "test_searchindex.moc"

@@ -1,0 +1,226 @@
+#include "ui/search/findrecipe.h"
+
+#include "core/database.h"
+#include "platform/guard.h"
+#include "platform/propertybag.h"
+#include "ui/controls/formdesign.h"
+#include "ui/controls/xp_canvas.h"
+#include "ui/controls/xpcmdbutton.h"
+#include "ui/controls/xptopbuttons.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QShortcut>
+
+namespace kb {
+
+namespace {
+
+constexpr QRect kCloseRect(455, 6, 21, 21);
+constexpr QRect kMaximiseRect(432, 6, 21, 21);
+constexpr QRect kMinimiseRect(409, 6, 21, 21);
+constexpr QRect kWordsLabelRect(13, 41, 60, 13);
+constexpr QRect kWordsRect(75, 37, 392, 21);
+constexpr QRect kResultsRect(13, 66, 454, 280);
+constexpr QRect kCountRect(13, 361, 270, 13);
+constexpr QRect kGoToRect(297, 355, 80, 25);
+constexpr QRect kCloseCommandRect(387, 355, 80, 25);
+
+QString countText(const SearchResult& r) {
+    if (r.total == 0)
+        return QStringLiteral("No recipe found");
+    QString text = r.total == 1 ? QStringLiteral("1 recipe found")
+                                : QStringLiteral("%1 recipes found").arg(r.total);
+    if (r.hits.size() < r.total)
+        text += QStringLiteral(", the best %1 listed").arg(r.hits.size());
+    return text;
+}
+
+} // namespace
+
+FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QString()> databasePath,
+                       GoTo goTo, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_index(index), m_dialogs(dialogs),
+      m_databasePath(std::move(databasePath)), m_goTo(std::move(goTo)) {
+    setObjectName(QStringLiteral("FindRecipe"));
+    setWindowTitle(QStringLiteral("Find Recipe"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFont(formFont());
+    setFixedSize(kWidth, kHeight);
+
+    frame = new xp_canvas(this);
+    frame->setObjectName(QStringLiteral("FindRecipeXP"));
+    frame->setGeometry(0, 0, kWidth, kHeight);
+    frame->ReadProperties(PropertyBag({{QStringLiteral("Caption"), QStringLiteral("Find Recipe")},
+                                       {QStringLiteral("Fixed_Single"), true}}));
+
+    const auto captionButton = [this](const char* name, const QVariantMap& stored,
+                                      const QRect& at) {
+        auto* button = new xptopbuttons(frame);
+        button->setObjectName(QLatin1String(name));
+        button->ReadProperties(PropertyBag(stored));
+        button->setGeometry(at);
+        button->raise();
+        return button;
+    };
+    minimiseButton = captionButton("minimiseButton", {{QStringLiteral("Value"), 2}}, kMinimiseRect);
+    maximiseButton = captionButton(
+        "maximiseButton", {{QStringLiteral("Value"), 1}, {QStringLiteral("Enabled"), false}},
+        kMaximiseRect);
+    closeButton = captionButton("closeButton", {}, kCloseRect);
+
+    wordsLabel = new QLabel(QStringLiteral("Words:"), frame);
+    wordsLabel->setGeometry(kWordsLabelRect);
+    words = new QLineEdit(frame);
+    words->setObjectName(QStringLiteral("words"));
+    words->setGeometry(kWordsRect);
+    words->setAccessibleName(QStringLiteral("Search words"));
+    words->setAccessibleDescription(
+        QStringLiteral("Every word must occur in the name, author, ingredients or instructions; "
+                       "put a phrase in double quotes."));
+    wordsLabel->setBuddy(words);
+    words->installEventFilter(this);
+
+    results = new QListWidget(frame);
+    results->setObjectName(QStringLiteral("results"));
+    results->setGeometry(kResultsRect);
+    results->setAccessibleName(QStringLiteral("Found recipes"));
+    results->setUniformItemSizes(true);
+    results->setWordWrap(false);
+    results->setTextElideMode(Qt::ElideRight);
+
+    count = new QLabel(frame);
+    count->setObjectName(QStringLiteral("count"));
+    count->setGeometry(kCountRect);
+    progress = new QProgressBar(frame);
+    progress->setObjectName(QStringLiteral("progress"));
+    progress->setAccessibleName(QStringLiteral("Building the search index"));
+    progress->setGeometry(kCountRect.adjusted(0, -2, 0, 2));
+    progress->setVisible(false);
+
+    const auto commandButton = [this](const char* name, const QString& caption, const QRect& at) {
+        auto* button = new xpcmdbutton(frame);
+        button->setObjectName(QLatin1String(name));
+        button->ReadProperties(PropertyBag(
+            {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
+        button->setGeometry(at);
+        return button;
+    };
+    goToButton = commandButton("goToButton", QStringLiteral("Go To"), kGoToRect);
+    closeCommand = commandButton("closeCommand", QStringLiteral("Close"), kCloseCommandRect);
+
+    connect(words, &QLineEdit::textChanged, this, [this] { refresh(); });
+    connect(words, &QLineEdit::returnPressed, this, [this] { goToCurrent(); });
+    connect(results, &QListWidget::itemActivated, this, [this] { goToCurrent(); });
+    connect(goToButton, &xpcmdbutton::Click, this, [this] { goToCurrent(); });
+    connect(closeCommand, &xpcmdbutton::Click, this, &QWidget::close);
+    connect(closeButton, &xptopbuttons::Click, this, &QWidget::close);
+    connect(minimiseButton, &xptopbuttons::Click, this, &QWidget::showMinimized);
+    // Escape closes the window wherever its focus is; the box and the list would keep it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    setTabOrder(words, results);
+    setTabOrder(results, goToButton);
+    setTabOrder(goToButton, closeCommand);
+    setCount(QStringLiteral("Type the words to look for"));
+}
+
+FindRecipe::~FindRecipe() = default;
+
+void FindRecipe::open() {
+    show();
+    raise();
+    activateWindow();
+    words->setFocus();
+    words->selectAll();
+    ensureIndex();
+    refresh();
+}
+
+void FindRecipe::ensureIndex() {
+    runGuarded(m_dialogs, [this] {
+        auto db = Database::OpenDatabase(m_databasePath());
+        QElapsedTimer clock;
+        clock.start();
+        m_index.ensureCurrent(*db, [&](int done, int total) {
+            if (clock.elapsed() < kProgressAfterMs && !progress->isVisible())
+                return;
+            if (!progress->isVisible()) {
+                count->setVisible(false);
+                progress->setRange(0, total);
+                progress->setVisible(true);
+            }
+            progress->setValue(done);
+            // Only painting: the window takes no input until the index is whole again.
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        db->Close();
+    });
+    progress->setVisible(false);
+    count->setVisible(true);
+}
+
+void FindRecipe::refresh() {
+    const QString text = words->text();
+    results->clear();
+    if (searchQuery(text).isEmpty()) {
+        setCount(QStringLiteral("Type the words to look for"));
+        return;
+    }
+    runGuarded(m_dialogs, [&] {
+        auto db = Database::OpenDatabase(m_databasePath());
+        const SearchResult r = m_index.search(*db, text, kShown);
+        db->Close();
+        results->setUpdatesEnabled(false);
+        for (const SearchHit& h : r.hits) {
+            auto* item = new QListWidgetItem(h.name + QStringLiteral("  \u2014  ") + h.category +
+                                             QLatin1Char('\n') + h.snippet);
+            item->setData(CategoryRole, h.category);
+            item->setData(NameRole, h.name);
+            item->setData(Qt::AccessibleTextRole,
+                          QString(h.name + QStringLiteral(", in ") + h.category +
+                                  QStringLiteral(": ") + h.snippet));
+            results->addItem(item);
+        }
+        results->setUpdatesEnabled(true);
+        if (results->count() > 0)
+            results->setCurrentRow(0);
+        setCount(countText(r));
+    });
+}
+
+void FindRecipe::goToCurrent() {
+    QListWidgetItem* item = results->currentItem();
+    if (!item && results->count() > 0)
+        item = results->item(0);
+    if (!item)
+        return;
+    m_goTo(item->data(CategoryRole).toString(), item->data(NameRole).toString());
+}
+
+// The count's accessible name is the count itself, so a screen reader announces each new one.
+void FindRecipe::setCount(const QString& text) {
+    count->setText(text);
+    count->setAccessibleName(text);
+}
+
+// Up and down in the search box move through the results, so the hands stay on the keys.
+bool FindRecipe::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == words && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Down || key == Qt::Key_Up) && results->count() > 0) {
+            const int row = std::clamp(results->currentRow() + (key == Qt::Key_Down ? 1 : -1), 0,
+                                       results->count() - 1);
+            results->setCurrentRow(row);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kb

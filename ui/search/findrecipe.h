@@ -1,0 +1,80 @@
+#pragma once
+
+#include "search/searchindex.h"
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+
+namespace kb {
+
+class Dialogs;
+class xp_canvas;
+class xpcmdbutton;
+class xptopbuttons;
+
+// The "Find Recipe" window: a search box, the recipes that match every word typed, best first,
+// and their count. Not modal; Enter or a double click on a result goes to it in the main
+// window; Escape closes the window. Every search opens the recipe file and closes it again.
+class FindRecipe : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kWidth = 480;
+    static constexpr int kHeight = 400;
+    // The most results listed; the count says how many matched in all.
+    static constexpr int kShown = 200;
+    // A rebuild that takes longer than this shows its progress.
+    static constexpr int kProgressAfterMs = 500;
+
+    // `databasePath` gives the recipe file's path without ".mdb" when a search runs;
+    // `goTo` shows a result in the main window.
+    using GoTo = std::function<void(const QString& category, const QString& name)>;
+    FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QString()> databasePath,
+               GoTo goTo, QWidget* parent = nullptr);
+    ~FindRecipe() override;
+
+    // Shows the window with the focus in the search box, brings the index up to date with
+    // the recipe file (showing progress when that takes a while) and searches again.
+    void open();
+    // Searches for what the box holds now and lists the results.
+    void refresh();
+    // Goes to the selected result (the first when none is selected).
+    void goToCurrent();
+
+    // The controls.
+    xp_canvas* frame = nullptr;
+    xptopbuttons* closeButton = nullptr;
+    xptopbuttons* maximiseButton = nullptr; // not available
+    xptopbuttons* minimiseButton = nullptr;
+    QLabel* wordsLabel = nullptr;
+    QLineEdit* words = nullptr;
+    QListWidget* results = nullptr;
+    QLabel* count = nullptr;
+    QProgressBar* progress = nullptr;
+    xpcmdbutton* goToButton = nullptr;
+    xpcmdbutton* closeCommand = nullptr;
+
+    // The item data of a result row: its category and its name.
+    static constexpr int CategoryRole = 0x0100 + 1;
+    static constexpr int NameRole = 0x0100 + 2;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void setCount(const QString& text);
+    void ensureIndex();
+
+    SearchIndex& m_index;
+    Dialogs& m_dialogs;
+    std::function<QString()> m_databasePath;
+    GoTo m_goTo;
+};
+
+} // namespace kb
