@@ -143,11 +143,11 @@ void FindRecipe::open() {
 }
 
 void FindRecipe::ensureIndex() {
-    runGuarded(m_dialogs, [this] {
-        auto db = Database::OpenDatabase(m_databasePath());
+    guarded([this] {
+        Database& db = database();
         QElapsedTimer clock;
         clock.start();
-        m_index.ensureCurrent(*db, [&](int done, int total) {
+        m_index.ensureCurrent(db, [&](int done, int total) {
             if (clock.elapsed() < kProgressAfterMs && !progress->isVisible())
                 return;
             if (!progress->isVisible()) {
@@ -159,7 +159,6 @@ void FindRecipe::ensureIndex() {
             // Only painting: the window takes no input until the index is whole again.
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
-        db->Close();
     });
     progress->setVisible(false);
     count->setVisible(true);
@@ -172,10 +171,8 @@ void FindRecipe::refresh() {
         setCount(QStringLiteral("Type the words to look for"));
         return;
     }
-    runGuarded(m_dialogs, [&] {
-        auto db = Database::OpenDatabase(m_databasePath());
-        const SearchResult r = m_index.search(*db, text, kShown);
-        db->Close();
+    guarded([&] {
+        const SearchResult r = m_index.search(database(), text, kShown);
         results->setUpdatesEnabled(false);
         for (const SearchHit& h : r.hits) {
             auto* item = new QListWidgetItem(h.name + QStringLiteral("  \u2014  ") + h.category +
@@ -192,6 +189,31 @@ void FindRecipe::refresh() {
             results->setCurrentRow(0);
         setCount(countText(r));
     });
+}
+
+Database& FindRecipe::database() {
+    if (!m_db)
+        m_db = Database::OpenDatabase(m_databasePath());
+    return *m_db;
+}
+
+void FindRecipe::guarded(const std::function<void()>& work) {
+    runGuarded(m_dialogs, [&] {
+        try {
+            work();
+        } catch (...) {
+            // The next search opens the file afresh.
+            m_db.reset();
+            throw;
+        }
+    });
+}
+
+void FindRecipe::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (m_db)
+        m_db->Close();
+    m_db.reset();
 }
 
 void FindRecipe::goToCurrent() {

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -13,6 +14,7 @@ class QProgressBar;
 
 namespace kb {
 
+class Database;
 class Dialogs;
 class xp_canvas;
 class xpcmdbutton;
@@ -20,7 +22,9 @@ class xptopbuttons;
 
 // The "Find Recipe" window: a search box, the recipes that match every word typed, best first,
 // and their count. Not modal; Enter or a double click on a result goes to it in the main
-// window; Escape closes the window. Every search opens the recipe file and closes it again.
+// window; Escape closes the window. While it is shown it keeps the recipe file open for
+// reading, so that a search per key typed does not open the file each time; hiding the
+// window closes it.
 class FindRecipe : public QWidget {
     Q_OBJECT
 
@@ -66,8 +70,12 @@ class FindRecipe : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
+    Database& database();
+    // Runs `work` under the command guard; a failure also drops the open file.
+    void guarded(const std::function<void()>& work);
     void setCount(const QString& text);
     void ensureIndex();
 
@@ -75,6 +83,7 @@ class FindRecipe : public QWidget {
     Dialogs& m_dialogs;
     std::function<QString()> m_databasePath;
     GoTo m_goTo;
+    std::unique_ptr<Database> m_db;
 };
 
 } // namespace kb
