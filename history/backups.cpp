@@ -196,7 +196,7 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
         QFile::remove(temp);
         throw StoreError(QStringLiteral("the copy did not check clean (%1).").arg(check.detail));
     }
-    const QString target = newBackupName(dir, now);
+    QString target = newBackupName(dir, now);
     if (!QFile::rename(temp, target)) {
         QFile::remove(temp);
         throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(target)));
@@ -207,7 +207,7 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
 
 QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress) {
     auto db = Database::OpenDatabase(databasePath);
-    const QString path = makeBackup(*db, progress);
+    QString path = makeBackup(*db, progress);
     db->Close();
     return path;
 }
