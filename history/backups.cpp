@@ -1,5 +1,6 @@
 #include "history/backups.h"
 
+#include "core/recipelock.h"
 #include "core/store_error.h"
 #include "history/history.h"
 
@@ -100,7 +101,7 @@ QString backupsFolderOf(const QString& databasePath) {
 }
 
 QString recipeLockFileOf(const QString& databasePath) {
-    return recipeFileOf(databasePath) + QLatin1String(".lock");
+    return recipeLockPath(QFileInfo(databasePath).absolutePath());
 }
 
 QList<BackupInfo> listBackups(const QString& databasePath) {
@@ -236,9 +237,17 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
                       const ProgressFn& progress) {
     // Held for the whole restore, so that the program can't start on a half-replaced file.
     QLockFile lock(recipeLockFileOf(databasePath));
-    lock.setStaleLockTime(0); // only a lock of a process that is gone is stale
-    if (!lock.tryLock(0))
-        throw StoreError(QStringLiteral("Kettlebox has \"%1\" open; close it first.")
+    const RecipeLock taken = takeRecipeLock(lock);
+    if (taken == RecipeLock::InUse) {
+        const QString holder = recipeLockHolder(lock);
+        throw StoreError(QStringLiteral("Kettlebox has \"%1\" open%2; close it first.")
+                             .arg(shown(recipeFileOf(databasePath)),
+                                  holder.isEmpty() ? QString() : QStringLiteral(" (") + holder +
+                                                                     QLatin1Char(')')));
+    }
+    if (taken == RecipeLock::Unavailable)
+        throw StoreError(QStringLiteral("The folder of \"%1\" can't be written to, so nothing "
+                                        "can be restored there.")
                              .arg(shown(recipeFileOf(databasePath))));
     if (!QFileInfo::exists(backupFile))
         throw StoreError(QStringLiteral("\"%1\" does not exist.").arg(shown(backupFile)));
