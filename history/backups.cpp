@@ -242,8 +242,9 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
         const QString holder = recipeLockHolder(lock);
         throw StoreError(QStringLiteral("Kettlebox has \"%1\" open%2; close it first.")
                              .arg(shown(recipeFileOf(databasePath)),
-                                  holder.isEmpty() ? QString() : QStringLiteral(" (") + holder +
-                                                                     QLatin1Char(')')));
+                                  holder.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" (") + holder + QLatin1Char(')')));
     }
     if (taken == RecipeLock::Unavailable)
         throw StoreError(QStringLiteral("The folder of \"%1\" can't be written to, so nothing "
