@@ -1,5 +1,6 @@
 #include "history/backups.h"
 
+#include "core/recipelock.h"
 #include "core/store_error.h"
 #include "history/history.h"
 
@@ -100,7 +101,7 @@ QString backupsFolderOf(const QString& databasePath) {
 }
 
 QString recipeLockFileOf(const QString& databasePath) {
-    return recipeFileOf(databasePath) + QLatin1String(".lock");
+    return recipeLockPath(QFileInfo(databasePath).absolutePath());
 }
 
 QList<BackupInfo> listBackups(const QString& databasePath) {
@@ -196,7 +197,7 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
         QFile::remove(temp);
         throw StoreError(QStringLiteral("the copy did not check clean (%1).").arg(check.detail));
     }
-    const QString target = newBackupName(dir, now);
+    QString target = newBackupName(dir, now);
     if (!QFile::rename(temp, target)) {
         QFile::remove(temp);
         throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(target)));
@@ -207,7 +208,7 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
 
 QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress) {
     auto db = Database::OpenDatabase(databasePath);
-    const QString path = makeBackup(*db, progress);
+    QString path = makeBackup(*db, progress);
     db->Close();
     return path;
 }
@@ -236,9 +237,18 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
                       const ProgressFn& progress) {
     // Held for the whole restore, so that the program can't start on a half-replaced file.
     QLockFile lock(recipeLockFileOf(databasePath));
-    lock.setStaleLockTime(0); // only a lock of a process that is gone is stale
-    if (!lock.tryLock(0))
-        throw StoreError(QStringLiteral("Kettlebox has \"%1\" open; close it first.")
+    const RecipeLock taken = takeRecipeLock(lock);
+    if (taken == RecipeLock::InUse) {
+        const QString holder = recipeLockHolder(lock);
+        throw StoreError(QStringLiteral("Kettlebox has \"%1\" open%2; close it first.")
+                             .arg(shown(recipeFileOf(databasePath)),
+                                  holder.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" (") + holder + QLatin1Char(')')));
+    }
+    if (taken == RecipeLock::Unavailable)
+        throw StoreError(QStringLiteral("The folder of \"%1\" can't be written to, so nothing "
+                                        "can be restored there.")
                              .arg(shown(recipeFileOf(databasePath))));
     if (!QFileInfo::exists(backupFile))
         throw StoreError(QStringLiteral("\"%1\" does not exist.").arg(shown(backupFile)));

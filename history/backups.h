@@ -21,7 +21,7 @@ using ProgressFn = std::function<bool(std::int64_t done, std::int64_t total)>;
 // Paths beside the recipe file whose path without ".mdb" is `databasePath`.
 QString recipeFileOf(const QString& databasePath);
 QString backupsFolderOf(const QString& databasePath);
-// The lock the running program holds beside the recipe file.
+// The lock the running program holds beside the recipe file (recipeLockPath of its folder).
 QString recipeLockFileOf(const QString& databasePath);
 
 struct BackupInfo {
