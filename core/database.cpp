@@ -391,8 +391,7 @@ int waitWhileBusy(void*, int attempt) {
 // passphrase for a new file and the raw key, "x'…'", for an existing one. Checks that the
 // SQLite in the process is SQLCipher's, which is the only one that may be there: a plain one
 // would ignore the key silently.
-std::shared_ptr<Connection> openKeyed(const QString& fileName, int flags, const QByteArray& key,
-                                      Access access) {
+std::shared_ptr<Connection> openUnkeyed(const QString& fileName, int flags, Access access) {
     keepCipherReady();
     auto conn = std::make_shared<Connection>();
     conn->fileName = fileName;
@@ -401,19 +400,43 @@ std::shared_ptr<Connection> openKeyed(const QString& fileName, int flags, const 
     if (rc != SQLITE_OK)
         conn->fail(rc, access);
     sqlite3_busy_handler(conn->db, waitWhileBusy, nullptr);
+    return conn;
+}
+
+void setKey(Connection& conn, const QByteArray& key) {
     if (key.isEmpty() ||
-        sqlite3_key(conn->db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+        sqlite3_key(conn.db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         throw StoreError(QStringLiteral("The recipe file \"%1\" can't be opened: its key could "
                                         "not be set.")
-                             .arg(nativeName(fileName)));
-    Statement st(*conn, QStringLiteral("PRAGMA cipher_version"), Access::HeaderRead);
+                             .arg(nativeName(conn.fileName)));
+    Statement st(conn, QStringLiteral("PRAGMA cipher_version"), Access::HeaderRead);
     const QString version = st.step(Access::Read) ? st.text(0).value_or(QString()) : QString();
     if (version.isEmpty())
         throw StoreError(QStringLiteral("This program was built without the encryption the "
                                         "recipe file needs."));
     if (version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
-        conn->exec("PRAGMA cipher_compatibility = 3", Access::HeaderRead);
+        conn.exec("PRAGMA cipher_compatibility = 3", Access::HeaderRead);
+}
+
+std::shared_ptr<Connection> openKeyed(const QString& fileName, int flags, const QByteArray& key,
+                                      Access access) {
+    auto conn = openUnkeyed(fileName, flags, access);
+    setKey(*conn, key);
     return conn;
+}
+
+// The first bytes of the file, read through the connection's own file handle. A second handle
+// of our own would be worse than redundant: closing it drops every POSIX lock this process
+// holds on the file, another connection's write lock included.
+QByteArray headerThroughEngine(const Connection& conn, int bytes) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(conn.db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods)
+        return {};
+    QByteArray header(bytes, '\0');
+    if (file->pMethods->xRead(file, header.data(), bytes, 0) != SQLITE_OK)
+        return {};
+    return header;
 }
 
 // Makes a new encrypted file at `fileName` under a temporary name, moved in place only when it
@@ -455,20 +478,14 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QStr
     if (!info.isFile())
         throw StoreError(QStringLiteral("\"%1\" is not a Kettlebox recipe file.").arg(shown));
 
-    // Look at the header first: an empty or plain file must be refused before SQLCipher sees
-    // it, or a later write would turn it into a new encrypted file.
-    QByteArray salt;
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw StoreError(QStringLiteral("The recipe file \"%1\" can't be read: %2.")
-                                 .arg(shown, file.errorString()));
-        if (file.size() < kPageSize)
-            throw StoreError(
-                QStringLiteral("\"%1\" is not a Kettlebox recipe file (it is empty or too short).")
-                    .arg(shown));
-        salt = file.read(kSaltBytes);
-    }
+    // Look at the header first: an empty or plain file must be refused before SQLCipher is
+    // keyed on it, or a later write would turn it into a new encrypted file.
+    if (info.size() < kPageSize)
+        throw StoreError(
+            QStringLiteral("\"%1\" is not a Kettlebox recipe file (it is empty or too short).")
+                .arg(shown));
+    auto conn = openUnkeyed(fileName, SQLITE_OPEN_READWRITE, Access::Read);
+    const QByteArray salt = headerThroughEngine(*conn, kSaltBytes);
     if (salt.size() < kSaltBytes)
         throw StoreError(QStringLiteral("The recipe file \"%1\" can't be read.").arg(shown));
     if (salt.startsWith(QByteArrayLiteral("SQLite format 3")))
@@ -477,7 +494,7 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, const QStr
                              .arg(shown));
 
     const QByteArray key = "x'" + derivedKey(fileName, passwordOf(connect), salt).toHex() + "'";
-    auto conn = openKeyed(fileName, SQLITE_OPEN_READWRITE, key, Access::Read);
+    setKey(*conn, key);
     conn->rawKey = key;
     conn->salt = salt;
     // A wrong key only shows at the first read. The header field reads the first page (and so
