@@ -12,6 +12,8 @@ title='Kettlebox Recipe V2.4__https://kettlebox.example'
 data="$HOME/.local/share/Kettlebox"
 fail() { echo "FAIL: $*"; exit 1; }
 shot() { xwd -root -silent >"$shots/$1.xwd" || true; }
+# A message box has a visual of its own that a dump of the root leaves black: dumped by itself.
+shot_box() { xwd -id "$(xdotool getactivewindow)" -silent >"$shots/$1.xwd" || true; }
 click() { xdotool mousemove --sync --window "$win" "$1" "$2" click 1; sleep 0.4; }
 type_text() { xdotool type --delay 20 "$1"; sleep 0.2; }
 key() { xdotool key "$@"; sleep 0.5; }
@@ -56,7 +58,7 @@ sleep 0.5
 type_text "Breakfast"
 key Return
 sleep 1
-shot 2-category-created
+shot_box 2-category-created
 key Return
 
 # A recipe: ADD, the category in the tree, the four fields, Save, Yes, OK, Cancel.
@@ -75,7 +77,7 @@ type_text "Mix and fry."
 shot 3-recipe-typed
 click 620 88
 sleep 1.5
-shot 4-confirm
+shot_box 4-confirm
 key alt+y
 key Return
 click 636 121
