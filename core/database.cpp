@@ -1142,6 +1142,35 @@ void Recordset::updateRow() {
     m_first = n > 0 ? m_buffer[0] : std::nullopt;
 }
 
+void Recordset::AppendRows(const QList<QList<std::optional<QString>>>& rows) {
+    requireOpen();
+    m_mode = EditMode::None;
+    const qsizetype n = m_columns.size();
+    QStringList names;
+    QStringList marks;
+    for (qsizetype i = 0; i < n; ++i) {
+        names << quoted(m_columns[i]);
+        marks << QStringLiteral("?%1").arg(i + 1);
+    }
+    resetCursor();
+    if (!m_stmt->insert)
+        m_stmt->insert = Statement(*m_connection,
+                                   QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(quoted(m_table), names.join(QLatin1String(", ")),
+                                            marks.join(QLatin1String(", "))),
+                                   true);
+    const Statement& st = m_stmt->insert;
+    writeTransaction(*m_connection, [&] {
+        for (const auto& row : rows) {
+            st.reset();
+            for (qsizetype i = 0; i < n; ++i)
+                st.bind(static_cast<int>(i + 1), i < row.size() ? row[i] : std::nullopt);
+            st.step(true);
+        }
+        st.reset();
+    });
+}
+
 void Recordset::Delete() {
     requireCurrent();
     m_mode = EditMode::None;

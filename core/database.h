@@ -84,6 +84,9 @@ class Recordset {
     // AddNew/Update appended; side files refer to recipes by it.
     std::int64_t RowId() const { return m_rowid; }
     std::int64_t LastAddedRowId() const { return m_lastAdded; }
+    // Appends many rows at the end in one transaction (all of them or none); each row holds a
+    // value for every column. For bulk work such as an import.
+    void AppendRows(const QList<QList<std::optional<QString>>>& rows);
     // Removes the current row; the recordset then stands between its neighbours.
     void Delete();
     void Close();
