@@ -375,8 +375,8 @@ QList<PlannedCategory> planCategories(const SourceFile& file, const QStringList&
                     report.complete = false;
                 }
                 if (v.text.contains(QLatin1String("??")))
-                    report.problems << QStringLiteral("%1: the %2 shows \"??\" where a character "
-                                                      "may have been lost.")
+                    report.problems << QStringLiteral("%1: in the %2, \"??\" may stand for a "
+                                                      "character that was lost.")
                                            .arg(rowLabel(t, r), QLatin1String(kColumnNames[c]));
             }
         }

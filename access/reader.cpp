@@ -237,7 +237,7 @@ SourceFile readAccessFile(const QString& file, const QString& helper, const Limi
             ok = false;
             break;
         }
-        proc.waitForReadyRead(50);
+        proc.waitForReadyRead(10);
         ok = drain();
     }
     if (!ok) {

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,18 @@ void emit(char tag, const std::string& payload) {
     std::fwrite(payload.data(), 1, payload.size(), stdout);
 }
 
+// A bind buffer, left unfilled: touching a megabyte four times over costs more than reading
+// a small file.
+class Buffer {
+  public:
+    explicit Buffer(size_t size) : m_data(new char[size]) { m_data[0] = '\0'; }
+    char* data() { return m_data.get(); }
+    char operator[](size_t i) const { return m_data[i]; }
+
+  private:
+    std::unique_ptr<char[]> m_data;
+};
+
 struct TableEntry {
     std::string name;
     unsigned long page = 0;
@@ -81,7 +94,7 @@ bool readCatalogue(MdbHandle* mdb, size_t bindSize, std::vector<TableEntry>& out
     if (!table)
         return false;
     bool ok = hasPageMap(table) && mdb_read_columns(table) != nullptr;
-    std::vector<char> id(bindSize), name(bindSize), type(bindSize), flags(bindSize);
+    Buffer id(bindSize), name(bindSize), type(bindSize), flags(bindSize);
     if (ok)
         ok = mdb_bind_column_by_name(table, const_cast<gchar*>("Id"), id.data(), nullptr) > 0 &&
              mdb_bind_column_by_name(table, const_cast<gchar*>("Name"), name.data(), nullptr) >
@@ -187,7 +200,9 @@ int main(int argc, char** argv) {
         emit('T', p);
     }
 
-    std::vector<std::vector<char>> values(4, std::vector<char>(bindSize));
+    std::vector<Buffer> values;
+    for (int c = 0; c < 4; ++c)
+        values.emplace_back(bindSize);
     for (size_t i = 0; i < tables.size(); ++i) {
         // System tables never become categories: their rows are not read at all.
         if (status[i] != 0 || (tables[i].flags & kSystemFlags) != 0)
