@@ -66,7 +66,7 @@ void removeWork(const QString& work) {
 // A conversion stopped by force leaves its work file behind; the next one clears it away.
 void removeStaleWork(const QDir& dir) {
     const QStringList stale =
-        dir.entryList({QStringLiteral(".Recipe-import-*.mdb"), QStringLiteral(".Recipe-kept-*")},
+        dir.entryList({QStringLiteral(".Recipe-import-*"), QStringLiteral(".Recipe-kept-*")},
                       QDir::Files | QDir::Hidden);
     for (const QString& name : stale) {
         const QString pid = name.section(QLatin1Char('-'), 2, 2).section(QLatin1Char('.'), 0, 0);
@@ -143,6 +143,8 @@ QList<std::optional<QString>> storedRow(const Row& r) {
 void writeCategories(const QString& work, const SourceFile& file,
                      const QList<PlannedCategory>& plan, const Progress& progress) {
     auto db = Database::OpenDatabase(work.chopped(4));
+    // The whole file is synced once it has been checked.
+    db->SkipDiskSync();
     qsizetype done = 0;
     for (const PlannedCategory& p : plan) {
         db->AppendTableDef(recipeTableDef(*db, p.name));

@@ -805,6 +805,12 @@ void Database::AppendTableDef(const TableDef& def) {
     });
 }
 
+void Database::SkipDiskSync() {
+    requireOpen();
+    m_connection->prepareForWork();
+    m_connection->exec("PRAGMA synchronous = OFF", false);
+}
+
 QString Database::nameIndexOf(const QString& table) {
     // A category name never holds a full stop, so this can't clash with a table's name.
     return table + QStringLiteral(".name");

@@ -176,6 +176,9 @@ class Database {
     void BackupTo(const QString& fileName,
                   const std::function<bool(std::int64_t, std::int64_t)>& progress = {}) const;
     void Close();
+    // For a file no one uses yet and that is synced as a whole before it is put in place (an
+    // import's work file): its writes stop waiting for the disk one by one.
+    void SkipDiskSync();
 
     // The index that finds a row of `table` by its trimmed first column.
     static QString nameIndexOf(const QString& table);
