@@ -450,9 +450,10 @@ QList<Table> manyRecipes(int count, int categories) {
         t.name = QStringLiteral("Category %1").arg(c + 1, 3, 10, QLatin1Char('0'));
         tables.append(t);
     }
-    const QString ingredients = longText(QStringLiteral("250 g flour, 2 eggs, 300 ml milk"), 700);
+    // About 3.5 KiB a recipe in the file, the instructions on a long-value page of their own.
+    const QString ingredients = longText(QStringLiteral("250 g flour, 2 eggs, 300 ml milk"), 450);
     const QString instructions =
-        longText(QStringLiteral("Mix, rest for half an hour, then bake until golden."), 2500);
+        longText(QStringLiteral("Mix, rest for half an hour, then bake until golden."), 1300);
     for (int i = 0; i < count; ++i)
         tables[i % categories].rows.append({QStringLiteral("Recipe %1").arg(i + 1),
                                             QStringLiteral("Kettlebox Kitchen"), ingredients,
