@@ -30,11 +30,9 @@ QString native(const QString& path) {
 
 QString rowLabel(const SourceTable& t, qsizetype row) {
     const QString name = trimSpaces(t.rows[row][0].text);
-    return name.isEmpty() ? QStringLiteral("\"%1\", recipe %2").arg(t.name).arg(row + 1)
-                          : QStringLiteral("\"%1\", recipe %2 (\"%3\")")
-                                .arg(t.name)
-                                .arg(row + 1)
-                                .arg(name);
+    return name.isEmpty()
+               ? QStringLiteral("\"%1\", recipe %2").arg(t.name).arg(row + 1)
+               : QStringLiteral("\"%1\", recipe %2 (\"%3\")").arg(t.name).arg(row + 1).arg(name);
 }
 
 QByteArray fileHash(const QString& path) {
@@ -120,8 +118,8 @@ void keepOriginal(const QString& original, const QString& kept, const QByteArray
 QString keptPathFor(const QDir& dir, const QByteArray& hash, bool& alreadyThere) {
     alreadyThere = false;
     for (int n = 1; n < 1000; ++n) {
-        const QString name = n == 1 ? QLatin1String(kKeptName)
-                                    : QStringLiteral("Recipe.access (%1).mdb").arg(n);
+        const QString name =
+            n == 1 ? QLatin1String(kKeptName) : QStringLiteral("Recipe.access (%1).mdb").arg(n);
         const QString path = dir.filePath(name);
         if (!QFileInfo::exists(path))
             return path;
@@ -143,24 +141,27 @@ QList<std::optional<QString>> storedRow(const Row& r) {
 void writeCategories(const QString& work, const SourceFile& file,
                      const QList<PlannedCategory>& plan, const Progress& progress) {
     auto db = Database::OpenDatabase(work.chopped(4));
-    // The whole file is synced once it has been checked.
-    db->SkipDiskSync();
     qsizetype done = 0;
-    for (const PlannedCategory& p : plan) {
-        db->AppendTableDef(recipeTableDef(*db, p.name));
-        const SourceTable& t = file.tables[p.source];
-        if (!t.rows.isEmpty()) {
-            QList<QList<std::optional<QString>>> rows;
-            rows.reserve(t.rows.size());
-            for (const Row& r : t.rows)
-                rows.append(storedRow(r));
-            auto rs = db->OpenRecordset(p.name);
-            rs->AppendRows(rows);
-            rs->Close();
+    // One transaction for the whole import: the work file is synced once, after it is checked.
+    db->Transaction([&] {
+        for (const PlannedCategory& p : plan) {
+            db->AppendTableDef(recipeTableDef(*db, p.name));
+            const SourceTable& t = file.tables[p.source];
+            if (!t.rows.isEmpty()) {
+                auto rs = db->OpenRecordset(p.name);
+                for (const Row& r : t.rows) {
+                    rs->AddNew();
+                    const auto values = storedRow(r);
+                    for (int c = 0; c < 4; ++c)
+                        rs->SetField(c, values[c]);
+                    rs->Update();
+                }
+                rs->Close();
+            }
+            if (progress)
+                progress(80 + static_cast<int>(15 * ++done / std::max<qsizetype>(1, plan.size())));
         }
-        if (progress)
-            progress(80 + static_cast<int>(15 * ++done / std::max<qsizetype>(1, plan.size())));
-    }
+    });
     db->Close();
 }
 
@@ -242,8 +243,8 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
                                                 "first with \"kettlebox-db import-access %1\".")
                                      .arg(native(target)));
             if (!QFile::copy(target, work))
-                throw StoreError(QStringLiteral("\"%1\" could not be copied to add to it.")
-                                     .arg(native(target)));
+                throw StoreError(
+                    QStringLiteral("\"%1\" could not be copied to add to it.").arg(native(target)));
             auto db = Database::OpenDatabase(work.chopped(4));
             existing = db->TableDefs();
             db->Close();
@@ -271,9 +272,8 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
             if (::link(QFile::encodeName(work).constData(),
                        QFile::encodeName(target).constData()) == 0)
                 ::unlink(QFile::encodeName(work).constData());
-            else if (errno == EEXIST ||
-                     ::rename(QFile::encodeName(work).constData(),
-                              QFile::encodeName(target).constData()) != 0)
+            else if (errno == EEXIST || ::rename(QFile::encodeName(work).constData(),
+                                                 QFile::encodeName(target).constData()) != 0)
                 throw StoreError(
                     QStringLiteral("\"%1\" could not be written.").arg(native(target)));
         } else if (::rename(QFile::encodeName(work).constData(),
@@ -422,8 +422,7 @@ Report convertInPlace(const QString& folder, const ImportOptions& options) {
     return report;
 }
 
-Report importInto(const QString& accessFile, const QString& folder,
-                  const ImportOptions& options) {
+Report importInto(const QString& accessFile, const QString& folder, const ImportOptions& options) {
     const QFileInfo a(accessFile);
     const QFileInfo t(QDir(folder).filePath(QStringLiteral("Recipe.mdb")));
     if (t.exists() && a.exists() && a.canonicalFilePath() == t.canonicalFilePath())

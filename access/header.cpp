@@ -29,9 +29,8 @@ void unmask(QByteArray& page, int length) {
         i = (i + 1) & 0xff;
         j = (j + s[static_cast<size_t>(i)]) & 0xff;
         std::swap(s[static_cast<size_t>(i)], s[static_cast<size_t>(j)]);
-        const quint8 k = s[static_cast<size_t>((s[static_cast<size_t>(i)] +
-                                                s[static_cast<size_t>(j)]) &
-                                               0xff)];
+        const quint8 k =
+            s[static_cast<size_t>((s[static_cast<size_t>(i)] + s[static_cast<size_t>(j)]) & 0xff)];
         page[kMaskStart + n] = static_cast<char>(static_cast<quint8>(page[kMaskStart + n]) ^ k);
     }
 }

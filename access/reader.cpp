@@ -82,9 +82,7 @@ bool StreamParser::feed(const char* data, qsizetype size) {
 bool StreamParser::record(char tag, const QByteArray& p) {
     const char* d = p.constData();
     const auto size = p.size();
-    const auto damaged = [this] {
-        return fail(QStringLiteral("its reader's output is damaged"));
-    };
+    const auto damaged = [this] { return fail(QStringLiteral("its reader's output is damaged")); };
     switch (tag) {
     case 'V':
         if (size != 1)
@@ -125,8 +123,7 @@ bool StreamParser::record(char tag, const QByteArray& p) {
             const auto marks = static_cast<std::uint8_t>(d[at]);
             const std::uint32_t len = le32(d + at + 1);
             at += 5;
-            if (marks > 7 || static_cast<qsizetype>(len) > size - at ||
-                !utf8(d + at, len, v.text))
+            if (marks > 7 || static_cast<qsizetype>(len) > size - at || !utf8(d + at, len, v.text))
                 return damaged();
             v.cut = marks & 1;
             v.notText = marks & 2;

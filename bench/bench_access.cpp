@@ -25,7 +25,8 @@ void importAccess12k(benchmark::State& state) {
     for (auto _ : state) {
         {
             QFile f(file);
-            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+                f.write(bytes) != bytes.size())
                 qFatal("could not write the Access file");
         }
         QFile::remove(dir.filePath(QStringLiteral("Recipe.access.mdb")));

@@ -805,12 +805,6 @@ void Database::AppendTableDef(const TableDef& def) {
     });
 }
 
-void Database::SkipDiskSync() {
-    requireOpen();
-    m_connection->prepareForWork();
-    m_connection->exec("PRAGMA synchronous = OFF", false);
-}
-
 QString Database::nameIndexOf(const QString& table) {
     // A category name never holds a full stop, so this can't clash with a table's name.
     return table + QStringLiteral(".name");
@@ -1146,35 +1140,6 @@ void Recordset::updateRow() {
     m_row = m_buffer;
     m_rowLoaded = true;
     m_first = n > 0 ? m_buffer[0] : std::nullopt;
-}
-
-void Recordset::AppendRows(const QList<QList<std::optional<QString>>>& rows) {
-    requireOpen();
-    m_mode = EditMode::None;
-    const qsizetype n = m_columns.size();
-    QStringList names;
-    QStringList marks;
-    for (qsizetype i = 0; i < n; ++i) {
-        names << quoted(m_columns[i]);
-        marks << QStringLiteral("?%1").arg(i + 1);
-    }
-    resetCursor();
-    if (!m_stmt->insert)
-        m_stmt->insert = Statement(*m_connection,
-                                   QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(quoted(m_table), names.join(QLatin1String(", ")),
-                                            marks.join(QLatin1String(", "))),
-                                   true);
-    const Statement& st = m_stmt->insert;
-    writeTransaction(*m_connection, [&] {
-        for (const auto& row : rows) {
-            st.reset();
-            for (qsizetype i = 0; i < n; ++i)
-                st.bind(static_cast<int>(i + 1), i < row.size() ? row[i] : std::nullopt);
-            st.step(true);
-        }
-        st.reset();
-    });
 }
 
 void Recordset::Delete() {

@@ -84,9 +84,6 @@ class Recordset {
     // AddNew/Update appended; side files refer to recipes by it.
     std::int64_t RowId() const { return m_rowid; }
     std::int64_t LastAddedRowId() const { return m_lastAdded; }
-    // Appends many rows at the end in one transaction (all of them or none); each row holds a
-    // value for every column. For bulk work such as an import.
-    void AppendRows(const QList<QList<std::optional<QString>>>& rows);
     // Removes the current row; the recordset then stands between its neighbours.
     void Delete();
     void Close();
@@ -176,9 +173,6 @@ class Database {
     void BackupTo(const QString& fileName,
                   const std::function<bool(std::int64_t, std::int64_t)>& progress = {}) const;
     void Close();
-    // For a file no one uses yet and that is synced as a whole before it is put in place (an
-    // import's work file): its writes stop waiting for the disk one by one.
-    void SkipDiskSync();
 
     // The index that finds a row of `table` by its trimmed first column.
     static QString nameIndexOf(const QString& table);

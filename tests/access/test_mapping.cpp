@@ -50,11 +50,11 @@ class TestAccessMapping : public QObject {
 void TestAccessMapping::excludedAndSystemTables() {
     SourceFile f;
     f.tables = {make(QStringLiteral("MSysObjects"), 0, 0x80000000U),
-                make(QStringLiteral("MSysACEs")),           // excluded by name alone
-                make(QStringLiteral("MSysNameMap"), 0, 2),  // flagged system by the file
+                make(QStringLiteral("MSysACEs")),          // excluded by name alone
+                make(QStringLiteral("MSysNameMap"), 0, 2), // flagged system by the file
                 make(QStringLiteral("MSysNavPaneGroups"), 0, 0x0a),
-                make(QStringLiteral("msysobjects")),        // only the exact names are excluded
-                make(QStringLiteral("MSysCustom")),         // not flagged: a category
+                make(QStringLiteral("msysobjects")), // only the exact names are excluded
+                make(QStringLiteral("MSysCustom")),  // not flagged: a category
                 make(QStringLiteral("Soups"), 2)};
     Report r;
     const QList<PlannedCategory> plan = planCategories(f, {}, r);
@@ -79,14 +79,21 @@ void TestAccessMapping::fileOrderIsKept() {
 void TestAccessMapping::adjustedNames_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("adjusted");
-    QTest::newRow("allowed") << "Pies & Tarts" << "Pies & Tarts";
-    QTest::newRow("forbidden characters") << "Pies. [Old]! `x`" << "Pies_ _Old__ _x_";
-    QTest::newRow("leading space") << " Soups" << "_Soups";
-    QTest::newRow("tab and line break") << "A\tB\nC" << "A_B_C";
-    QTest::newRow("reserved prefix") << "sqlite_master" << "_sqlite_master";
-    QTest::newRow("empty") << "" << "_";
+    QTest::newRow("allowed") << "Pies & Tarts"
+                             << "Pies & Tarts";
+    QTest::newRow("forbidden characters") << "Pies. [Old]! `x`"
+                                          << "Pies_ _Old__ _x_";
+    QTest::newRow("leading space") << " Soups"
+                                   << "_Soups";
+    QTest::newRow("tab and line break") << "A\tB\nC"
+                                        << "A_B_C";
+    QTest::newRow("reserved prefix") << "sqlite_master"
+                                     << "_sqlite_master";
+    QTest::newRow("empty") << ""
+                           << "_";
     QTest::newRow("too long") << QString(70, QLatin1Char('x')) << QString(64, QLatin1Char('x'));
-    QTest::newRow("non-Latin") << "Супы" << "Супы";
+    QTest::newRow("non-Latin") << "Супы"
+                               << "Супы";
 }
 
 void TestAccessMapping::adjustedNames() {
@@ -103,10 +110,9 @@ void TestAccessMapping::clashesWithExistingAndEarlierNames() {
                 make(QString(64, QLatin1Char('y')) + QLatin1Char('z'))};
     Report r;
     const QList<PlannedCategory> plan = planCategories(f, {QStringLiteral("Soups")}, r);
-    QCOMPARE(names(plan),
-             QStringList({QStringLiteral("soups (2)"), QStringLiteral("Pies_"),
-                          QStringLiteral("Pies_ (2)"), QString(64, QLatin1Char('y')),
-                          QString(60, QLatin1Char('y')) + QStringLiteral(" (2)")}));
+    QCOMPARE(names(plan), QStringList({QStringLiteral("soups (2)"), QStringLiteral("Pies_"),
+                                       QStringLiteral("Pies_ (2)"), QString(64, QLatin1Char('y')),
+                                       QString(60, QLatin1Char('y')) + QStringLiteral(" (2)")}));
     for (const PlannedCategory& p : plan)
         QVERIFY(p.renamed);
     QCOMPARE(r.renames.size(), 5);

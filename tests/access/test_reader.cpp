@@ -270,8 +270,8 @@ void TestAccessReader::stoppedReaders_data() {
         << QByteArray("while :; do :; done") << "stopped on the file's damaged contents" << 60000;
     QTest::newRow("crashes") << QByteArray("kill -SEGV $$") << "stopped on the file's damaged" << 0;
     QTest::newRow("fails") << QByteArray("exit 2") << "not an Access database" << 0;
-    QTest::newRow("writes nonsense") << QByteArray("printf 'hello, world'")
-                                     << "does not start as it should" << 0;
+    QTest::newRow("writes nonsense")
+        << QByteArray("printf 'hello, world'") << "does not start as it should" << 0;
     QTest::newRow("stops half-way")
         << QByteArray("printf 'KBMDB01\\nV\\001\\000\\000\\000\\001'") << "ends too early" << 0;
     // It may not write files: the first byte ends it.

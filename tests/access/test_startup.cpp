@@ -92,8 +92,8 @@ void TestAccessStartup::yesBringsEveryRecipeIn() {
           QStringLiteral("  Pies & Tarts_ _Old_"), QStringLiteral("    Apple Pie"),
           QStringLiteral("  Soups"), QStringLiteral("    Tomato Soup"),
           QStringLiteral("    Borscht"), QStringLiteral("    "), QStringLiteral("  zzzNothing")})
-        QVERIFY2(tree.contains(line), qPrintable(line + QStringLiteral(" in\n") +
-                                                 tree.join(QLatin1Char('\n'))));
+        QVERIFY2(tree.contains(line),
+                 qPrintable(line + QStringLiteral(" in\n") + tree.join(QLatin1Char('\n'))));
     QCOMPARE(tree.size(), 15);
 
     // The fields show the values as the program shows any stored recipe.
@@ -114,10 +114,10 @@ void TestAccessStartup::yesBringsEveryRecipeIn() {
     QCOMPARE(shownAs(QStringLiteral("Long Stew"), QStringLiteral("Main Dishes")),
              QStringList({QStringLiteral("Long Stew"), QStringLiteral("Kettlebox Kitchen"),
                           trimSpaces(*stew.ingredients), trimSpaces(*stew.instructions)}));
-    QCOMPARE(shownAs(QStringLiteral("Borscht"), QStringLiteral("Soups")),
-             QStringList({QStringLiteral("Borscht"), QStringLiteral("Ольга Петрова"),
-                          QStringLiteral("Свёкла, 3 шт.\nКапуста"),
-                          QStringLiteral("Варить 1 час.")}));
+    QCOMPARE(
+        shownAs(QStringLiteral("Borscht"), QStringLiteral("Soups")),
+        QStringList({QStringLiteral("Borscht"), QStringLiteral("Ольга Петрова"),
+                     QStringLiteral("Свёкла, 3 шт.\nКапуста"), QStringLiteral("Варить 1 час.")}));
 
     // Asked once: the next start finds a recipe file of ours.
     f.dialogs.clear();

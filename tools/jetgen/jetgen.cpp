@@ -115,11 +115,11 @@ class Writer {
     int addRow(int page, const QByteArray& row) {
         QByteArray& p = m_pages[page];
         const int rows = static_cast<quint8>(p[12]) | (static_cast<quint8>(p[13]) << 8);
-        const int end = rows == 0 ? kPage
-                                  : ((static_cast<quint8>(p[kDataHeader + 2 * (rows - 1)]) |
-                                      (static_cast<quint8>(p[kDataHeader + 2 * (rows - 1) + 1])
-                                       << 8)) &
-                                     0x1fff);
+        const int end = rows == 0
+                            ? kPage
+                            : ((static_cast<quint8>(p[kDataHeader + 2 * (rows - 1)]) |
+                                (static_cast<quint8>(p[kDataHeader + 2 * (rows - 1) + 1]) << 8)) &
+                               0x1fff);
         const int start = end - static_cast<int>(row.size());
         if (start < kDataHeader + 2 * (rows + 1) || rows >= 255)
             return -1;
@@ -168,8 +168,7 @@ QByteArray Writer::memoField(const QString& text) {
     return f;
 }
 
-QByteArray Writer::encodeRow(const QList<Column>& cols,
-                             const QList<std::optional<QByteArray>>& v) {
+QByteArray Writer::encodeRow(const QList<Column>& cols, const QList<std::optional<QByteArray>>& v) {
     QByteArray row;
     add16(row, static_cast<quint16>(cols.size()));
     int fixedSize = 0;
@@ -300,9 +299,9 @@ QByteArray Writer::run(const QList<Table>& user, const Options& options) {
     newPage(0x00); // header, filled at the end
     newPage(0x05); // the global page map, which no reader of ours needs
     const QList<Column> catalogueCols = {
-        {QStringLiteral("Id"), Long, true, 4},          {QStringLiteral("ParentId"), Long, true, 4},
-        {QStringLiteral("Name"), Text, false, 510},     {QStringLiteral("Type"), Int, true, 2},
-        {QStringLiteral("Flags"), Long, true, 4},       {QStringLiteral("LvProp"), Ole, false, 0},
+        {QStringLiteral("Id"), Long, true, 4},      {QStringLiteral("ParentId"), Long, true, 4},
+        {QStringLiteral("Name"), Text, false, 510}, {QStringLiteral("Type"), Int, true, 2},
+        {QStringLiteral("Flags"), Long, true, 4},   {QStringLiteral("LvProp"), Ole, false, 0},
     };
     const QList<Column> recipeCols = {
         {QStringLiteral("Name"), Text, false, 510},
@@ -346,9 +345,8 @@ QByteArray Writer::run(const QList<Table>& user, const Options& options) {
     for (qsizetype i = 1; i < defs.size(); ++i) {
         Def& d = defs[i];
         for (const Row& r : d.table.rows) {
-            const std::array<const std::optional<QString>*, 4> v = {&r.name, &r.author,
-                                                                    &r.ingredients,
-                                                                    &r.instructions};
+            const std::array<const std::optional<QString>*, 4> v = {
+                &r.name, &r.author, &r.ingredients, &r.instructions};
             QList<std::optional<QByteArray>> values;
             for (qsizetype c = 0; c < d.columns.size(); ++c) {
                 const std::optional<QString>& s = *v[static_cast<size_t>(c)];
@@ -437,15 +435,14 @@ QList<Table> recipeTables() {
     placeholder.name = QStringLiteral("zzzNothing");
     Table refused;
     refused.name = QStringLiteral("Pies & Tarts. [Old]");
-    refused.rows = {{QStringLiteral("Apple Pie"), QStringLiteral("Mary"),
-                     QStringLiteral("apples"), QStringLiteral("Bake it.")}};
+    refused.rows = {{QStringLiteral("Apple Pie"), QStringLiteral("Mary"), QStringLiteral("apples"),
+                     QStringLiteral("Bake it.")}};
     return {soups, mains, baking, empty, placeholder, refused};
 }
 
 QList<Table> manyRecipes(int count, int categories) {
     QList<Table> tables;
-    for (int c = 0; c < categories; ++c)
-    {
+    for (int c = 0; c < categories; ++c) {
         Table t;
         t.name = QStringLiteral("Category %1").arg(c + 1, 3, 10, QLatin1Char('0'));
         tables.append(t);

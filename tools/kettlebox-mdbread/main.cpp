@@ -97,12 +97,9 @@ bool readCatalogue(MdbHandle* mdb, size_t bindSize, std::vector<TableEntry>& out
     Buffer id(bindSize), name(bindSize), type(bindSize), flags(bindSize);
     if (ok)
         ok = mdb_bind_column_by_name(table, const_cast<gchar*>("Id"), id.data(), nullptr) > 0 &&
-             mdb_bind_column_by_name(table, const_cast<gchar*>("Name"), name.data(), nullptr) >
-                 0 &&
-             mdb_bind_column_by_name(table, const_cast<gchar*>("Type"), type.data(), nullptr) >
-                 0 &&
-             mdb_bind_column_by_name(table, const_cast<gchar*>("Flags"), flags.data(), nullptr) >
-                 0;
+             mdb_bind_column_by_name(table, const_cast<gchar*>("Name"), name.data(), nullptr) > 0 &&
+             mdb_bind_column_by_name(table, const_cast<gchar*>("Type"), type.data(), nullptr) > 0 &&
+             mdb_bind_column_by_name(table, const_cast<gchar*>("Flags"), flags.data(), nullptr) > 0;
     if (ok) {
         mdb_rewind_table(table);
         while (mdb_fetch_row(table)) {

@@ -47,10 +47,11 @@ void offerAccessImport(Dialogs& dialogs, const QString& appFolder,
                        vbExclamation);
         return;
     }
-    QString question = QStringLiteral(
-        "Recipe.mdb was made by an earlier version of Kettlebox Recipe.\n\nBring its recipes "
-        "into the new format now? The original file is kept, unchanged, as %1.")
-                           .arg(QLatin1String(access::kKeptName));
+    QString question =
+        QStringLiteral(
+            "Recipe.mdb was made by an earlier version of Kettlebox Recipe.\n\nBring its recipes "
+            "into the new format now? The original file is kept, unchanged, as %1.")
+            .arg(QLatin1String(access::kKeptName));
     if (!header.passwordIsOurs())
         question += QStringLiteral("\n\nNote: this file is protected with a password that is "
                                    "not Kettlebox Recipe's; it may be another program's "
