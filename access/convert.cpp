@@ -120,7 +120,7 @@ QString keptPathFor(const QDir& dir, const QByteArray& hash, bool& alreadyThere)
     for (int n = 1; n < 1000; ++n) {
         const QString name =
             n == 1 ? QLatin1String(kKeptName) : QStringLiteral("Recipe.access (%1).mdb").arg(n);
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         if (!QFileInfo::exists(path))
             return path;
         if (fileHash(path) == hash) {
@@ -305,7 +305,7 @@ QString adjustedName(const QString& name, const QStringList& taken) {
         base.prepend(QLatin1Char('_'));
     for (int n = 1; n < 10000; ++n) {
         const QString suffix = n == 1 ? QString() : QStringLiteral(" (%1)").arg(n);
-        const QString candidate = base.left(64 - suffix.size()) + suffix;
+        QString candidate = base.left(64 - suffix.size()) + suffix;
         try {
             Database::checkNewTableName(candidate, taken);
             return candidate;

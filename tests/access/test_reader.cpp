@@ -376,7 +376,7 @@ void TestAccessReader::fuzzedFilesNeverHangOrChange() {
     int read = 0, refused = 0;
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < 200; ++i) {
         QByteArray m = original;
         const int flips = 1 + rng.bounded(24);
         for (int f = 0; f < flips; ++f) {

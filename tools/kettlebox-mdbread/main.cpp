@@ -198,6 +198,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<Buffer> values;
+    values.reserve(4);
     for (int c = 0; c < 4; ++c)
         values.emplace_back(bindSize);
     for (size_t i = 0; i < tables.size(); ++i) {
