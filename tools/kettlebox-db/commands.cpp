@@ -12,6 +12,7 @@ int runRestore(Context& ctx);
 int runHistory(Context& ctx);
 int runUndelete(Context& ctx);
 int runFind(Context& ctx);
+int runImportAccess(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -52,6 +53,13 @@ const QList<Command>& commands() {
                         "accents aside; \"words in quotes\" match as a phrase. The search index "
                         "Recipe.index beside the file is made or brought up to date first."),
          &runFind},
+        {QStringLiteral("import-access"), QStringLiteral("import-access ACCESSFILE [FOLDER]"),
+         QStringLiteral("Brings the recipes of an old Access recipe file into FOLDER's "
+                        "Recipe.mdb (the current folder by default), new or existing: every "
+                        "table becomes a category, a name that is not allowed or already taken "
+                        "is adjusted. Prints a report; exits 0 only when every recipe came in "
+                        "whole. ACCESSFILE itself is never changed."),
+         &runImportAccess},
     };
     return all;
 }

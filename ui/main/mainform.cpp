@@ -6,6 +6,7 @@
 #include "platform/nodes.h"
 #include "platform/propertybag.h"
 #include "platform/shell.h"
+#include "ui/access/accessstartup.h"
 #include "ui/controls/formdesign.h"
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
@@ -344,6 +345,7 @@ void Main::lockFieldsFor(Mode mode) {
 void Main::Form_Load() {
     // Every step on its own: a missing or unreadable file leaves an empty tree, no message.
     runQuietly([this] { m_store->DatabasePath = m_appFolder + QStringLiteral("/Recipe"); });
+    runQuietly([this] { offerAccessImport(m_dialogs, m_appFolder); });
     runQuietly([this] { m_store->LoadCatalogue(); });
     runQuietly([this] {
         setWindowTitle(captionText());
