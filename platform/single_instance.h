@@ -35,6 +35,10 @@ class SingleInstance : public QObject {
     // that the file is open in another window. False then: end without opening the file.
     bool holdRecipeFile(const QString& folder, Dialogs& dialogs);
 
+    // Asks a running instance to come to the front, without any Qt application object, so that
+    // a second start can end before it builds one. True when one answered the call.
+    static bool handOver(const QString& name = {});
+
   signals:
     // A later start asked this instance to bring its window to the front.
     void activateRequested();

@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
 
 namespace kb {
 
@@ -46,6 +48,10 @@ RecipeBas::RecipeBas(const RecipeControls& controls, Dialogs& dialogs)
     : m_c(controls), m_dialogs(dialogs) {}
 
 RecipeBas::~RecipeBas() {
+    // The tree may outlive the store: opening a node must not call back into it.
+    if (m_c.Tv)
+        if (auto* model = qobject_cast<NodeModel*>(m_c.Tv->model()))
+            model->setReader({});
     CloseRecipeDatabase();
 }
 
@@ -81,7 +87,8 @@ void RecipeBas::openCategory(const QString& category) {
 void RecipeBas::LoadCatalogue() {
     Nodes nodes(m_c.Tv);
     nodes.setImageList(m_c.ImageList1);
-    QTreeWidgetItem* last = nullptr;
+    nodes.model().setReader([this](const QString& table) { return readCategory(table); });
+    NodeId last = 0;
     bool skip = false;
     // The category being listed, and those that could not be listed in full: one table must
     // never hide the others, so a category's failure is noted and the next one goes on.
@@ -110,6 +117,7 @@ void RecipeBas::LoadCatalogue() {
     step([&] { tables = RecipeDatabase->TableDefs(); });
     skip = true;
 
+    QStringList shown; // the categories that have a node
     for (const QString& name : std::as_const(tables)) {
         if (isExcludedTable(name))
             continue;
@@ -120,37 +128,29 @@ void RecipeBas::LoadCatalogue() {
             listed = true;
         });
         // Without its own node the recipes would land under whatever node has that key.
-        if (!listed)
-            continue;
-        // A table that can't be opened must not show the rows of the table before it.
-        RecipeRecordset.reset();
-        step([&] { RecipeRecordset = RecipeDatabase->OpenRecordset(table); });
-
-        int count = 0;
-        step([&] { count = current(RecipeRecordset).RecordCount(); });
-        // An empty table has no first row to move to; that is no failure of the category.
-        if (count > 0)
-            step([&] { current(RecipeRecordset).MoveFirst(); });
-        QStringList names;
-        for (int i = 0; i < count; ++i) {
-            // Appending the space first turns a missing name into an empty one.
-            step([&] {
-                names << trimSpaces(current(RecipeRecordset).Fields(0).value_or(QString()) +
-                                    QLatin1Char(' '));
-            });
-            step([&] { current(RecipeRecordset).MoveNext(); });
-        }
-        m_c.List1->addItems(names);
-        const int entries = m_c.List1->count();
-        for (int i = 0; i < entries; ++i)
-            step([&] {
-                last = nodes.Add(table, tvwChild, {}, m_c.List1->item(i)->text(), kRecipePicture,
-                                 kSelectedPicture);
-            });
-        m_c.List1->clear();
+        if (listed)
+            shown << table;
     }
     table = QString();
+    // Only a category that is shown open needs its names; the others are read when the user
+    // opens them, from the file as it is then. Whether one has rows shows meanwhile as its
+    // expand arrow.
+    const QList<bool> rows = tablesWithRows(shown, unreadable);
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        step([&] { nodes.AddLater(shown.at(i), rows.at(i), kRecipePicture, kSelectedPicture); });
+    // The last node added is the last category's last recipe, when it has any: read that one
+    // category now, so that EnsureVisible opens it with its last recipe in view.
+    step([&] {
+        if (nodes.hasLater(last))
+            if (const NodeId recipe = nodes.readNow(last))
+                last = recipe;
+    });
+    for (const QString& t : std::as_const(m_lateUnreadable))
+        if (!unreadable.contains(t))
+            unreadable << t;
+    m_lateUnreadable.clear();
     step([&] { nodes.EnsureVisible(last); });
+    nodes.finish();
     CloseRecipeDatabase();
     reportUnreadable(unreadable, true);
 }
@@ -180,6 +180,107 @@ void RecipeBas::reportUnreadable(const QStringList& tables, bool complete) {
                      vbExclamation, kAppTitle);
 }
 
+QList<bool> RecipeBas::tablesWithRows(const QStringList& tables, QStringList& unreadable) {
+    QList<bool> rows(tables.size(), false);
+    // One statement for many tables: each answer reads a table's first page only.
+    constexpr qsizetype kPerStatement = 250;
+    for (qsizetype from = 0; from < tables.size(); from += kPerStatement) {
+        const qsizetype n = std::min(kPerStatement, tables.size() - from);
+        QStringList parts;
+        for (qsizetype i = 0; i < n; ++i) {
+            QString name = tables.at(from + i);
+            name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+            // Naming the row id fails, as walking the rows would, on a table that has none.
+            parts << QStringLiteral("EXISTS (SELECT rowid FROM main.\"%1\")").arg(name);
+        }
+        try {
+            const QList<QVariantList> answer =
+                RecipeDatabase->Query(QStringLiteral("SELECT ") + parts.join(QLatin1String(", ")));
+            for (qsizetype i = 0; i < n && !answer.isEmpty(); ++i)
+                rows[from + i] = answer.first().value(i).toLongLong() != 0;
+        } catch (const std::exception&) {
+            // A table that can't be read fails the whole statement: ask each table alone, as
+            // opening it would, and let the ones that fail show no rows.
+            for (qsizetype i = 0; i < n; ++i) {
+                try {
+                    const std::unique_ptr<Recordset> rs =
+                        RecipeDatabase->OpenRecordset(tables.at(from + i));
+                    rows[from + i] = !rs->Eof();
+                } catch (const std::exception&) {
+                    unreadable << tables.at(from + i);
+                }
+            }
+        }
+    }
+    return rows;
+}
+
+QStringList RecipeBas::namesOf(Recordset& rs, bool& failed) {
+    // A failing step is passed over and noted, so that the names that can be read still show.
+    auto step = [&](auto&& fn) {
+        try {
+            fn();
+        } catch (const std::exception&) {
+            failed = true;
+        }
+    };
+    int count = 0;
+    step([&] { count = rs.RecordCount(); });
+    // An empty table has no first row to move to; that is no failure of the category.
+    if (count > 0)
+        step([&] { rs.MoveFirst(); });
+    QStringList names;
+    names.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        // Appending the space first turns a missing name into an empty one.
+        step([&] { names << trimSpaces(rs.Fields(0).value_or(QString()) + QLatin1Char(' ')); });
+        step([&] { rs.MoveNext(); });
+    }
+    // The hidden list is the names' scratch buffer, empty again afterwards.
+    m_c.List1->addItems(names);
+    QStringList entries;
+    const int listed = m_c.List1->count();
+    entries.reserve(listed);
+    for (int i = 0; i < listed; ++i)
+        entries << m_c.List1->item(i)->text();
+    m_c.List1->clear();
+    return entries;
+}
+
+QStringList RecipeBas::readCategory(const QString& table) {
+    // Within a command the file is open already; a user opening a node opens it for the read.
+    // The shared recordset is left alone either way.
+    bool failed = false;
+    QStringList names;
+    try {
+        std::unique_ptr<Database> own;
+        Database* db = RecipeDatabase.get();
+        if (!db) {
+            own = Database::OpenDatabase(DatabasePath, kRecipeConnect);
+            db = own.get();
+        }
+        std::unique_ptr<Recordset> rs = db->OpenRecordset(table);
+        names = namesOf(*rs, failed);
+        rs->Close();
+        if (own)
+            own->Close();
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    if (failed && !m_lateUnreadable.contains(table)) {
+        m_lateUnreadable << table;
+        // Opened by the user: said once the view is done with the opening, never in the
+        // middle of its layout. Within a load, the load says it with the others.
+        if (!RecipeDatabase)
+            QTimer::singleShot(0, &m_context, [this] {
+                const QStringList tables = m_lateUnreadable;
+                m_lateUnreadable.clear();
+                reportUnreadable(tables, false);
+            });
+    }
+    return names;
+}
+
 void RecipeBas::LoadCategoryTree() {
     Nodes nodes(m_c.Tv);
     nodes.setImageList(m_c.ImageList1);
@@ -187,7 +288,7 @@ void RecipeBas::LoadCategoryTree() {
     orClose(*this, [&] {
         OpenRecipeDatabase();
         nodes.Clear();
-        QTreeWidgetItem* last = nodes.Add({}, tvwLast, kRootKey, kRootText, kRootPicture);
+        NodeId last = nodes.Add({}, tvwLast, kRootKey, kRootText, kRootPicture);
         nodes.EnsureVisible(last);
         for (const QString& table : RecipeDatabase->TableDefs()) {
             if (isExcludedTable(table))
@@ -201,6 +302,7 @@ void RecipeBas::LoadCategoryTree() {
         }
         nodes.EnsureVisible(last);
     });
+    nodes.finish();
     CloseRecipeDatabase();
     reportUnreadable(unreadable, false);
 }

@@ -3,13 +3,14 @@
 #include "core/database.h"
 #include "core/recipefollower.h"
 
+#include <QObject>
 #include <QString>
 #include <memory>
 
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class QTreeWidget;
+class QTreeView;
 
 namespace kb {
 
@@ -18,7 +19,7 @@ class ImageList;
 
 // The main window's controls that the store fills and reads.
 struct RecipeControls {
-    QTreeWidget* Tv = nullptr;
+    QTreeView* Tv = nullptr;
     QListWidget* List1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
@@ -66,7 +67,8 @@ class RecipeBas {
     // Never fails; harmless when nothing is open.
     void CloseRecipeDatabase();
 
-    // The whole tree: root, categories and their recipes.
+    // The whole tree: root, categories and their recipes. A category's recipes are read when
+    // it is first shown open.
     void LoadCatalogue();
     // Root and categories only.
     void LoadCategoryTree();
@@ -89,6 +91,12 @@ class RecipeBas {
     static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");
 
   private:
+    // The recipe names of a category as the tree lists them, in stored order.
+    // `failed` is set when a row could not be read.
+    QStringList namesOf(Recordset& rs, bool& failed);
+    // Whether each table has any rows; one that can't be read has none and is noted.
+    QList<bool> tablesWithRows(const QStringList& tables, QStringList& unreadable);
+    QStringList readCategory(const QString& table);
     void openCategory(const QString& category);
     // Opens the category and finds the recipe's row as the update and the delete do; every
     // failure goes to the caller. True when the row was found.
@@ -106,6 +114,10 @@ class RecipeBas {
     Dialogs& m_dialogs;
     QList<RecipeFollower*> m_followers;
     QStringList m_reportedUnreadable;
+    // Categories whose names could not all be read when opened, not yet said.
+    QStringList m_lateUnreadable;
+    // Carries the message about them past the opening.
+    QObject m_context;
 };
 
 } // namespace kb

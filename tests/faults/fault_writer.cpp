@@ -14,7 +14,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSet>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdio>
 
 namespace {
@@ -29,7 +29,7 @@ void say(const QString& line) {
 
 // The store on a window's worth of controls that are never shown.
 struct Store {
-    QTreeWidget tv;
+    QTreeView tv;
     QListWidget list;
     QLineEdit name, author;
     QPlainTextEdit ingredients, instructions;

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     const QString base = QString::fromLocal8Bit(argv[1]);
     const bool categories = qstrcmp(argv[2], "categories") == 0;
     const int count = QByteArray(argv[3]).toInt();
-    QTreeWidget tv;
+    QTreeView tv;
     QListWidget list;
     QLineEdit t1, t2;
     QPlainTextEdit t3, t4;

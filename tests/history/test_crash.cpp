@@ -26,8 +26,10 @@ class TestCrash : public QObject {
         QVERIFY(child.waitForStarted());
         QVERIFY(child.waitForReadyRead(10000));
         QTest::qWait(static_cast<int>(QRandomGenerator::global()->bounded(5, upToMs)));
-        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
-        QVERIFY(child.waitForFinished(10000));
+        // A child that has already ended has no id: kill(0) would end this whole group.
+        if (const qint64 pid = child.processId(); pid > 0)
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        QVERIFY(child.state() == QProcess::NotRunning || child.waitForFinished(10000));
     }
 
     // Every recipe name in the categories and in the history, counted.

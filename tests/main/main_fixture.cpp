@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
+#include <functional>
 
 namespace kb::test {
 
@@ -91,33 +91,53 @@ Main& MainFixture::start() {
     return *m_form;
 }
 
+namespace {
+
+// Every node in tree order, reading closed categories as opening them would.
+void walk(QAbstractItemModel* model, const QModelIndex& at, int depth,
+          const std::function<void(const QModelIndex&, int)>& visit) {
+    if (at.isValid())
+        visit(at, depth);
+    if (model->canFetchMore(at))
+        model->fetchMore(at);
+    for (int i = 0; i < model->rowCount(at); ++i)
+        walk(model, model->index(i, 0, at), depth + 1, visit);
+}
+
+} // namespace
+
 QStringList MainFixture::tree() const {
     QStringList lines;
-    for (QTreeWidgetItemIterator it(m_form->Tv); *it; ++it) {
-        int depth = 0;
-        for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
-            ++depth;
-        lines << QString(depth * 2, QLatin1Char(' ')) + (*it)->text(0);
-    }
+    walk(m_form->Tv->model(), {}, -1, [&](const QModelIndex& at, int depth) {
+        lines << QString(depth * 2, QLatin1Char(' ')) + at.data().toString();
+    });
     return lines;
 }
 
-QTreeWidgetItem* MainFixture::node(const QString& text, const QString& parent) const {
-    for (QTreeWidgetItemIterator it(m_form->Tv); *it; ++it) {
-        if ((*it)->text(0) != text)
-            continue;
-        if (parent.isNull() || ((*it)->parent() && (*it)->parent()->text(0) == parent))
-            return *it;
-    }
-    return nullptr;
+QModelIndex MainFixture::node(const QString& text, const QString& parent) const {
+    QModelIndex found;
+    walk(m_form->Tv->model(), {}, -1, [&](const QModelIndex& at, int) {
+        if (found.isValid() || at.data().toString() != text)
+            return;
+        if (parent.isNull() || (at.parent().isValid() && at.parent().data().toString() == parent))
+            found = at;
+    });
+    return found;
 }
 
-void MainFixture::clickNode(QTreeWidgetItem* item) {
-    QVERIFY(item);
-    for (QTreeWidgetItem* p = item->parent(); p; p = p->parent())
-        p->setExpanded(true);
-    m_form->Tv->scrollToItem(item);
-    const QRect rect = m_form->Tv->visualItemRect(item);
+bool MainFixture::isOpen(const QString& text) const {
+    return m_form->Tv->isExpanded(node(text));
+}
+
+void MainFixture::clickNode(const QModelIndex& item) {
+    QVERIFY(item.isValid());
+    QList<QModelIndex> above;
+    for (QModelIndex p = item.parent(); p.isValid(); p = p.parent())
+        above.prepend(p);
+    for (const QModelIndex& p : above)
+        m_form->Tv->expand(p);
+    m_form->Tv->scrollTo(item);
+    const QRect rect = m_form->Tv->visualRect(item);
     QVERIFY(rect.isValid());
     QTest::mouseClick(m_form->Tv->viewport(), Qt::LeftButton, {}, rect.center());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QModelIndex>
+
 #include "tests/support/scripted_dialogs.h"
 #include "ui/main/mainform.h"
 
@@ -8,8 +10,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
-
-class QTreeWidgetItem;
 
 namespace kb::test {
 
@@ -40,12 +40,14 @@ class MainFixture {
     Main& form() { return *m_form; }
     RecipeBas& store() { return m_form->store(); }
 
-    // The tree as lines: "Kettlebox Recipe", "  Soups", "    Tomato Soup".
+    // The tree as lines: "Kettlebox Recipe", "  Soups", "    Tomato Soup". Closed categories
+    // are read as opening them would.
     QStringList tree() const;
     // A node by its text, under a parent of that text when given.
-    QTreeWidgetItem* node(const QString& text, const QString& parent = {}) const;
+    QModelIndex node(const QString& text, const QString& parent = {}) const;
+    bool isOpen(const QString& text) const;
     // Clicks a node with the mouse, as the user does.
-    void clickNode(QTreeWidgetItem* item);
+    void clickNode(const QModelIndex& item);
     void clickNode(const QString& text, const QString& parent = {});
     // Clicks a push button with the mouse; fails the test if the user could not see it.
     bool press(QWidget* button);

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
-#include <QTreeWidgetItem>
+#include <QTreeView>
 
 using namespace kb;
 using namespace kb::test;
@@ -40,7 +40,32 @@ class TestRecipeCommands : public QObject {
     void failuresShowOneMessageAndKeepTheMode();
     void websiteAndCaptionButtonsTouchNoRecipeData();
     void printShowsTheShownRecipeInThePreview();
+    void choosingARecipeByNameActsAsAClick();
 };
+
+void TestRecipeCommands::choosingARecipeByNameActsAsAClick() {
+    MainFixture f;
+    f.makeFile(sampleCollection());
+    Main& form = f.start();
+    f.store().SelectedCategory = QStringLiteral("Soups");
+    // "baking" is closed and not read yet: choosing opens it, selects and shows the recipe.
+    QVERIFY(form.showRecipeNode(QStringLiteral("baking"), QStringLiteral(" Bread ")));
+    QCOMPARE(f.fields(), QStringList({"Bread ", "Cy", "flour", "Knead."}));
+    QCOMPARE(f.store().SelectedRecipe, QStringLiteral("Bread"));
+    QCOMPARE(f.store().RecipeCategory, QStringLiteral("baking"));
+    QCOMPARE(f.store().SelectedCategory, QStringLiteral("Soups")); // as a click leaves it
+    const QModelIndex current = form.Tv->currentIndex();
+    QCOMPARE(current.data().toString(), QStringLiteral("Bread"));
+    QVERIFY(form.Tv->isExpanded(current.parent()));
+    QVERIFY(form.Tv->viewport()->rect().contains(form.Tv->visualRect(current)));
+    QVERIFY(f.dialogs.prompts().isEmpty());
+
+    // No such recipe, or a category's name given as the recipe: nothing changes.
+    QVERIFY(!form.showRecipeNode(QStringLiteral("baking"), QStringLiteral("Pavlova")));
+    QVERIFY(!form.showRecipeNode(QStringLiteral("Pies"), QStringLiteral("Bread")));
+    QVERIFY(!form.showRecipeNode(QStringLiteral("Kettlebox Recipe"), QStringLiteral("Soups")));
+    QCOMPARE(f.store().SelectedRecipe, QStringLiteral("Bread"));
+}
 
 void TestRecipeCommands::startsInBrowsingMode() {
     MainFixture f;
@@ -52,8 +77,8 @@ void TestRecipeCommands::startsInBrowsingMode() {
     // Categories in name order regardless of case; the last category shown open.
     QCOMPARE(f.tree(), QStringList({"Kettlebox Recipe", "  baking", "    Scones", "    Bread",
                                     "  Soups", "    Tomato Soup", "    Lentil Soup"}));
-    QVERIFY(f.node("Soups")->isExpanded());
-    QVERIFY(!f.node("baking")->isExpanded());
+    QVERIFY(f.isOpen("Soups"));
+    QVERIFY(!f.isOpen("baking"));
     QCOMPARE(form.windowTitle(),
              QStringLiteral("Kettlebox Recipe V2.4__https://kettlebox.example"));
     QVERIFY(f.dialogs.prompts().isEmpty());
@@ -116,7 +141,7 @@ void TestRecipeCommands::addingSavesIntoTheClickedCategoryAfterYes() {
     QCOMPARE(f.pairs(), kAdding);
     QVERIFY(f.fieldsLocked());
     QCOMPARE(f.fields(), QStringList(4, QString()));
-    QVERIFY(f.node("Pea Soup", "Soups"));
+    QVERIFY(f.node("Pea Soup", "Soups").isValid());
     QVERIFY(f.store().SelectedCategory.isEmpty());
 
     // Saving again without a new category click asks for one.
@@ -159,7 +184,7 @@ void TestRecipeCommands::cancelLeavesAddingMode() {
     QVERIFY(f.fieldsLocked());
     QCOMPARE(f.fields(), QStringList(4, QString()));
     QVERIFY(f.store().SelectedCategory.isEmpty());
-    QVERIFY(f.node("Tomato Soup", "Soups"));
+    QVERIFY(f.node("Tomato Soup", "Soups").isValid());
     QCOMPARE(f.storedNames("Soups").size(), 2);
 }
 
@@ -173,7 +198,7 @@ void TestRecipeCommands::editingWritesTheRowAndLeavesEditingMode() {
     QVERIFY(!f.fieldsLocked());
     QCOMPARE(QApplication::focusWidget(), form.Text1);
     // The tree stays as it was while editing.
-    QVERIFY(f.node("Lentil Soup", "Soups"));
+    QVERIFY(f.node("Lentil Soup", "Soups").isValid());
 
     f.type("Red Lentil Soup", "Bob", "1 cup red lentils", "Boil gently.");
     QVERIFY(f.press(form.saveedited));
@@ -183,7 +208,7 @@ void TestRecipeCommands::editingWritesTheRowAndLeavesEditingMode() {
     QCOMPARE(f.fields(), QStringList(4, QString()));
     // The row keeps its place.
     QCOMPARE(f.storedNames("Soups"), QStringList({"Tomato Soup", "Red Lentil Soup"}));
-    QVERIFY(f.node("Red Lentil Soup", "Soups"));
+    QVERIFY(f.node("Red Lentil Soup", "Soups").isValid());
     QVERIFY(f.store().SelectedRecipe.isEmpty());
     QVERIFY(f.store().RecipeCategory.isEmpty());
 }
@@ -270,7 +295,7 @@ void TestRecipeCommands::addWhileEditingAndDelCategoryWhileAdding() {
     QVERIFY(f.press(form.cancelcata));
     QCOMPARE(f.pairs(), kBrowsing);
     QVERIFY(!f.fieldsLocked());
-    QVERIFY(f.node("Scones", "baking"));
+    QVERIFY(f.node("Scones", "baking").isValid());
 }
 
 void TestRecipeCommands::failuresShowOneMessageAndKeepTheMode() {

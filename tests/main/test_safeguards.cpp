@@ -59,7 +59,7 @@ void TestSafeguards::aTableNamedLikeTheRootHidesNoOtherCategory() {
     f.dialogs.answer(vbYes);
     QVERIFY(f.press(form.Save));
     QCOMPARE(f.dialogs.messages().last(), QStringLiteral("Recipe Added"));
-    QVERIFY(f.node("Pea Soup", "Soups"));
+    QVERIFY(f.node("Pea Soup", "Soups").isValid());
     QCOMPARE(f.dialogs.messages().size(), 3);
 }
 
@@ -80,7 +80,7 @@ void TestSafeguards::aCategoryNamedLikeTheRootIsRefused() {
     f.dialogs.answerInput(QStringLiteral("ab"));
     QVERIFY(f.press(form.xpcmdbutton2));
     QCOMPARE(f.dialogs.messages().last(), QStringLiteral("ab Category Created"));
-    QVERIFY(f.node(QStringLiteral("ab")));
+    QVERIFY(f.node(QStringLiteral("ab")).isValid());
 }
 
 void TestSafeguards::deleteActsOnlyOnTheRecipeOnScreen() {
@@ -194,8 +194,8 @@ void TestSafeguards::aRecipeRemovedElsewhereIsNeitherSavedNorDeleted() {
     QCOMPARE(f.pairs(), kEditing);
     QCOMPARE(f.storedNames("Soups"), QStringList({"Lentil Soup"}));
     // The tree shows the file as it is.
-    QVERIFY(!f.node("Tomato Soup", "Soups"));
-    QVERIFY(f.node("Lentil Soup", "Soups"));
+    QVERIFY(!f.node("Tomato Soup", "Soups").isValid());
+    QVERIFY(f.node("Lentil Soup", "Soups").isValid());
 
     // Renamed elsewhere between the click and the delete: no "Record Deleted" for nothing.
     form.canceledit_Click();
@@ -206,7 +206,7 @@ void TestSafeguards::aRecipeRemovedElsewhereIsNeitherSavedNorDeleted() {
     QVERIFY(f.dialogs.messages().last().contains(QStringLiteral("outside this window")));
     QCOMPARE(f.storedNames("baking"), QStringList({"Cream Scones", "Bread"}));
     QCOMPARE(form.Text1->text(), QStringLiteral("Scones "));
-    QVERIFY(f.node("Cream Scones", "baking"));
+    QVERIFY(f.node("Cream Scones", "baking").isValid());
 }
 
 void TestSafeguards::longNamesAreStoredWhole() {

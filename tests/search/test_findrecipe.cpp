@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace kb;
@@ -138,7 +138,7 @@ class TestFindRecipe : public QObject {
         const QString clickedRecipe = f->store().SelectedRecipe;
         const QString clickedCategory = f->store().RecipeCategory;
         f->clickNode(QStringLiteral("Scones"), QStringLiteral("baking"));
-        f->node(QStringLiteral("Soups"))->setExpanded(false);
+        f->form().Tv->collapse(f->node(QStringLiteral("Soups")));
         f->form().Tv->scrollToTop();
 
         FindRecipe* w = openWithKeys();
@@ -146,11 +146,11 @@ class TestFindRecipe : public QObject {
         QCOMPARE(rows(), QStringList{QStringLiteral("Lentil Soup")});
         QTest::keyClick(w->words, Qt::Key_Return);
 
-        QTreeWidgetItem* node = f->node(QStringLiteral("Lentil Soup"), QStringLiteral("Soups"));
-        QCOMPARE(f->form().Tv->currentItem(), node);
-        QVERIFY(node->isSelected());
-        QVERIFY(node->parent()->isExpanded());
-        QVERIFY(f->form().Tv->viewport()->rect().intersects(f->form().Tv->visualItemRect(node)));
+        const QModelIndex node = f->node(QStringLiteral("Lentil Soup"), QStringLiteral("Soups"));
+        QCOMPARE(f->form().Tv->currentIndex(), node);
+        QVERIFY(f->form().Tv->selectionModel()->isSelected(node));
+        QVERIFY(f->form().Tv->isExpanded(node.parent()));
+        QVERIFY(f->form().Tv->viewport()->rect().intersects(f->form().Tv->visualRect(node)));
         QCOMPARE(f->store().SelectedRecipe, clickedRecipe);
         QCOMPARE(f->store().RecipeCategory, clickedCategory);
         QCOMPARE(f->fields(), clickedFields);

@@ -1,6 +1,7 @@
 #include "tests/store/store_fixture.h"
 
 #include "core/database.h"
+#include "platform/nodes.h"
 
 #include <QFile>
 #include <QTest>
@@ -63,6 +64,7 @@ StoreFixture::StoreFixture() {
     Database::setBusyTimeout(std::chrono::milliseconds(150));
     base = dir.filePath(QStringLiteral("Recipe"));
     makeRecipeFile(fileName());
+    Nodes::modelOf(&tv);
     store = std::make_unique<RecipeBas>(
         RecipeControls{&tv, &list, &text1, &text2, &text3, &text4, &images}, dialogs);
     store->DatabasePath = base;
@@ -111,22 +113,27 @@ QList<Row> StoreFixture::rows(const QString& category) const {
 
 QStringList StoreFixture::tree() const {
     QStringList lines;
-    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* item, int depth) {
-        lines << QString(depth * 2, QLatin1Char(' ')) + item->text(0);
-        for (int i = 0; i < item->childCount(); ++i)
-            walk(item->child(i), depth + 1);
+    QAbstractItemModel* model = tv.model();
+    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& at, int depth) {
+        if (at.isValid())
+            lines << QString(depth * 2, QLatin1Char(' ')) + at.data().toString();
+        if (model->canFetchMore(at))
+            model->fetchMore(at);
+        for (int i = 0; i < model->rowCount(at); ++i)
+            walk(model->index(i, 0, at), depth + 1);
     };
-    for (int i = 0; i < tv.topLevelItemCount(); ++i)
-        walk(tv.topLevelItem(i), 0);
+    walk({}, -1);
     return lines;
 }
 
-QTreeWidgetItem* StoreFixture::category(const QString& name) const {
-    QTreeWidgetItem* root = tv.topLevelItem(0);
-    for (int i = 0; root && i < root->childCount(); ++i)
-        if (root->child(i)->text(0) == name)
-            return root->child(i);
-    return nullptr;
+QModelIndex StoreFixture::category(const QString& name) const {
+    const QModelIndex top = root();
+    for (int i = 0; i < tv.model()->rowCount(top); ++i) {
+        const QModelIndex at = tv.model()->index(i, 0, top);
+        if (at.data().toString() == name)
+            return at;
+    }
+    return {};
 }
 
 void StoreFixture::setBoxes(const QString& t1, const QString& t2, const QString& t3,

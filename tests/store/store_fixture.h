@@ -10,7 +10,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <memory>
 #include <optional>
 
@@ -44,15 +44,18 @@ class StoreFixture {
     }
     QList<Row> rows(const QString& category) const;
 
-    // The tree as lines: the root, then "  category", then "    recipe", in tree order.
+    // The tree as lines: the root, then "  category", then "    recipe", in tree order. Closed
+    // categories are read as opening them would.
     QStringList tree() const;
-    QTreeWidgetItem* category(const QString& name) const;
+    QModelIndex root() const { return tv.model()->index(0, 0); }
+    int topLevelCount() const { return tv.model()->rowCount(); }
+    QModelIndex category(const QString& name) const;
     void setBoxes(const QString& t1, const QString& t2, const QString& t3, const QString& t4);
     QStringList boxes() const;
 
     QTemporaryDir dir;
     QString base;
-    QTreeWidget tv;
+    QTreeView tv;
     QListWidget list;
     QLineEdit text1;
     QLineEdit text2;

@@ -18,8 +18,16 @@ QIcon solid(Qt::GlobalColor colour) {
     return QIcon(pm);
 }
 
-QColor colourOf(const QTreeWidgetItem* item, QIcon::Mode mode) {
-    return item->icon(0).pixmap(QSize(16, 16), mode).toImage().pixelColor(8, 8);
+QIcon iconOf(const QModelIndex& at) {
+    return at.data(Qt::DecorationRole).value<QIcon>();
+}
+
+QColor colourOf(const QModelIndex& at, QIcon::Mode mode) {
+    return iconOf(at).pixmap(QSize(16, 16), mode).toImage().pixelColor(8, 8);
+}
+
+QModelIndex child(const QModelIndex& at, int row) {
+    return at.model()->index(row, 0, at);
 }
 
 } // namespace
@@ -33,7 +41,7 @@ class TestCatalogue : public QObject {
         f.list.addItem(QStringLiteral("left over"));
         f.store->LoadCatalogue();
         QCOMPARE(f.tree(), QStringList{QStringLiteral("Kettlebox Recipe")});
-        QCOMPARE(Nodes::key(f.tv.topLevelItem(0)), QStringLiteral("AB"));
+        QCOMPARE(Nodes::key(f.root()), QStringLiteral("AB"));
         QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
     }
 
@@ -95,17 +103,18 @@ class TestCatalogue : public QObject {
         f.makeCategory("msysqueries");
         f.makeCategory("MSYSACES");
         f.store->LoadCatalogue();
-        QVERIFY(f.category("msysqueries"));
-        QVERIFY(f.category("MSYSACES"));
-        QVERIFY(!f.category("MSysObjects"));
+        QVERIFY(f.category("msysqueries").isValid());
+        QVERIFY(f.category("MSYSACES").isValid());
+        QVERIFY(!f.category("MSysObjects").isValid());
 
         // Keys: categories by name, recipes none; pictures by kind.
-        QTreeWidgetItem* banana = f.category("banana");
+        f.tree(); // reads the closed categories
+        const QModelIndex banana = f.category("banana");
         QCOMPARE(Nodes::key(banana), QStringLiteral("banana"));
-        QCOMPARE(Nodes::key(banana->child(0)), QString());
+        QCOMPARE(Nodes::key(child(banana, 0)), QString());
         // The last category is empty: only the root is open.
-        QVERIFY(f.tv.topLevelItem(0)->isExpanded());
-        QVERIFY(!f.category("Zucchini")->isExpanded());
+        QVERIFY(f.tv.isExpanded(f.root()));
+        QVERIFY(!f.tv.isExpanded(f.category("Zucchini")));
     }
 
     void picturesAndSelectedPictures() {
@@ -116,15 +125,15 @@ class TestCatalogue : public QObject {
         f.addRecipe("Soups", "Onion");
 
         f.store->LoadCatalogue();
-        QTreeWidgetItem* root = f.tv.topLevelItem(0);
-        QTreeWidgetItem* soups = f.category("Soups");
+        const QModelIndex root = f.root();
+        const QModelIndex soups = f.category("Soups");
         QCOMPARE(colourOf(root, QIcon::Normal), QColor(Qt::red));
         QCOMPARE(colourOf(soups, QIcon::Normal), QColor(Qt::green));
         QCOMPARE(colourOf(soups, QIcon::Selected), QColor(Qt::blue));
-        QCOMPARE(colourOf(soups->child(0), QIcon::Normal), QColor(Qt::yellow));
-        QCOMPARE(colourOf(soups->child(0), QIcon::Selected), QColor(Qt::blue));
+        QCOMPARE(colourOf(child(soups, 0), QIcon::Normal), QColor(Qt::yellow));
+        QCOMPARE(colourOf(child(soups, 0), QIcon::Selected), QColor(Qt::blue));
         // Nodes showing the same pictures share one icon.
-        QCOMPARE(soups->child(0)->icon(0).cacheKey(), soups->child(1)->icon(0).cacheKey());
+        QCOMPARE(iconOf(child(soups, 0)).cacheKey(), iconOf(child(soups, 1)).cacheKey());
 
         // The categories-only tree: no recipes, and a selected category keeps its picture.
         f.store->LoadCategoryTree();
@@ -140,15 +149,48 @@ class TestCatalogue : public QObject {
         f.makeCategory("Beta");
         f.addRecipe("Alpha", "One");
         f.store->LoadCatalogue();
-        QVERIFY(f.tv.topLevelItem(0)->isExpanded());
-        QVERIFY(!f.category("Alpha")->isExpanded());
-        QCOMPARE(f.category("Beta")->childCount(), 0);
+        QVERIFY(f.tv.isExpanded(f.root()));
+        QVERIFY(!f.tv.isExpanded(f.category("Alpha")));
+        QVERIFY(!f.tv.model()->hasChildren(f.category("Beta")));
 
         // With recipes in the last category, it is shown open.
         f.addRecipe("Beta", "Two");
         f.store->LoadCatalogue();
-        QVERIFY(f.category("Beta")->isExpanded());
-        QVERIFY(!f.category("Alpha")->isExpanded());
+        QVERIFY(f.tv.isExpanded(f.category("Beta")));
+        QVERIFY(!f.tv.isExpanded(f.category("Alpha")));
+    }
+
+    void aClosedCategoryIsReadWhenOpened() {
+        StoreFixture f;
+        f.makeCategory("Alpha");
+        f.makeCategory("Beta");
+        f.makeCategory("Gamma");
+        f.addRecipe("Alpha", "One");
+        f.addRecipe("Gamma", "Last");
+        f.store->LoadCatalogue();
+        QAbstractItemModel* m = f.tv.model();
+        const QModelIndex alpha = f.category("Alpha");
+        // Closed: nothing read yet, but the arrow tells that there are recipes.
+        QCOMPARE(m->rowCount(alpha), 0);
+        QVERIFY(m->hasChildren(alpha));
+        QVERIFY(!m->hasChildren(f.category("Beta")));
+        QCOMPARE(m->rowCount(f.category("Gamma")), 1);
+
+        // Another program adds a row meanwhile: opening shows the file as it is then.
+        f.addRecipe("Alpha", "Two");
+        f.addRow("Alpha", {std::nullopt, {}, {}, {}});
+        f.tv.expand(alpha);
+        QCOMPARE(m->rowCount(alpha), 3);
+        QCOMPARE(m->index(1, 0, alpha).data().toString(), QStringLiteral("Two"));
+        QCOMPARE(m->index(2, 0, alpha).data().toString(), QString());
+        QCOMPARE(f.list.count(), 0);
+        QVERIFY(!f.store->RecipeDatabase);
+
+        // A category dropped before it is opened shows no recipes and raises nothing.
+        f.store->LoadCatalogue();
+        f.exec("DROP TABLE Alpha");
+        f.tv.expand(f.category("Alpha"));
+        QCOMPARE(m->rowCount(f.category("Alpha")), 0);
     }
 
     void reloadReplacesTheTree() {

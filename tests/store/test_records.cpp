@@ -2,6 +2,7 @@
 
 #include "core/store_error.h"
 #include "platform/guard.h"
+#include "platform/nodes.h"
 #include "tests/store/store_fixture.h"
 
 #include <QGuiApplication>
@@ -106,7 +107,7 @@ class TestRecords : public QObject {
         // Nothing is written, the typing stays, the tree shows the file as it is.
         f.dialogs.clear();
         f.setBoxes("x", "x", "x", "x");
-        f.tv.clear();
+        { kb::Nodes(&f.tv).Clear(); }
         try {
             f.store->UpdateRecipe("Soups", "");
             QFAIL("an update that found nothing must say so");

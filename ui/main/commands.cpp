@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QKeySequence>
 #include <QPointer>
-#include <QTreeWidget>
 
 namespace kb {
 
@@ -60,22 +59,13 @@ bool Main::goToRecipe(const QString& category, const QString& name) {
                          name + QStringLiteral("\"."));
         return false;
     }
-    const Nodes nodes(Tv);
-    QTreeWidgetItem* categoryNode = nodes.find(category);
-    QTreeWidgetItem* node = nullptr;
-    for (int i = 0; categoryNode && !node && i < categoryNode->childCount(); ++i)
-        if (categoryNode->child(i)->text(0) == trimSpaces(name))
-            node = categoryNode->child(i);
-    if (!node) {
+    if (!showRecipeNode(category, name)) {
         // The file was changed by another program since the tree was filled.
         m_dialogs.msgBox(QStringLiteral("\"") + name +
                          QStringLiteral("\" is not in the tree under \"") + category +
                          QStringLiteral("\"."));
         return false;
     }
-    Tv->setCurrentItem(node);
-    Nodes(Tv).EnsureVisible(node);
-    Tv_NodeClick(node);
     raise();
     activateWindow();
     return true;

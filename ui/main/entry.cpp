@@ -47,6 +47,9 @@ int main(int argc, char* argv[]) {
     if (answeredOnTheCommandLine(argc, argv, exitCode))
         return exitCode;
 
+    // A copy already running takes the hand-over before any window system is touched.
+    if (kb::SingleInstance::handOver())
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(kb::kAppTitle);
     QApplication::setApplicationDisplayName(kb::kAppTitle);

@@ -25,7 +25,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <array>
 #include <limits>
 #include <optional>
@@ -111,12 +111,12 @@ void Main::createControls() {
     xpcmdbutton1 =
         button(xp_canvas1, "xpcmdbutton1", twips(2280, 480, 1260, 300), caption("Del Category"));
 
-    Tv = new QTreeWidget(xp_canvas1);
+    Tv = new QTreeView(xp_canvas1);
     Tv->setObjectName(QStringLiteral("Tv"));
+    Nodes::modelOf(Tv);
     Tv->setAccessibleName(QStringLiteral("Recipes"));
     Tv->setGeometry(twips(120, 840, 3495, 5535));
     Tv->setHeaderHidden(true);
-    Tv->setColumnCount(1);
     Tv->setRootIsDecorated(true);
     Tv->setUniformRowHeights(true);
     Tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -228,10 +228,9 @@ void Main::setTabOrder() {
 void Main::connectHandlers() {
     Tv->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Tv, &QWidget::customContextMenuRequested, this, &Main::showTreeMenu);
-    connect(Tv, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* node) { Tv_NodeClick(node); });
+    connect(Tv, &QTreeView::clicked, this, [this](const QModelIndex& node) { Tv_NodeClick(node); });
     // Enter on a node chooses it like a click; a double click has already clicked.
-    connect(Tv, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* node) {
+    connect(Tv, &QTreeView::activated, this, [this](const QModelIndex& node) {
         if (QGuiApplication::mouseButtons() == Qt::NoButton)
             Tv_NodeClick(node);
     });
@@ -377,11 +376,11 @@ void Main::closeEvent(QCloseEvent* event) {
 
 // ---- Browsing ----
 
-void Main::Tv_NodeClick(QTreeWidgetItem* node) {
-    if (!node)
+void Main::Tv_NodeClick(const QModelIndex& node) {
+    if (!node.isValid())
         return;
     guarded([this, node] {
-        const QString t = node->text(0);
+        const QString t = node.data().toString();
         if (t == QStringLiteral("Kettlebox Recipe"))
             return;
         const QString key = Nodes::key(node);
@@ -389,7 +388,7 @@ void Main::Tv_NodeClick(QTreeWidgetItem* node) {
             m_store->RecipeCategory.clear();
             m_store->SelectedRecipe.clear();
             m_store->SelectedRecipe = trimSpaces(t);
-            m_store->RecipeCategory = node->parent() ? node->parent()->text(0) : QString();
+            m_store->RecipeCategory = node.parent().data().toString();
             m_recipeShown = false;
             m_store->ShowRecipe(trimSpaces(m_store->RecipeCategory),
                                 trimSpaces(m_store->SelectedRecipe));
@@ -399,6 +398,27 @@ void Main::Tv_NodeClick(QTreeWidgetItem* node) {
         if (key != QStringLiteral("zzzNothing"))
             m_store->SelectedCategory = key;
     });
+}
+
+bool Main::showRecipeNode(const QString& category, const QString& name) {
+    Nodes nodes(Tv);
+    const NodeId parent = nodes.find(category);
+    if (!parent || nodes.model().text(parent) != category)
+        return false;
+    nodes.readNow(parent);
+    const QString wanted = trimSpaces(name);
+    for (NodeId child : nodes.model().children(parent)) {
+        // A node without a key is a recipe; one with an empty text would be taken as a category.
+        if (!nodes.model().key(child).isEmpty() || nodes.model().text(child).isEmpty() ||
+            nodes.model().text(child) != wanted)
+            continue;
+        nodes.EnsureVisible(child);
+        const QModelIndex at = nodes.model().indexOf(child);
+        Tv->setCurrentIndex(at);
+        Tv_NodeClick(at);
+        return true;
+    }
+    return false;
 }
 
 // ---- Recipe commands ----

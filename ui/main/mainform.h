@@ -15,8 +15,8 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
+class QTreeView;
 
 namespace kb {
 
@@ -75,6 +75,11 @@ class Main : public QWidget {
     // open, the recipe shown. Says why instead where the tree holds no recipes or not this one.
     bool goToRecipe(const QString& category, const QString& name);
 
+    // Chooses a recipe in the tree exactly as a click on it would: opens its category, selects
+    // the first node of that name under it, scrolls it into view and runs the click handler.
+    // False (nothing done) when the tree holds no such node.
+    bool showRecipeNode(const QString& category, const QString& name);
+
     // The controls, by their names on the form (`delete` is spelt `delete_`).
     xp_canvas* xp_canvas1 = nullptr;
     xptopbuttons* xptopbuttons1 = nullptr; // close
@@ -82,7 +87,7 @@ class Main : public QWidget {
     xptopbuttons* xptopbuttons3 = nullptr; // minimise
     xpcmdbutton* xpcmdbutton1 = nullptr;   // "Del Category"
     xpcmdbutton* xpcmdbutton2 = nullptr;   // "Add Category"
-    QTreeWidget* Tv = nullptr;
+    QTreeView* Tv = nullptr;
     QFrame* Line1 = nullptr;
     QWidget* Picture1 = nullptr;
     xpcmdbutton* add = nullptr;
@@ -108,7 +113,7 @@ class Main : public QWidget {
     ImageList ImageList1;
 
   public slots:
-    void Tv_NodeClick(QTreeWidgetItem* node);
+    void Tv_NodeClick(const QModelIndex& node);
     void add_Click();
     void Save_Click();
     void Cancel_Click();
