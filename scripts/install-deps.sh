@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config clang-format clang-tidy ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
   libsqlcipher-dev libssl-dev
+  libgumbo-dev sqlcipher
   libbenchmark-dev
   xvfb xauth openbox xdotool
   poppler-utils strace
