@@ -276,7 +276,7 @@ ImportReport Importer::run(Database& db) {
                         ++skipped;
                         continue;
                     }
-                    const QString base = name;
+                    const QString base = name.isEmpty() ? storableName(name) : name;
                     for (int n = 2;; ++n) {
                         const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
                         if (!target.before.contains(candidate) && !target.added.contains(candidate)) {

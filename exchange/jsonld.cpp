@@ -411,10 +411,10 @@ ReadResult readJsonLd(const QByteArray& json, const QString& where) {
         reader.value(QJsonValue(item.object()), 0);
     }
     if (!any)
-        reader.result.problems << SourceProblem{
+        reader.result.problems = {SourceProblem{
             prefixed(where, QStringLiteral("line %1").arg(failedAt)),
             QStringLiteral("the file is not valid JSON (%1), so nothing in it could be read")
-                .arg(error.errorString())};
+                .arg(error.errorString())}};
     reader.result.format = QStringLiteral("JSON-LD (damaged)");
     return reader.result;
 }

@@ -179,10 +179,10 @@ void readEntry(const Entry& e, ReadResult& result) {
         std::optional<Parsed> right;
         if (!rest.trimmed().isEmpty() && line.mid(kTextAt + kLeftTextWidth, 2).trimmed().isEmpty())
             right = parseIngredient(rest);
-        // A right-hand ingredient has an amount or a unit, or continues the one above it;
-        // anything else is the end of a long left-hand line.
+        // A right-hand ingredient without amount and unit starts its text exactly in its
+        // column; anything else there is the end of a long left-hand line.
         if (right && right->ingredient.amount.isEmpty() && right->ingredient.unit.isEmpty() &&
-            !right->continuation)
+            (rest.size() <= kTextAt || rest[kTextAt] == QLatin1Char(' ')))
             right.reset();
         if (!rest.trimmed().isEmpty() && !right) {
             // One long ingredient in the one-column layout.
