@@ -187,6 +187,8 @@ ImportReport Importer::run(Database& db) {
             return it->second;
         if (actual.isEmpty()) {
             db.AppendTableDef(recipeTableDef(db, name));
+            for (RecipeFollower* f : m_options.followers)
+                f->record(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
             tables << name;
             created << name;
         }
@@ -206,6 +208,8 @@ ImportReport Importer::run(Database& db) {
     try {
         if (m_options.beforeWrite && (total > 0 || !m_listedCategories.isEmpty()))
             m_options.beforeWrite();
+        for (RecipeFollower* f : m_options.followers)
+            f->attach(db);
         db.Transaction([&] {
             if (m_options.category.isEmpty())
                 for (const QString& c : m_listedCategories)
@@ -299,6 +303,14 @@ ImportReport Importer::run(Database& db) {
                 for (int i = 0; i < 4; ++i)
                     target.rs->SetField(i, values[static_cast<size_t>(i)]);
                 target.rs->Update();
+                if (!m_options.followers.isEmpty()) {
+                    const RecipeChange change{RecipeChange::Kind::Added, category,
+                                              target.rs->LastAddedRowId(), {},
+                                              QList<std::optional<QString>>(values.begin(),
+                                                                            values.end())};
+                    for (RecipeFollower* f : m_options.followers)
+                        f->record(db, change);
+                }
                 target.added.insert(name);
                 ++imported;
                 ReportLine line{ReportLine::Kind::Imported, p.source, where, category, name, {}};

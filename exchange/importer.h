@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/recipefollower.h"
 #include "exchange/exporter.h"
 #include "exchange/recipe.h"
 
@@ -28,6 +29,8 @@ struct ImportOptions {
     // Runs once, just before anything is written (a backup of the file, say); what it throws
     // stops the import with nothing written.
     std::function<void()> beforeWrite;
+    // Side files told of every new category and recipe, in the same transaction; not owned.
+    QList<RecipeFollower*> followers;
     Progress progress;
 };
 

@@ -55,6 +55,7 @@ class TestImport : public QObject {
     void categoriesChosenOrTheirOwn();
     void cancelMidwayLeavesTheFileAsItWas();
     void beforeWriteRunsFirstAndCanStopTheImport();
+    void followersHearOfEveryNewRowOrNothingIsWritten();
     void mealMasterFileWithOneBrokenRecipe();
     void exportOfOneRecipeOrOneCategory();
 };
@@ -224,6 +225,46 @@ void TestImport::beforeWriteRunsFirstAndCanStopTheImport() {
     const ImportReport report = stopped.run(*db);
     QCOMPARE(report.failure, QString("The backup could not be made."));
     QCOMPARE(db->TableDefs(), QStringList{"Cakes"});
+}
+
+namespace {
+struct Follower : RecipeFollower {
+    int attached = 0;
+    QList<RecipeChange> changes;
+    int failAt = -1;
+    void attach(Database&) override { ++attached; }
+    void record(Database&, const RecipeChange& change) override {
+        if (changes.size() == failAt)
+            throw StoreError("The history could not be written.");
+        changes << change;
+    }
+};
+} // namespace
+
+void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
+    auto db = test::newRecipeFile(m_dir.path());
+    Follower follower;
+    ImportOptions options;
+    options.followers = {&follower};
+    Importer importer(options);
+    importer.addRecords("a", recordsOf({peer("One", "Cakes"), peer("Two", "Cakes")}));
+    QVERIFY(importer.run(*db).complete());
+    QCOMPARE(follower.attached, 1);
+    QCOMPARE(follower.changes.size(), 3);
+    QCOMPARE(int(follower.changes[0].kind), int(RecipeChange::Kind::CategoryAdded));
+    QCOMPARE(int(follower.changes[2].kind), int(RecipeChange::Kind::Added));
+    QCOMPARE(follower.changes[2].after.value(0), std::optional<QString>("Two "));
+    QVERIFY(follower.changes[2].rowid > follower.changes[1].rowid);
+
+    const QStringList before = test::dumpAll(*db);
+    Follower failing;
+    failing.failAt = 1;
+    options.followers = {&failing};
+    Importer second(options);
+    second.addRecords("b", recordsOf({peer("Three", "Cakes"), peer("Four", "Cakes")}));
+    const ImportReport report = second.run(*db);
+    QCOMPARE(report.failure, QString("The history could not be written."));
+    QCOMPARE(test::dumpAll(*db), before);
 }
 
 void TestImport::mealMasterFileWithOneBrokenRecipe() {
