@@ -3,6 +3,8 @@
 #include "core/app.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QProgressDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -122,5 +124,17 @@ bool QtDialogs::printDialog(QPrinter& printer, QWidget* parent) {
     QPrintDialog dialog(&printer, parent ? parent : QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }
+
+QString QtDialogs::openFileName(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), effectiveTitle(title), {},
+                                        filter);
+}
+
+QString QtDialogs::saveFileName(const QString& title, const QString& suggested,
+                                const QString& filter) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), effectiveTitle(title),
+                                        suggested, filter);
+}
+
 
 } // namespace kb
