@@ -76,6 +76,8 @@ class Importer {
     void addRecords(const QString& source, const ReadResult& read);
 
     qsizetype recordCount() const { return m_records.size(); }
+    // Set once the files are read and it is known how much there is to do.
+    void setProgress(const Progress& progress) { m_options.progress = progress; }
 
     // Throws nothing for a bad record or a failed write: the report says what happened.
     ImportReport run(Database& db);
