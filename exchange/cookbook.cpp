@@ -13,9 +13,9 @@ QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes) {
     QString html;
     html += QStringLiteral("<HTML>\r\n<HEAD>\r\n    <TITLE>") + title.toHtmlEscaped() +
             QStringLiteral("</TITLE>\r\n</HEAD>\r\n<BODY><FONT SIZE=\"3\" FACE=\"Verdana\">\r\n");
-    html += QStringLiteral("<H1>") + title.toHtmlEscaped() + QStringLiteral("</H1>\r\n");
-    html += QStringLiteral("<U>Printed from This Recipes by <B>Kettlebox Recipe</B></U><br><br>"
-                           "\r\n<H2>Contents</H2>\r\n");
+    html += QStringLiteral("<P><U>Printed from This Recipes by <B>Kettlebox Recipe</B></U></P>"
+                           "\r\n<H1>") +
+            title.toHtmlEscaped() + QStringLiteral("</H1>\r\n<H2>Contents</H2>\r\n");
     QString category;
     bool open = false;
     int number = 0;
