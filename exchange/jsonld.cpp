@@ -406,9 +406,10 @@ ReadResult readJsonLd(const QByteArray& json, const QString& where) {
                     .arg(lineError.errorString())};
             continue;
         }
-        any = true;
+        const qsizetype before = reader.result.recipes.size();
         reader.where = prefixed(where, QStringLiteral("line %1").arg(lineNo));
         reader.value(QJsonValue(item.object()), 0);
+        any = any || reader.result.recipes.size() > before;
     }
     if (!any)
         reader.result.problems = {SourceProblem{

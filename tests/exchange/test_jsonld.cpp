@@ -197,6 +197,14 @@ void TestJsonLd::brokenAndEmptyRecordsAreNamed() {
     QCOMPARE(r.problems.size(), 1);
     QCOMPARE(r.problems[0].position, QString("line 4"));
 
+    // A pretty-printed peer's file with one comma too many: named as a whole, not in pieces.
+    r = readText("[\n{\"@type\": \"Recipe\", \"name\": \"A\",\n"
+                 " \"recipeInstructions\": [\n  {\"@type\": \"HowToStep\", \"text\": \"x\"},\n"
+                 "  {\"@type\": \"HowToStep\", \"text\": \"y\"},\n ]}\n]");
+    QVERIFY(r.recipes.isEmpty());
+    QCOMPARE(r.problems.size(), 1);
+    QVERIFY(r.problems[0].reason.startsWith("the file is not valid JSON"));
+
     r = readText(R"([{"@type":"Recipe"},{"@type":"Recipe","name":"Kept"}])");
     QCOMPARE(r.recipes.size(), 1);
     QCOMPARE(r.problems.size(), 1);
