@@ -24,7 +24,8 @@ QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes) {
             if (open)
                 html += QStringLiteral("</P>\r\n");
             category = r.category;
-            html += QStringLiteral("<P><B>") + category.toHtmlEscaped() + QStringLiteral("</B><br>\r\n");
+            html += QStringLiteral("<P><B>") + category.toHtmlEscaped() +
+                    QStringLiteral("</B><br>\r\n");
             open = true;
         }
         html += QStringLiteral("%1. ").arg(++number) + trimSpaces(r.name).toHtmlEscaped() +

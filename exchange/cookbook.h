@@ -14,7 +14,6 @@ QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes);
 QString cookbookPagePath(const QString& folder);
 
 // Writes the page there, replacing an older one only once complete; throws StoreError.
-void writeCookbook(const QString& folder, const QString& title,
-                   const QList<RecipeRecord>& recipes);
+void writeCookbook(const QString& folder, const QString& title, const QList<RecipeRecord>& recipes);
 
 } // namespace kb::exchange

@@ -6,9 +6,9 @@
 #include "core/store_error.h"
 #include "exchange/jsonld.h"
 
-#include <QSet>
 #include <QDir>
 #include <QSaveFile>
+#include <QSet>
 
 namespace kb::exchange {
 

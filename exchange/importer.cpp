@@ -31,8 +31,9 @@ QString nameProblem(const QString& name) {
     if (name.isEmpty())
         return QStringLiteral("it has no name");
     for (const QChar c : name)
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c.category() == QChar::Other_Control ||
-            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+            c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
             return QStringLiteral("its name runs over several lines or holds control characters");
     if (name.size() > kMaxNameLength)
         return QStringLiteral("its name is longer than the %1 characters a name can have")
@@ -98,9 +99,9 @@ ReadResult readRecipeFile(const QString& fileName) {
     ReadResult result;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.problems << SourceProblem{QStringLiteral("the file"),
-                                         QStringLiteral("it can't be read (%1)")
-                                             .arg(file.errorString())};
+        result.problems << SourceProblem{
+            QStringLiteral("the file"),
+            QStringLiteral("it can't be read (%1)").arg(file.errorString())};
         return result;
     }
     if (file.size() > kMaxImportBytes) {
@@ -133,12 +134,12 @@ void Importer::addFile(const QString& fileName) {
 
 void Importer::addRecords(const QString& source, const ReadResult& read) {
     m_report.sources << QDir::toNativeSeparators(source) +
-                            (read.format.isEmpty() ? QString()
-                                                   : QStringLiteral(" (") + read.format +
-                                                         QLatin1Char(')'));
+                            (read.format.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" (") + read.format + QLatin1Char(')'));
     for (const SourceProblem& p : read.problems) {
-        m_report.lines << ReportLine{ReportLine::Kind::Skipped, source, p.position, {}, {},
-                                     p.reason};
+        m_report.lines << ReportLine{
+            ReportLine::Kind::Skipped, source, p.position, {}, {}, p.reason};
         ++m_report.skipped;
     }
     for (const RecipeRecord& r : read.recipes)
@@ -213,7 +214,8 @@ ImportReport Importer::run(Database& db) {
         db.Transaction([&] {
             if (m_options.category.isEmpty())
                 for (const QString& c : m_listedCategories)
-                    if (existingCategory(tables, c).isEmpty() && categoryProblem(c, tables).isEmpty())
+                    if (existingCategory(tables, c).isEmpty() &&
+                        categoryProblem(c, tables).isEmpty())
                         openTarget(c);
             qsizetype done = 0;
             for (const Pending& p : m_records) {
@@ -250,8 +252,11 @@ ImportReport Importer::run(Database& db) {
                     const QString problem = nameProblem(name);
                     if (!problem.isEmpty()) {
                         if (m_options.names == NamePolicy::Report) {
-                            lines << ReportLine{ReportLine::Kind::Skipped, p.source, where,
-                                                category, original,
+                            lines << ReportLine{ReportLine::Kind::Skipped,
+                                                p.source,
+                                                where,
+                                                category,
+                                                original,
                                                 problem + QStringLiteral(", and names that "
                                                                          "need changing are "
                                                                          "reported, not "
@@ -269,11 +274,14 @@ ImportReport Importer::run(Database& db) {
                                                   : QStringLiteral("\n\n") + r.instructions);
                     }
                 }
-                const bool duplicate = target.before.contains(name) ||
-                                       (!r.stored && target.added.contains(name));
+                const bool duplicate =
+                    target.before.contains(name) || (!r.stored && target.added.contains(name));
                 if (duplicate) {
                     if (m_options.names == NamePolicy::Report) {
-                        lines << ReportLine{ReportLine::Kind::Skipped, p.source, where, category,
+                        lines << ReportLine{ReportLine::Kind::Skipped,
+                                            p.source,
+                                            where,
+                                            category,
                                             original,
                                             QStringLiteral("a recipe of that name is already in "
                                                            "the category")};
@@ -283,7 +291,8 @@ ImportReport Importer::run(Database& db) {
                     const QString base = name.isEmpty() ? storableName(name) : name;
                     for (int n = 2;; ++n) {
                         const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
-                        if (!target.before.contains(candidate) && !target.added.contains(candidate)) {
+                        if (!target.before.contains(candidate) &&
+                            !target.added.contains(candidate)) {
                             name = candidate;
                             break;
                         }
@@ -296,18 +305,20 @@ ImportReport Importer::run(Database& db) {
                 if (r.stored && !renamed) {
                     values = *r.stored;
                 } else {
-                    values = {storedValue(name), storedValue(r.author),
-                              storedValue(r.ingredients), storedValue(r.instructions)};
+                    values = {storedValue(name), storedValue(r.author), storedValue(r.ingredients),
+                              storedValue(r.instructions)};
                 }
                 target.rs->AddNew();
                 for (int i = 0; i < 4; ++i)
                     target.rs->SetField(i, values[static_cast<size_t>(i)]);
                 target.rs->Update();
                 if (!m_options.followers.isEmpty()) {
-                    const RecipeChange change{RecipeChange::Kind::Added, category,
-                                              target.rs->LastAddedRowId(), {},
-                                              QList<std::optional<QString>>(values.begin(),
-                                                                            values.end())};
+                    const RecipeChange change{
+                        RecipeChange::Kind::Added,
+                        category,
+                        target.rs->LastAddedRowId(),
+                        {},
+                        QList<std::optional<QString>>(values.begin(), values.end())};
                     for (RecipeFollower* f : m_options.followers)
                         f->record(db, change);
                 }
@@ -374,14 +385,14 @@ QString ImportReport::text() const {
         for (const ReportLine& l : lines) {
             if (l.kind != kind)
                 continue;
-            QString line = QStringLiteral("  ") + positionIn(l.source, l.position) +
-                           QLatin1String(": ");
+            QString line =
+                QStringLiteral("  ") + positionIn(l.source, l.position) + QLatin1String(": ");
             if (!l.name.isEmpty() || !l.category.isEmpty())
                 line += quotedName(l.name) + QStringLiteral(" in ") + quotedName(l.category);
             if (!l.reason.isEmpty())
-                line += (l.name.isEmpty() && l.category.isEmpty() ? QString()
-                                                                  : QStringLiteral(": ")) +
-                        l.reason;
+                line +=
+                    (l.name.isEmpty() && l.category.isEmpty() ? QString() : QStringLiteral(": ")) +
+                    l.reason;
             block << line;
         }
         if (!block.isEmpty())

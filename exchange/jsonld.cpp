@@ -226,9 +226,9 @@ struct Reader {
         r.instructions = steps.join(QLatin1Char('\n'));
         const QJsonValue category = o.value(QLatin1String("recipeCategory"));
         const QJsonArray categoryList = category.toArray();
-        r.category = category.isArray() ? (categoryList.isEmpty() ? QString()
-                                                                  : textOf(categoryList.at(0)))
-                                        : textOf(category);
+        r.category = category.isArray()
+                         ? (categoryList.isEmpty() ? QString() : textOf(categoryList.at(0)))
+                         : textOf(category);
 
         // Our own export: the exact values, as long as the standard fields still say the same
         // (another program may have edited them since).
@@ -331,15 +331,14 @@ QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
     o.insert(QLatin1String("recipeInstructions"), steps);
     if (r.stored) {
         const StoredValues& s = *r.stored;
-        o.insert(kStoredProperty,
-                 QJsonArray{storedJson(s[0]), storedJson(s[1]), storedJson(s[2]), storedJson(s[3])});
+        o.insert(kStoredProperty, QJsonArray{storedJson(s[0]), storedJson(s[1]), storedJson(s[2]),
+                                             storedJson(s[3])});
     }
     return o;
 }
 
-void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes,
-                 const QStringList& categories, bool asList,
-                 const std::function<void(qsizetype)>& written) {
+void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStringList& categories,
+                 bool asList, const std::function<void(qsizetype)>& written) {
     if (!asList) {
         const QJsonObject o =
             recipes.isEmpty() ? QJsonObject{} : recipeToJsonLd(recipes.first(), true);
@@ -353,8 +352,8 @@ void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes,
         cats.append(c);
     QByteArray head = "{\n\"@context\": \"https://schema.org\",\n\"@type\": \"ItemList\",\n";
     head += "\"numberOfItems\": " + QByteArray::number(recipes.size()) + ",\n";
-    head += "\"" + kCategoriesProperty.toUtf8() + "\": " +
-            QJsonDocument(cats).toJson(QJsonDocument::Compact) + ",\n";
+    head += "\"" + kCategoriesProperty.toUtf8() +
+            "\": " + QJsonDocument(cats).toJson(QJsonDocument::Compact) + ",\n";
     head += "\"itemListElement\": [\n";
     out.write(head);
     qsizetype position = 0;
@@ -400,10 +399,10 @@ ReadResult readJsonLd(const QByteArray& json, const QString& where) {
         QJsonParseError lineError{};
         const QJsonDocument item = QJsonDocument::fromJson(line, &lineError);
         if (lineError.error != QJsonParseError::NoError || !item.isObject()) {
-            reader.result.problems << SourceProblem{
-                prefixed(where, QStringLiteral("line %1").arg(lineNo)),
-                QStringLiteral("this entry is not complete or not valid JSON (%1)")
-                    .arg(lineError.errorString())};
+            reader.result.problems
+                << SourceProblem{prefixed(where, QStringLiteral("line %1").arg(lineNo)),
+                                 QStringLiteral("this entry is not complete or not valid JSON (%1)")
+                                     .arg(lineError.errorString())};
             continue;
         }
         const qsizetype before = reader.result.recipes.size();
@@ -458,9 +457,8 @@ ReadResult readHtml(const QByteArray& html) {
                         text += child->v.text.text;
                 }
                 const ReadResult r = readJsonLd(
-                    text, QStringLiteral("script block %1 (line %2)")
-                              .arg(block)
-                              .arg(el.start_pos.line));
+                    text,
+                    QStringLiteral("script block %1 (line %2)").arg(block).arg(el.start_pos.line));
                 all.recipes << r.recipes;
                 all.problems << r.problems;
             }

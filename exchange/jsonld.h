@@ -24,9 +24,8 @@ QJsonObject recipeToJsonLd(const RecipeRecord& recipe, bool withContext);
 // Writes one Recipe object, or for `asList` an ItemList of all of them, as UTF-8. The list is
 // written one item per line, so a file cut short still gives back every whole line.
 // `written`, when given, is called after each recipe with the number written so far.
-void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes,
-                 const QStringList& categories, bool asList,
-                 const std::function<void(qsizetype)>& written = {});
+void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStringList& categories,
+                 bool asList, const std::function<void(qsizetype)>& written = {});
 
 // The lines a text splits into, without the empty ones: one ingredient or one step each.
 QStringList nonEmptyLines(const QString& text);

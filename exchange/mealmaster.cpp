@@ -84,7 +84,8 @@ std::optional<Parsed> parseIngredient(const QString& segment) {
         return std::nullopt;
     Parsed p;
     p.ingredient = {amount.trimmed(), unit, text};
-    p.continuation = amount.trimmed().isEmpty() && unit.isEmpty() && text.startsWith(QLatin1Char('-'));
+    p.continuation =
+        amount.trimmed().isEmpty() && unit.isEmpty() && text.startsWith(QLatin1Char('-'));
     return p;
 }
 
@@ -188,9 +189,9 @@ void readEntry(const Entry& e, ReadResult& result) {
             // One long ingredient in the one-column layout.
             Parsed whole = *left;
             whole.ingredient.text = line.mid(kTextAt).trimmed();
-            whole.continuation =
-                whole.ingredient.amount.isEmpty() && whole.ingredient.unit.isEmpty() &&
-                whole.ingredient.text.startsWith(QLatin1Char('-'));
+            whole.continuation = whole.ingredient.amount.isEmpty() &&
+                                 whole.ingredient.unit.isEmpty() &&
+                                 whole.ingredient.text.startsWith(QLatin1Char('-'));
             append(blocks.last().left, whole);
             continue;
         }

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QProgressDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>

@@ -46,9 +46,9 @@ QStringList dumpAll(Database& db) {
 
 QList<exchange::MmRecipe> generatedMealMaster(int count) {
     const QStringList units = {"c", "ts", "tb", "lb", "oz", "", "g", "ml", "lg", "pn"};
-    const QStringList foods = {"Flour",         "Butter; softened", "Sugar",      "Eggs",
-                               "Milk",          "Onion; chopped",   "Salt",       "Carrots",
-                               "Crème fraîche", "Garlic cloves",    "Olive oil",  "Parsley"};
+    const QStringList foods = {"Flour",         "Butter; softened", "Sugar",     "Eggs",
+                               "Milk",          "Onion; chopped",   "Salt",      "Carrots",
+                               "Crème fraîche", "Garlic cloves",    "Olive oil", "Parsley"};
     QList<exchange::MmRecipe> list;
     for (int n = 1; n <= count; ++n) {
         exchange::MmRecipe r;

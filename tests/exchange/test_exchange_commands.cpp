@@ -3,9 +3,9 @@
 
 #include "core/database.h"
 #include "exchange/jsonld.h"
+#include "ui/controls/xpcmdbutton.h"
 #include "ui/exchange/exchangecommands.h"
 #include "ui/print/frmprint.h"
-#include "ui/controls/xpcmdbutton.h"
 
 #include <QAction>
 #include <QFile>
@@ -101,8 +101,7 @@ void TestExchangeCommands::importIntoAChosenCategoryRebuildsTheTree() {
     f.dialogs.answerInput("baking");
     f.dialogs.answer(vbYes);
     run(form, "Import Recipes...");
-    QCOMPARE(f.storedNames("baking"),
-             (QStringList{"Scones", "Bread", "Scones (2)", "Pancakes"}));
+    QCOMPARE(f.storedNames("baking"), (QStringList{"Scones", "Bread", "Scones (2)", "Pancakes"}));
     QVERIFY(f.tree().contains("    Scones (2)"));
     const QString message = f.dialogs.messages().last();
     QVERIFY2(message.startsWith("2 recipe(s) came in, 1 of them changed; 1 skipped."),

@@ -62,17 +62,18 @@ class TestImport : public QObject {
 
 void TestImport::ownExportComesBackByteForByte() {
     auto source = test::newRecipeFile(m_dir.path(), "Source");
-    test::addRows(*source, "Soups",
-                  {{QString("Pea \"Split\" Soup "), QString(" "), QString("1 <b>kg</b> & peas\r\n2 onions "),
-                    QString("Soak.\r\n\r\nBoil: 'slowly'. ")},
-                   {QString("Pea \"Split\" Soup "), QString("Second of that name "), QString(" "),
-                    QString(" ")},
-                   {QString("  Spaced  "), std::nullopt, QString("\t tab first"), std::nullopt},
-                   {std::nullopt, QString("no name at all "), QString("x "), QString("y ")},
-                   {QString("Ὀψοποιία 🍲 "), QString("Ελένη "), QString("½ tsp ° "),
-                    QString("Line\u2028separated ")}});
-    test::addRows(*source, "Äpfel", {{QString("Strudel "), QString("Oma "), QString("Äpfel "),
-                                       QString("Backen. ")}});
+    test::addRows(
+        *source, "Soups",
+        {{QString("Pea \"Split\" Soup "), QString(" "), QString("1 <b>kg</b> & peas\r\n2 onions "),
+          QString("Soak.\r\n\r\nBoil: 'slowly'. ")},
+         {QString("Pea \"Split\" Soup "), QString("Second of that name "), QString(" "),
+          QString(" ")},
+         {QString("  Spaced  "), std::nullopt, QString("\t tab first"), std::nullopt},
+         {std::nullopt, QString("no name at all "), QString("x "), QString("y ")},
+         {QString("Ὀψοποιία 🍲 "), QString("Ελένη "), QString("½ tsp ° "),
+          QString("Line\u2028separated ")}});
+    test::addRows(*source, "Äpfel",
+                  {{QString("Strudel "), QString("Oma "), QString("Äpfel "), QString("Backen. ")}});
     test::addRows(*source, "Empty Category", {});
     const QStringList before = test::dumpAll(*source);
 
@@ -110,7 +111,8 @@ void TestImport::namesTheStoreCantTakeAsTheyAre_data() {
 void TestImport::namesTheStoreCantTakeAsTheyAre() {
     QFETCH(bool, suffix);
     auto db = test::newRecipeFile(m_dir.path());
-    test::addRows(*db, "Soups", {{QString("Borscht "), QString(" "), QString("b "), QString("c ")}});
+    test::addRows(*db, "Soups",
+                  {{QString("Borscht "), QString(" "), QString("b "), QString("c ")}});
     const QString longName = QString("Very long name ").repeated(20).trimmed();
     ImportOptions options;
     options.category = "Soups";
@@ -136,8 +138,8 @@ void TestImport::namesTheStoreCantTakeAsTheyAre() {
     QStringList names;
     for (const QString& row : rows.mid(1))
         names << row.section("]|", 0, 0).mid(1);
-    QCOMPARE(names.mid(0, 4), (QStringList{"Borscht ", "Borscht (2) ", "Untitled recipe ",
-                                           "Two lines "}));
+    QCOMPARE(names.mid(0, 4),
+             (QStringList{"Borscht ", "Borscht (2) ", "Untitled recipe ", "Two lines "}));
     QVERIFY(names[4].size() <= kMaxNameLength + 1);
     QCOMPARE(names.mid(5), (QStringList{"Fine ", "Fine (2) "}));
     // Nothing is cut: the whole name heads the instructions.
@@ -160,8 +162,8 @@ void TestImport::categoriesChosenOrTheirOwn() {
 
     // The recipes' own categories; one that can't be a table name goes to the default one.
     Importer b({});
-    b.addRecords("b", recordsOf({peer("Two", "Cakes"), peer("Three", "Bad.Name"),
-                                 peer("Four", ""), peer("Five", "MSysObjects")}));
+    b.addRecords("b", recordsOf({peer("Two", "Cakes"), peer("Three", "Bad.Name"), peer("Four", ""),
+                                 peer("Five", "MSysObjects")}));
     const ImportReport rb = b.run(*db);
     QVERIFY(rb.complete());
     QCOMPARE(rb.changed, 2);
@@ -184,7 +186,8 @@ void TestImport::categoriesChosenOrTheirOwn() {
 
 void TestImport::cancelMidwayLeavesTheFileAsItWas() {
     auto db = test::newRecipeFile(m_dir.path());
-    test::addRows(*db, "Soups", {{QString("Borscht "), QString(" "), QString("b "), QString("c ")}});
+    test::addRows(*db, "Soups",
+                  {{QString("Borscht "), QString(" "), QString("b "), QString("c ")}});
     db->Close();
     const QByteArray bytesBefore = test::fileBytes(path("Recipe.mdb"));
     db = Database::OpenDatabase(path("Recipe"));
@@ -268,19 +271,17 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
 }
 
 void TestImport::mealMasterFileWithOneBrokenRecipe() {
-    QByteArray file = writeMealMaster(test::generatedMealMaster(100), CodePage::Cp437, false) +
-                      writeMealMaster(test::generatedMealMaster(101).mid(100), CodePage::Cp437,
-                                      false)
-                          .replace("Title:", "Titel:") +
-                      writeMealMaster(test::generatedMealMaster(200).mid(100), CodePage::Cp437,
-                                      true);
+    QByteArray file =
+        writeMealMaster(test::generatedMealMaster(100), CodePage::Cp437, false) +
+        writeMealMaster(test::generatedMealMaster(101).mid(100), CodePage::Cp437, false)
+            .replace("Title:", "Titel:") +
+        writeMealMaster(test::generatedMealMaster(200).mid(100), CodePage::Cp437, true);
     const QString mmf = path("big.mmf");
     QFile f(mmf);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(file);
     f.close();
-    const int brokenLine =
-        int(file.left(file.indexOf("Titel:")).count('\n')) - 1;
+    const int brokenLine = int(file.left(file.indexOf("Titel:")).count('\n')) - 1;
 
     auto db = test::newRecipeFile(m_dir.path());
     ImportOptions options;
@@ -292,8 +293,8 @@ void TestImport::mealMasterFileWithOneBrokenRecipe() {
     QCOMPARE(report.skipped, 1);
     QVERIFY(!report.complete());
     QCOMPARE(db->OpenRecordset("From MealMaster")->RecordCount(), 200);
-    QVERIFY2(report.text().contains(QString("big.mmf, line %1: the recipe has no title line")
-                                        .arg(brokenLine)),
+    QVERIFY2(report.text().contains(
+                 QString("big.mmf, line %1: the recipe has no title line").arg(brokenLine)),
              qPrintable(report.text().left(2000)));
 
     saveReport(report, mmf);
@@ -304,8 +305,9 @@ void TestImport::mealMasterFileWithOneBrokenRecipe() {
 
 void TestImport::exportOfOneRecipeOrOneCategory() {
     auto db = test::newRecipeFile(m_dir.path());
-    test::addRows(*db, "Soups", {{QString("A "), QString(" "), QString("x "), QString("y ")},
-                                 {QString("B "), QString("Bo "), QString("x "), QString("y ")}});
+    test::addRows(*db, "Soups",
+                  {{QString("A "), QString(" "), QString("x "), QString("y ")},
+                   {QString("B "), QString("Bo "), QString("x "), QString("y ")}});
     test::addRows(*db, "Cakes", {{QString("C "), QString(" "), QString("x "), QString("y ")}});
 
     const Collection one = collectRecipes(*db, "Soups", "B");
@@ -328,8 +330,8 @@ void TestImport::exportOfOneRecipeOrOneCategory() {
     QVERIFY_THROWS_EXCEPTION(StoreError, collectRecipes(*db, "Pies"));
     QVERIFY_THROWS_EXCEPTION(StoreError, collectRecipes(*db, "Soups", "Z"));
     // An export into a folder that isn't there leaves nothing behind.
-    QVERIFY_THROWS_EXCEPTION(StoreError, exportRecipes(path("missing/x.jsonld"), one,
-                                                       ExportFormat::JsonLd));
+    QVERIFY_THROWS_EXCEPTION(StoreError,
+                             exportRecipes(path("missing/x.jsonld"), one, ExportFormat::JsonLd));
 }
 
 QTEST_GUILESS_MAIN(TestImport)

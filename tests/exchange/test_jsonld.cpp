@@ -37,9 +37,9 @@ class TestJsonLd : public QObject {
 };
 
 void TestJsonLd::writesTheStandardFieldsPeersRead() {
-    RecipeRecord r = RecipeRecord::fromStored(
-        "Soups", {QString("Pea Soup "), QString("Ann "), QString("1 kg peas\r\n\r\n2 onions "),
-                  QString("Soak.\nBoil.\n\nServe. ")});
+    RecipeRecord r = RecipeRecord::fromStored("Soups", {QString("Pea Soup "), QString("Ann "),
+                                                        QString("1 kg peas\r\n\r\n2 onions "),
+                                                        QString("Soak.\nBoil.\n\nServe. ")});
     const QJsonObject o = recipeToJsonLd(r, true);
     QCOMPARE(o["@context"].toString(), QString("https://schema.org"));
     QCOMPARE(o["@type"].toString(), QString("Recipe"));
@@ -54,8 +54,8 @@ void TestJsonLd::writesTheStandardFieldsPeersRead() {
     QCOMPARE(steps[2].toObject()["text"].toString(), QString("Serve."));
 
     // An empty author is left out rather than written as a nameless person.
-    r = RecipeRecord::fromStored("Soups", {QString("X "), QString(" "), QString("a "),
-                                           QString("b ")});
+    r = RecipeRecord::fromStored("Soups",
+                                 {QString("X "), QString(" "), QString("a "), QString("b ")});
     QVERIFY(!recipeToJsonLd(r, false).contains("author"));
     QVERIFY(!recipeToJsonLd(r, false).contains("@context"));
 
@@ -175,8 +175,8 @@ void TestJsonLd::damagedListKeepsEveryWholeLine() {
     buffer.open(QIODevice::WriteOnly);
     QList<RecipeRecord> recipes;
     for (int i = 1; i <= 5; ++i)
-        recipes << RecipeRecord::fromStored("C", {QString("R%1 ").arg(i), QString(" "),
-                                                  QString("i "), QString("s ")});
+        recipes << RecipeRecord::fromStored(
+            "C", {QString("R%1 ").arg(i), QString(" "), QString("i "), QString("s ")});
     writeJsonLd(buffer, recipes, {"C"}, true);
     QList<QByteArray> lines = buffer.data().split('\n');
     // The fourth item is cut in the middle, and the file ends after the fifth.
@@ -248,7 +248,8 @@ void TestJsonLd::webPageWithSections() {
 void TestJsonLd::webPageInAWesternCodePage() {
     const QByteArray page = "<html><head><meta charset=\"windows-1252\"><script "
                             "type=\"application/ld+json\">{\"@type\":\"Recipe\",\"name\":"
-                            "\"Cr\xE8me \x93" "br\xFBl\xE9\x94\"}</script></head></html>";
+                            "\"Cr\xE8me \x93"
+                            "br\xFBl\xE9\x94\"}</script></head></html>";
     const ReadResult r = readHtml(page);
     QCOMPARE(r.recipes.size(), 1);
     QCOMPARE(r.recipes[0].name, QString("Crème “brûlé”"));

@@ -32,8 +32,7 @@ int runExport(Context& ctx) {
         else
             output = a;
     }
-    if (output.isEmpty() ||
-        (format != QLatin1String("jsonld") && format != QLatin1String("text")))
+    if (output.isEmpty() || (format != QLatin1String("jsonld") && format != QLatin1String("text")))
         return usageError(ctx, self);
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
@@ -52,8 +51,8 @@ int runExport(Context& ctx) {
                                 progress);
         ctx.err << "\n";
         ctx.out << "Exported " << c.recipes.size() << " recipe(s) of " << c.categories.size()
-                << " category(ies) to " << QDir::toNativeSeparators(QFileInfo(output).absoluteFilePath())
-                << ".\n";
+                << " category(ies) to "
+                << QDir::toNativeSeparators(QFileInfo(output).absoluteFilePath()) << ".\n";
     } catch (const StoreError& e) {
         return fail(ctx, e.message());
     }

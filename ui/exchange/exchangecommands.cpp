@@ -24,8 +24,8 @@ const QString kImportTitle = QStringLiteral("Import Recipes");
 const QString kCookbookTitle = QStringLiteral("Print Cookbook");
 const QString kExportFilter =
     QStringLiteral("schema.org recipes (*.jsonld *.json);;Plain text (*.txt)");
-const QString kImportFilter = QStringLiteral(
-    "Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.txt);;All files (*)");
+const QString kImportFilter =
+    QStringLiteral("Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.txt);;All files (*)");
 
 // A file name made from a recipe or category name.
 QString fileNameOf(const QString& name) {
@@ -99,7 +99,8 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
         return;
     if (QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".jsonld");
-    const bool text = QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+    const bool text =
+        QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 
     exchange::Collection collection;
     {
@@ -109,9 +110,9 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
     }
     Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), collection.recipes.size());
     try {
-        exchange::exportRecipes(file, collection,
-                                text ? exchange::ExportFormat::Text : exchange::ExportFormat::JsonLd,
-                                watch.progress);
+        exchange::exportRecipes(
+            file, collection, text ? exchange::ExportFormat::Text : exchange::ExportFormat::JsonLd,
+            watch.progress);
     } catch (const exchange::Cancelled&) {
         watch.window.reset();
         m_dialogs.msgBox(QStringLiteral("The export was cancelled; no file was written."));
@@ -169,7 +170,8 @@ void ExchangeCommands::importRecipes() {
             break;
         }
         details << (l.position.isEmpty() ? QString() : l.position + QStringLiteral(": ")) +
-                       (l.name.isEmpty() ? QString() : QLatin1Char('"') + l.name + QStringLiteral("\": ")) +
+                       (l.name.isEmpty() ? QString()
+                                         : QLatin1Char('"') + l.name + QStringLiteral("\": ")) +
                        l.reason;
     }
     if (!details.isEmpty() && !report.cancelled && report.failure.isEmpty())

@@ -52,12 +52,15 @@ void Main::installCommands() {
         search->window->open();
     });
     auto* exchange = new ExchangeCommands(store(), dialogs(), appFolder(), this);
-    addTreeCommand(QStringLiteral("Export Recipe..."), {}, [exchange] { exchange->exportRecipe(); });
+    addTreeCommand(QStringLiteral("Export Recipe..."), {},
+                   [exchange] { exchange->exportRecipe(); });
     addTreeCommand(QStringLiteral("Export Category..."), {},
                    [exchange] { exchange->exportCategory(); });
     addTreeCommand(QStringLiteral("Export All..."), {}, [exchange] { exchange->exportAll(); });
-    addTreeCommand(QStringLiteral("Import Recipes..."), {}, [exchange] { exchange->importRecipes(); });
-    addTreeCommand(QStringLiteral("Print Cookbook..."), {}, [exchange] { exchange->printCookbook(); });
+    addTreeCommand(QStringLiteral("Import Recipes..."), {},
+                   [exchange] { exchange->importRecipes(); });
+    addTreeCommand(QStringLiteral("Print Cookbook..."), {},
+                   [exchange] { exchange->printCookbook(); });
 }
 
 bool Main::goToRecipe(const QString& category, const QString& name) {
