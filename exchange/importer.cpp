@@ -230,7 +230,10 @@ ImportReport Importer::run(Database& db) {
                 // The category.
                 QString category = m_options.category;
                 if (category.isEmpty()) {
-                    category = r.category.isEmpty() ? kDefaultCategory : r.category;
+                    // Our own export names its tables exactly; others' spaces around a
+                    // category are not part of its name.
+                    const QString own = r.stored ? r.category : r.category.trimmed();
+                    category = own.isEmpty() ? kDefaultCategory : own;
                     if (existingCategory(tables, category).isEmpty()) {
                         const QString problem = categoryProblem(category, tables);
                         if (!problem.isEmpty()) {

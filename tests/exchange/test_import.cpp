@@ -163,12 +163,13 @@ void TestImport::categoriesChosenOrTheirOwn() {
     // The recipes' own categories; one that can't be a table name goes to the default one.
     Importer b({});
     b.addRecords("b", recordsOf({peer("Two", "Cakes"), peer("Three", "Bad.Name"), peer("Four", ""),
-                                 peer("Five", "MSysObjects")}));
+                                 peer("Five", "MSysObjects"), peer("Six", "  Cakes ")}));
     const ImportReport rb = b.run(*db);
     QVERIFY(rb.complete());
     QCOMPARE(rb.changed, 2);
     QCOMPARE(db->TableDefs(), (QStringList{"Cakes", "Imported", "Soups"}));
     QCOMPARE(db->OpenRecordset("Imported")->RecordCount(), 3);
+    QCOMPARE(db->OpenRecordset("Cakes")->RecordCount(), 2);
     QCOMPARE(db->OpenRecordset("Cakes")->FieldCount(), 4);
 
     // A chosen category that can't be made stops everything before anything is written.
