@@ -85,7 +85,7 @@ QString existingCategory(const QStringList& tables, const QString& name) {
 }
 
 QString positionIn(const QString& source, const QString& position) {
-    const QString file = QFileInfo(source).fileName();
+    QString file = QFileInfo(source).fileName();
     if (position.isEmpty())
         return file;
     return file.isEmpty() ? position : file + QLatin1String(", ") + position;

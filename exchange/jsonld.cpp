@@ -37,7 +37,7 @@ bool hasType(const QJsonObject& o, QLatin1String type) {
     };
     if (t.isString())
         return matches(t.toString());
-    for (const QJsonValue& v : t.toArray())
+    for (const auto& v : t.toArray())
         if (v.isString() && matches(v.toString()))
             return true;
     return false;
@@ -59,7 +59,7 @@ QString textOf(const QJsonValue& v, const QString& separator = QStringLiteral(",
     }
     if (v.isArray()) {
         QStringList parts;
-        for (const QJsonValue& e : v.toArray()) {
+        for (const auto& e : v.toArray()) {
             const QString t = textOf(e, separator);
             if (!t.isEmpty())
                 parts << t;
@@ -72,7 +72,7 @@ QString textOf(const QJsonValue& v, const QString& separator = QStringLiteral(",
 QStringList linesOf(const QJsonValue& v) {
     if (v.isArray()) {
         QStringList lines;
-        for (const QJsonValue& e : v.toArray())
+        for (const auto& e : v.toArray())
             lines << textOf(e);
         return lines;
     }
@@ -89,7 +89,7 @@ void collectSteps(const QJsonValue& v, QStringList& out) {
         return;
     }
     if (v.isArray()) {
-        for (const QJsonValue& e : v.toArray())
+        for (const auto& e : v.toArray())
             collectSteps(e, out);
         return;
     }
@@ -269,7 +269,7 @@ struct Reader {
         if (depth > 64)
             return;
         if (v.isArray()) {
-            for (const QJsonValue& e : v.toArray())
+            for (const auto& e : v.toArray())
                 value(e, depth + 1);
             return;
         }
@@ -281,7 +281,7 @@ struct Reader {
             return;
         }
         const QJsonValue categories = o.value(kCategoriesProperty);
-        for (const QJsonValue& c : categories.toArray())
+        for (const auto& c : categories.toArray())
             if (c.isString() && !result.categories.contains(c.toString()))
                 result.categories << c.toString();
         for (const char* key : {"@graph", "itemListElement", "item", "mainEntity"})
