@@ -211,6 +211,10 @@ ImportReport Importer::run(Database& db) {
             m_options.beforeWrite();
         for (RecipeFollower* f : m_options.followers)
             f->attach(db);
+        // Work a follower does on the file as it was (a backup) happens once, before the
+        // import's transaction takes its lock.
+        for (RecipeFollower* f : m_options.followers)
+            f->prepare(db, {RecipeChange::Kind::Added, m_options.category, 0, {}, {}});
         db.Transaction([&] {
             if (m_options.category.isEmpty())
                 for (const QString& c : m_listedCategories)
@@ -343,6 +347,8 @@ ImportReport Importer::run(Database& db) {
             // The recordsets go before the transaction ends.
             targets.clear();
         });
+        for (RecipeFollower* f : m_options.followers)
+            f->committed(db);
     } catch (const Cancelled&) {
         report.cancelled = true;
         return report;

@@ -135,5 +135,4 @@ QString QtDialogs::saveFileName(const QString& title, const QString& suggested,
                                         suggested, filter);
 }
 
-
 } // namespace kb

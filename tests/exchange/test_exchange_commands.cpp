@@ -51,8 +51,9 @@ void TestExchangeCommands::commandsAreInTheTreeMenu() {
     QStringList texts;
     for (QAction* a : form.treeCommands())
         texts << a->text();
-    QCOMPARE(texts, (QStringList{"Export Recipe...", "Export Category...", "Export All...",
-                                 "Import Recipes...", "Print Cookbook..."}));
+    QCOMPARE(texts.mid(texts.size() - 5),
+             (QStringList{"Export Recipe...", "Export Category...", "Export All...",
+                          "Import Recipes...", "Print Cookbook..."}));
 }
 
 void TestExchangeCommands::exportsWhatIsChosen() {
@@ -134,9 +135,10 @@ void TestExchangeCommands::longImportShowsProgressAndCancelWritesNothing() {
     f.dialogs.answerFile(file);
     f.dialogs.answerInput("*");
     f.dialogs.answer(vbYes);
-    f.dialogs.answerProgress(200);
+    f.dialogs.cancelProgressAt(200);
     run(form, "Import Recipes...");
-    QCOMPARE(f.dialogs.progressValues(), (QList<qsizetype>{100, 200}));
+    // Stopped at the first step that reached the point of the cancel.
+    QCOMPARE(f.dialogs.progressValues().last(), std::int64_t(200));
     QVERIFY(f.dialogs.messages().last().startsWith("The import was cancelled. Nothing was "
                                                    "imported"));
     QCOMPARE(f.tables(), before);
@@ -144,9 +146,8 @@ void TestExchangeCommands::longImportShowsProgressAndCancelWritesNothing() {
     f.dialogs.answerFile(file);
     f.dialogs.answerInput("*");
     f.dialogs.answer(vbYes);
-    f.dialogs.answerProgress();
     run(form, "Import Recipes...");
-    QCOMPARE(f.dialogs.progressValues().last(), 400);
+    QCOMPARE(f.dialogs.progressValues().last(), std::int64_t(400));
     QCOMPARE(f.storedNames("Imported").size(), 400);
     QVERIFY(f.tree().contains("  Imported"));
 }

@@ -234,9 +234,16 @@ void TestImport::beforeWriteRunsFirstAndCanStopTheImport() {
 namespace {
 struct Follower : RecipeFollower {
     int attached = 0;
+    int prepared = 0;
+    int commits = 0;
     QList<RecipeChange> changes;
     int failAt = -1;
     void attach(Database&) override { ++attached; }
+    void prepare(Database& db, const RecipeChange&) override {
+        ++prepared;
+        QVERIFY(!db.InTransaction());
+    }
+    void committed(Database&) override { ++commits; }
     void record(Database&, const RecipeChange& change) override {
         if (changes.size() == failAt)
             throw StoreError("The history could not be written.");
@@ -254,6 +261,8 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     importer.addRecords("a", recordsOf({peer("One", "Cakes"), peer("Two", "Cakes")}));
     QVERIFY(importer.run(*db).complete());
     QCOMPARE(follower.attached, 1);
+    QCOMPARE(follower.prepared, 1);
+    QCOMPARE(follower.commits, 1);
     QCOMPARE(follower.changes.size(), 3);
     QCOMPARE(int(follower.changes[0].kind), int(RecipeChange::Kind::CategoryAdded));
     QCOMPARE(int(follower.changes[2].kind), int(RecipeChange::Kind::Added));
@@ -268,6 +277,7 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     second.addRecords("b", recordsOf({peer("Three", "Cakes"), peer("Four", "Cakes")}));
     const ImportReport report = second.run(*db);
     QCOMPARE(report.failure, QString("The history could not be written."));
+    QCOMPARE(failing.commits, 0);
     QCOMPARE(test::dumpAll(*db), before);
 }
 

@@ -40,15 +40,19 @@ QString fileNameOf(const QString& name) {
 
 // Ties a long piece of work to a progress window when there is enough of it to wait for.
 struct Watch {
-    std::unique_ptr<Dialogs::Progress> window;
+    std::unique_ptr<Progress> window;
     exchange::Progress progress;
+    bool stopped = false;
 
-    Watch(Dialogs& dialogs, const QString& text, qsizetype total) {
+    Watch(Dialogs& dialogs, const QString& text, const QString& title, qsizetype total) {
         if (total <= ExchangeCommands::kProgressFrom)
             return;
-        window = dialogs.progress(text, total);
-        progress.step = [this](qsizetype done, qsizetype) { window->setValue(done); };
-        progress.cancelled = [this] { return window->wasCanceled(); };
+        window = dialogs.progress(text, title, true);
+        progress.step = [this](qsizetype done, qsizetype all) {
+            if (!window->setProgress(done, all))
+                stopped = true;
+        };
+        progress.cancelled = [this] { return stopped; };
     }
 };
 
@@ -108,7 +112,8 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
         collection = exchange::collectRecipes(*db, category, name);
         db->Close();
     }
-    Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), collection.recipes.size());
+    Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
+                collection.recipes.size());
     try {
         exchange::exportRecipes(
             file, collection, text ? exchange::ExportFormat::Text : exchange::ExportFormat::JsonLd,
@@ -151,7 +156,8 @@ void ExchangeCommands::importRecipes() {
 
     exchange::ImportReport report;
     {
-        Watch watch(m_dialogs, QStringLiteral("Importing recipes..."), importer.recordCount());
+        Watch watch(m_dialogs, QStringLiteral("Importing recipes..."), kImportTitle,
+                    importer.recordCount());
         importer.setProgress(watch.progress);
         auto db = Database::OpenDatabase(m_store.DatabasePath);
         report = importer.run(*db);
