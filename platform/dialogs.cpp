@@ -3,6 +3,7 @@
 #include "core/app.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -121,6 +122,17 @@ QString QtDialogs::inputBox(const QString& prompt, const QString& title,
 bool QtDialogs::printDialog(QPrinter& printer, QWidget* parent) {
     QPrintDialog dialog(&printer, parent ? parent : QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
+}
+
+QString QtDialogs::openFileName(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), effectiveTitle(title), {},
+                                        filter);
+}
+
+QString QtDialogs::saveFileName(const QString& title, const QString& suggested,
+                                const QString& filter) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), effectiveTitle(title),
+                                        suggested, filter);
 }
 
 } // namespace kb

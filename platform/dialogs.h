@@ -50,6 +50,14 @@ class Dialogs {
     // holds the chosen settings), false when cancelled.
     virtual bool printDialog(QPrinter& printer, QWidget* parent) = 0;
 
+    // Asks for a file to read; returns its path, or the empty string when cancelled.
+    // `filter` is in the file dialog's form: "Recipes (*.jsonld *.mmf);;All files (*)".
+    virtual QString openFileName(const QString& title, const QString& filter) = 0;
+    // Asks where to write a file, offering `suggested`; returns the path, or the empty string
+    // when cancelled. Replacing an existing file is confirmed by the dialog itself.
+    virtual QString saveFileName(const QString& title, const QString& suggested,
+                                 const QString& filter) = 0;
+
     // Shows progress of long work while the returned object lives; a cancel button when
     // `cancellable`. By default nothing is shown.
     virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
@@ -66,6 +74,9 @@ class QtDialogs final : public Dialogs {
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText = {}) override;
     bool printDialog(QPrinter& printer, QWidget* parent) override;
+    QString openFileName(const QString& title, const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& suggested,
+                         const QString& filter) override;
     std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                        bool cancellable) override;
 };

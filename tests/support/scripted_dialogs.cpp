@@ -2,6 +2,7 @@
 
 #include <QPrinter>
 #include <QTest>
+#include <utility>
 
 namespace kb::test {
 
@@ -43,10 +44,48 @@ bool ScriptedDialogs::printDialog(QPrinter& printer, QWidget*) {
     return true;
 }
 
-std::unique_ptr<Progress> ScriptedDialogs::progress(const QString& text, const QString& title,
-                                                    bool cancellable) {
+namespace {
+// Keeps every value shown; stops once the work done reaches the point asked for, if any.
+class ScriptedProgress final : public Progress {
+  public:
+    ScriptedProgress(std::int64_t cancelAt, QList<std::int64_t>& values)
+        : m_cancelAt(cancelAt), m_values(values) {}
+    bool setProgress(std::int64_t done, std::int64_t) override {
+        m_values.append(done);
+        return m_cancelAt < 0 || done < m_cancelAt;
+    }
+
+  private:
+    std::int64_t m_cancelAt;
+    QList<std::int64_t>& m_values;
+};
+} // namespace
+
+std::unique_ptr<Progress> ScriptedDialogs::progress(const QString& text, const QString&, bool) {
     m_progress << text;
-    return Dialogs::progress(text, title, cancellable);
+    m_progressValues.clear();
+    return std::make_unique<ScriptedProgress>(std::exchange(m_cancelAt, -1), m_progressValues);
+}
+
+QString ScriptedDialogs::fileAnswer(const QString& title) {
+    if (m_answers.isEmpty() || !std::holds_alternative<FileAnswer>(m_answers.head())) {
+        QTest::qFail(qPrintable(QStringLiteral("unscripted file dialog: ") + title), __FILE__,
+                     __LINE__);
+        return {};
+    }
+    return std::get<FileAnswer>(m_answers.dequeue()).path;
+}
+
+QString ScriptedDialogs::openFileName(const QString& title, const QString& filter) {
+    m_prompts.append({Prompt::Kind::OpenFile, title, 0, effectiveTitle(title), filter});
+    return fileAnswer(title);
+}
+
+QString ScriptedDialogs::saveFileName(const QString& title, const QString& suggested,
+                                      const QString& filter) {
+    Q_UNUSED(filter)
+    m_prompts.append({Prompt::Kind::SaveFile, title, 0, effectiveTitle(title), suggested});
+    return fileAnswer(title);
 }
 
 QStringList ScriptedDialogs::messages() const {

@@ -11,7 +11,7 @@ namespace kb::test {
 
 // One prompt the program showed, with the title it really carried.
 struct Prompt {
-    enum class Kind { Message, Input, Print };
+    enum class Kind { Message, Input, Print, OpenFile, SaveFile };
     Kind kind = Kind::Message;
     QString text;
     int style = 0;
@@ -28,6 +28,10 @@ class ScriptedDialogs final : public Dialogs {
     // The print dialog: print to this PDF file.
     void answerPrintToPdf(const QString& path) { m_answers.enqueue(PrintTo{path}); }
     void answerPrintCancel() { m_answers.enqueue(PrintTo{}); }
+    // The file dialogs: this path, or an empty one for cancel.
+    void answerFile(const QString& path) { m_answers.enqueue(FileAnswer{path}); }
+    // The next progress window is cancelled once the work done reaches `done`.
+    void cancelProgressAt(std::int64_t done) { m_cancelAt = done; }
 
     int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) override;
     QString inputBox(const QString& prompt, const QString& title,
@@ -37,6 +41,11 @@ class ScriptedDialogs final : public Dialogs {
     std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                        bool cancellable) override;
     const QStringList& progressShown() const { return m_progress; }
+    // The work done that the last progress window was shown, in order.
+    const QList<std::int64_t>& progressValues() const { return m_progressValues; }
+    QString openFileName(const QString& title, const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& suggested,
+                         const QString& filter) override;
 
     const QList<Prompt>& prompts() const { return m_prompts; }
     // The texts of the message boxes shown, in order.
@@ -48,7 +57,13 @@ class ScriptedDialogs final : public Dialogs {
     struct PrintTo {
         QString path; // empty: cancel
     };
-    using Answer = std::variant<int, QString, PrintTo>;
+    struct FileAnswer {
+        QString path;
+    };
+    using Answer = std::variant<int, QString, PrintTo, FileAnswer>;
+    QString fileAnswer(const QString& title);
+    QList<std::int64_t> m_progressValues;
+    std::int64_t m_cancelAt = -1;
     QQueue<Answer> m_answers;
     QList<Prompt> m_prompts;
     QStringList m_progress;

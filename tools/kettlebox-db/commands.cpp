@@ -13,6 +13,8 @@ int runHistory(Context& ctx);
 int runUndelete(Context& ctx);
 int runFind(Context& ctx);
 int runImportAccess(Context& ctx);
+int runExport(Context& ctx);
+int runImport(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -60,6 +62,26 @@ const QList<Command>& commands() {
                         "is adjusted. Prints a report; exits 0 only when every recipe came in "
                         "whole. ACCESSFILE itself is never changed."),
          &runImportAccess},
+        {QStringLiteral("export"),
+         QStringLiteral("export --format jsonld|text [--category NAME] [--folder FOLDER] OUTPUT"),
+         QStringLiteral("Writes the recipes of the recipe file in FOLDER (the current folder by "
+                        "default) to OUTPUT:\nall of them, or those of the category NAME. "
+                        "jsonld is schema.org Recipe JSON-LD, which\nother recipe programs "
+                        "read and \"import\" reads back exactly; text is the print layout.\n"
+                        "OUTPUT is replaced only once the new file is complete."),
+         &runExport},
+        {QStringLiteral("import"),
+         QStringLiteral("import [--category NAME] [--names suffix|report] [--folder FOLDER] "
+                        "FILE..."),
+         QStringLiteral("Reads recipes from schema.org JSON-LD files, web pages holding it and "
+                        "MealMaster files\ninto the recipe file in FOLDER, into the category "
+                        "NAME (made if new) or else each\nrecipe's own category. All of them "
+                        "come in together or, on a failure, none. A recipe\nwhose name is "
+                        "already there or can't be stored as it is gets a changed name\n"
+                        "(suffix, the default) or is left out (report). The report on standard "
+                        "output says\nwhat came in, what was changed and what was skipped, and "
+                        "why. Exits with 0 only\nwhen every recipe came in."),
+         &runImport},
     };
     return all;
 }

@@ -8,6 +8,7 @@
 #include "platform/nodes.h"
 #include "search/searchindex.h"
 #include "ui/controls/xpcmdbutton.h"
+#include "ui/exchange/exchangecommands.h"
 #include "ui/history/historyfeature.h"
 #include "ui/search/findrecipe.h"
 
@@ -49,6 +50,16 @@ void Main::installCommands() {
         }
         search->window->open();
     });
+    auto* exchange = new ExchangeCommands(store(), dialogs(), appFolder(), this);
+    addTreeCommand(QStringLiteral("Export Recipe..."), {},
+                   [exchange] { exchange->exportRecipe(); });
+    addTreeCommand(QStringLiteral("Export Category..."), {},
+                   [exchange] { exchange->exportCategory(); });
+    addTreeCommand(QStringLiteral("Export All..."), {}, [exchange] { exchange->exportAll(); });
+    addTreeCommand(QStringLiteral("Import Recipes..."), {},
+                   [exchange] { exchange->importRecipes(); });
+    addTreeCommand(QStringLiteral("Print Cookbook..."), {},
+                   [exchange] { exchange->printCookbook(); });
 }
 
 bool Main::goToRecipe(const QString& category, const QString& name) {

@@ -1,0 +1,153 @@
+// Recipe exchange benchmarks: a 10 000-recipe JSON-LD file imported into an empty recipe file,
+// and 100 000 recipes exported. After the benchmark table one line per bar:
+// BAR <name> <figure> <limit> pass|fail
+
+#include "core/database.h"
+#include "exchange/exporter.h"
+#include "exchange/importer.h"
+#include "exchange/jsonld.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+std::map<std::string, std::vector<double>> g_samples; // seconds per run
+QString g_dir;
+int g_serial = 0;
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Recipes of a realistic size (about 500 bytes), as another program would write them: plain
+// fields, spread over 20 categories.
+QList<kb::exchange::RecipeRecord> peerRecipes(int count) {
+    QList<kb::exchange::RecipeRecord> list;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        kb::exchange::RecipeRecord r;
+        r.category = QStringLiteral("Category %1").arg(i % 20);
+        r.name = QStringLiteral("Recipe number %1").arg(i);
+        r.author = QStringLiteral("Cook %1").arg(i % 37);
+        r.ingredients = QStringLiteral("250 g flour\n2 eggs\n300 ml milk\n1 pinch of salt\n30 g "
+                                       "butter\n1 onion, chopped\n2 carrots\nfresh herbs");
+        r.instructions = QStringLiteral("Mix the dry ingredients in a large bowl.\nBeat the eggs "
+                                        "with the milk and stir in.\nLeave to rest for half an "
+                                        "hour while the oven heats.\nBake until golden, about 25 "
+                                        "minutes, then let it cool a little before serving.");
+        list << r;
+    }
+    return list;
+}
+
+QString newFile() {
+    const QString base = QDir(g_dir).filePath(QStringLiteral("r%1").arg(++g_serial));
+    kb::Database::CreateDatabase(base);
+    return base;
+}
+
+template <typename Fn> void timed(benchmark::State& state, const std::string& key, Fn&& fn) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto prepared = fn(); // set-up, untimed; returns the timed part
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        prepared();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(took.count());
+        g_samples[key].push_back(took.count());
+    }
+}
+
+// Reading the file and writing every recipe into an empty recipe file, in one transaction.
+void import10k(benchmark::State& state) {
+    const QString json = QDir(g_dir).filePath(QStringLiteral("10k.jsonld"));
+    timed(state, "import_10k", [&] {
+        const QString base = newFile();
+        return [json, base] {
+            auto db = kb::Database::OpenDatabase(base);
+            kb::exchange::Importer importer({});
+            importer.addFile(json);
+            const kb::exchange::ImportReport report = importer.run(*db);
+            if (report.imported != 10000)
+                qFatal("the import took %lld recipes", static_cast<long long>(report.imported));
+        };
+    });
+}
+
+void export100k(benchmark::State& state) {
+    const QString base = QDir(g_dir).filePath(QStringLiteral("r100k"));
+    const QString out = QDir(g_dir).filePath(QStringLiteral("out.jsonld"));
+    timed(state, "export_100k", [&] {
+        return [base, out] {
+            auto db = kb::Database::OpenDatabase(base);
+            const kb::exchange::Collection c = kb::exchange::collectRecipes(*db);
+            db->Close();
+            kb::exchange::exportRecipes(out, c, kb::exchange::ExportFormat::JsonLd);
+        };
+    });
+}
+
+void bar(const char* name, double figure, double limit) {
+    if (limit > 0)
+        std::printf("BAR %s %.3f %g %s\n", name, figure, limit, figure <= limit ? "pass" : "fail");
+    else
+        std::printf("BAR %s %.3f report pass\n", name, figure);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = dir.path();
+    std::printf("Generating the recipe files in %s ...\n", qPrintable(g_dir));
+    {
+        QFile json(QDir(g_dir).filePath(QStringLiteral("10k.jsonld")));
+        json.open(QIODevice::WriteOnly);
+        kb::exchange::writeJsonLd(json, peerRecipes(10000), {}, true);
+    }
+    {
+        const QString base = QDir(g_dir).filePath(QStringLiteral("r100k"));
+        kb::Database::CreateDatabase(base);
+        auto db = kb::Database::OpenDatabase(base);
+        kb::exchange::Importer importer({});
+        kb::exchange::ReadResult all;
+        all.recipes = peerRecipes(100000);
+        importer.addRecords(QStringLiteral("generated"), all);
+        const auto start = std::chrono::steady_clock::now();
+        importer.run(*db);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("(100 000 recipes written into an empty file by the importer in %.1f s)\n",
+                    took.count());
+    }
+    benchmark::RegisterBenchmark("import_10k_jsonld", import10k)
+        ->Iterations(3)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("export_100k_jsonld", export100k)
+        ->Iterations(3)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    std::printf("\n");
+    bar("import_10k_jsonld_s", median(g_samples["import_10k"]), 10.0);
+    bar("export_100k_jsonld_s", median(g_samples["export_100k"]), 0);
+    return 0;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "exchange/recipe.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kb {
+class Database;
+}
+
+namespace kb::exchange {
+
+// How a long import or export tells its caller how far it is, and learns that it should stop.
+struct Progress {
+    std::function<void(qsizetype done, qsizetype total)> step;
+    std::function<bool()> cancelled;
+
+    void report(qsizetype done, qsizetype total) const {
+        if (step)
+            step(done, total);
+    }
+    bool stop() const { return cancelled && cancelled(); }
+};
+
+// Thrown when the caller cancelled; nothing was written.
+struct Cancelled {};
+
+// The recipes of the file to be exported, in stored order, with their exact values.
+struct Collection {
+    QList<RecipeRecord> recipes;
+    QStringList categories; // every category taken, those without recipes included
+};
+
+// Every recipe of `category` (all categories when empty); only the first row named `name`
+// when that is given. Throws StoreError, or Cancelled.
+Collection collectRecipes(Database& db, const QString& category = {}, const QString& name = {},
+                          const Progress& progress = {});
+
+enum class ExportFormat { JsonLd, Text };
+
+// The plain-text export: each recipe in the print export's layout, a category's recipes
+// under its name when there are several categories.
+QStringList textExportLines(const QList<RecipeRecord>& recipes);
+
+// Writes the recipes to `fileName`, replacing it only once the new file is complete. One
+// recipe alone is written as a single Recipe object, more as a list. Throws StoreError, or
+// Cancelled (the old file then stays as it was).
+void exportRecipes(const QString& fileName, const Collection& collection, ExportFormat format,
+                   const Progress& progress = {});
+
+} // namespace kb::exchange

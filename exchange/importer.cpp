@@ -1,0 +1,434 @@
+#include "exchange/importer.h"
+
+#include "core/app.h"
+#include "core/database.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
+#include "exchange/jsonld.h"
+#include "exchange/mealmaster.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+
+#include <map>
+#include <memory>
+
+namespace kb::exchange {
+
+namespace {
+
+QString quotedName(const QString& s) {
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+// Why a name can't be stored as it is, or an empty string.
+QString nameProblem(const QString& name) {
+    if (name.isEmpty())
+        return QStringLiteral("it has no name");
+    for (const QChar c : name)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+            c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            return QStringLiteral("its name runs over several lines or holds control characters");
+    if (name.size() > kMaxNameLength)
+        return QStringLiteral("its name is longer than the %1 characters a name can have")
+            .arg(kMaxNameLength);
+    return {};
+}
+
+// The name made storable; the whole original is kept by the caller where it was changed.
+QString storableName(const QString& name) {
+    if (name.isEmpty())
+        return QStringLiteral("Untitled recipe");
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name) {
+        const bool breakOrControl = c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+                                    c.category() == QChar::Other_Control ||
+                                    c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+        out += breakOrControl ? QLatin1Char(' ') : c;
+    }
+    out = out.simplified();
+    if (out.isEmpty())
+        return QStringLiteral("Untitled recipe");
+    // Room for a numbering suffix is left.
+    if (out.size() > kMaxNameLength - 8)
+        out = trimSpaces(out.left(kMaxNameLength - 10)) + QStringLiteral("...");
+    return out;
+}
+
+// A category a table can be made for, or why not.
+QString categoryProblem(const QString& name, const QStringList& existing) {
+    if (isExcludedTable(name))
+        return QStringLiteral("\"%1\" is the name of a system table").arg(name);
+    try {
+        Database::checkNewTableName(name, existing);
+    } catch (const StoreError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+QString existingCategory(const QStringList& tables, const QString& name) {
+    for (const QString& t : tables)
+        if (t == name)
+            return t;
+    for (const QString& t : tables)
+        if (t.compare(name, Qt::CaseInsensitive) == 0)
+            return t;
+    return {};
+}
+
+QString positionIn(const QString& source, const QString& position) {
+    QString file = QFileInfo(source).fileName();
+    if (position.isEmpty())
+        return file;
+    return file.isEmpty() ? position : file + QLatin1String(", ") + position;
+}
+
+} // namespace
+
+Importer::Importer(ImportOptions options) : m_options(std::move(options)) {}
+
+ReadResult readRecipeFile(const QString& fileName) {
+    ReadResult result;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.problems << SourceProblem{
+            QStringLiteral("the file"),
+            QStringLiteral("it can't be read (%1)").arg(file.errorString())};
+        return result;
+    }
+    if (file.size() > kMaxImportBytes) {
+        result.problems << SourceProblem{QStringLiteral("the file"),
+                                         QStringLiteral("it is larger than 1 GB, far too large "
+                                                        "for a recipe file")};
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const QByteArray head = bytes.left(2048).trimmed().toLower();
+    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm") ||
+        suffix == QLatin1String("xhtml") || head.startsWith("<!doctype") ||
+        head.startsWith("<html") || head.contains("<script"))
+        return readHtml(bytes);
+    if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
+        suffix == QLatin1String("jsonld"))
+        return readJsonLd(bytes);
+    if (looksLikeMealMaster(bytes))
+        return readMealMaster(bytes);
+    result.problems << SourceProblem{QStringLiteral("the file"),
+                                     QStringLiteral("it is neither schema.org JSON-LD, a web "
+                                                    "page nor a MealMaster file")};
+    return result;
+}
+
+void Importer::addFile(const QString& fileName) {
+    addRecords(fileName, readRecipeFile(fileName));
+}
+
+void Importer::addRecords(const QString& source, const ReadResult& read) {
+    m_report.sources << QDir::toNativeSeparators(source) +
+                            (read.format.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" (") + read.format + QLatin1Char(')'));
+    for (const SourceProblem& p : read.problems) {
+        m_report.lines << ReportLine{
+            ReportLine::Kind::Skipped, source, p.position, {}, {}, p.reason};
+        ++m_report.skipped;
+    }
+    for (const RecipeRecord& r : read.recipes)
+        m_records << Pending{source, r};
+    for (const QString& c : read.categories)
+        if (!m_listedCategories.contains(c))
+            m_listedCategories << c;
+}
+
+ImportReport Importer::run(Database& db) {
+    ImportReport report = m_report;
+    report.into = m_options.category.isEmpty()
+                      ? QStringLiteral("each recipe's own category (\"%1\" for those without one)")
+                            .arg(kDefaultCategory)
+                      : QStringLiteral("the category \"%1\"").arg(m_options.category);
+    const QStringList tablesBefore = db.TableDefs();
+
+    if (!m_options.category.isEmpty() &&
+        existingCategory(tablesBefore, m_options.category).isEmpty()) {
+        const QString problem = categoryProblem(m_options.category, tablesBefore);
+        if (!problem.isEmpty()) {
+            report.failure = QStringLiteral("The recipes can't go into the category \"%1\": %2")
+                                 .arg(m_options.category, problem);
+            return report;
+        }
+    }
+
+    QList<ReportLine> lines;
+    qsizetype imported = 0;
+    qsizetype changed = 0;
+    qsizetype skipped = 0;
+    QStringList created;
+    struct Target {
+        std::unique_ptr<Recordset> rs;
+        QSet<QString> before; // names there before the import
+        QSet<QString> added;
+    };
+    std::map<QString, Target> targets;
+    QStringList tables = tablesBefore;
+
+    // The table for `name`, made if new.
+    const auto openTarget = [&](const QString& name) -> Target& {
+        const QString actual = existingCategory(tables, name);
+        auto it = targets.find(actual.isEmpty() ? name : actual);
+        if (it != targets.end())
+            return it->second;
+        if (actual.isEmpty()) {
+            db.AppendTableDef(recipeTableDef(db, name));
+            for (RecipeFollower* f : m_options.followers)
+                f->record(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
+            tables << name;
+            created << name;
+        }
+        const QString table = actual.isEmpty() ? name : actual;
+        Target t;
+        t.rs = db.OpenRecordset(table);
+        if (t.rs->FieldCount() < 4)
+            throw StoreError(QStringLiteral("The category \"%1\" is not a recipe table: it has "
+                                            "fewer than four columns.")
+                                 .arg(table));
+        for (; !t.rs->Eof(); t.rs->MoveNext())
+            t.before.insert(trimSpaces(t.rs->Fields(0).value_or(QString())));
+        return targets.emplace(table, std::move(t)).first->second;
+    };
+
+    const qsizetype total = m_records.size();
+    try {
+        if (m_options.beforeWrite && (total > 0 || !m_listedCategories.isEmpty()))
+            m_options.beforeWrite();
+        for (RecipeFollower* f : m_options.followers)
+            f->attach(db);
+        // Work a follower does on the file as it was (a backup) happens once, before the
+        // import's transaction takes its lock.
+        for (RecipeFollower* f : m_options.followers)
+            f->prepare(db, {RecipeChange::Kind::Added, m_options.category, 0, {}, {}});
+        db.Transaction([&] {
+            if (m_options.category.isEmpty())
+                for (const QString& c : m_listedCategories)
+                    if (existingCategory(tables, c).isEmpty() &&
+                        categoryProblem(c, tables).isEmpty())
+                        openTarget(c);
+            qsizetype done = 0;
+            for (const Pending& p : m_records) {
+                if (m_options.progress.stop())
+                    throw Cancelled{};
+                if (++done % 100 == 0)
+                    m_options.progress.report(done, total);
+                RecipeRecord r = p.record;
+                QStringList reasons = r.notes;
+                const QString where = p.record.position;
+
+                // The category.
+                QString category = m_options.category;
+                if (category.isEmpty()) {
+                    // Our own export names its tables exactly; others' spaces around a
+                    // category are not part of its name.
+                    const QString own = r.stored ? r.category : r.category.trimmed();
+                    category = own.isEmpty() ? kDefaultCategory : own;
+                    if (existingCategory(tables, category).isEmpty()) {
+                        const QString problem = categoryProblem(category, tables);
+                        if (!problem.isEmpty()) {
+                            reasons << QStringLiteral("its category \"%1\" can't be a category "
+                                                      "name (%2), so it went into \"%3\"")
+                                           .arg(r.category, problem, kDefaultCategory);
+                            category = kDefaultCategory;
+                        }
+                    }
+                }
+                Target& target = openTarget(category);
+                category = target.rs->Name();
+
+                // The name.
+                QString name = trimSpaces(r.name);
+                const QString original = name;
+                bool renamed = false;
+                if (!r.stored) {
+                    const QString problem = nameProblem(name);
+                    if (!problem.isEmpty()) {
+                        if (m_options.names == NamePolicy::Report) {
+                            lines << ReportLine{ReportLine::Kind::Skipped,
+                                                p.source,
+                                                where,
+                                                category,
+                                                original,
+                                                problem + QStringLiteral(", and names that "
+                                                                         "need changing are "
+                                                                         "reported, not "
+                                                                         "changed")};
+                            ++skipped;
+                            continue;
+                        }
+                        name = storableName(name);
+                        renamed = true;
+                        reasons << problem;
+                        if (!original.isEmpty() && original != name)
+                            r.instructions = QStringLiteral("Full name:\n") + original +
+                                             (r.instructions.isEmpty()
+                                                  ? QString()
+                                                  : QStringLiteral("\n\n") + r.instructions);
+                    }
+                }
+                const bool duplicate =
+                    target.before.contains(name) || (!r.stored && target.added.contains(name));
+                if (duplicate) {
+                    if (m_options.names == NamePolicy::Report) {
+                        lines << ReportLine{ReportLine::Kind::Skipped,
+                                            p.source,
+                                            where,
+                                            category,
+                                            original,
+                                            QStringLiteral("a recipe of that name is already in "
+                                                           "the category")};
+                        ++skipped;
+                        continue;
+                    }
+                    const QString base = name.isEmpty() ? storableName(name) : name;
+                    for (int n = 2;; ++n) {
+                        const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
+                        if (!target.before.contains(candidate) &&
+                            !target.added.contains(candidate)) {
+                            name = candidate;
+                            break;
+                        }
+                    }
+                    renamed = true;
+                    reasons << QStringLiteral("a recipe of that name was already in the category");
+                }
+
+                StoredValues values;
+                if (r.stored && !renamed) {
+                    values = *r.stored;
+                } else {
+                    values = {storedValue(name), storedValue(r.author), storedValue(r.ingredients),
+                              storedValue(r.instructions)};
+                }
+                target.rs->AddNew();
+                for (int i = 0; i < 4; ++i)
+                    target.rs->SetField(i, values[static_cast<size_t>(i)]);
+                target.rs->Update();
+                if (!m_options.followers.isEmpty()) {
+                    const RecipeChange change{
+                        RecipeChange::Kind::Added,
+                        category,
+                        target.rs->LastAddedRowId(),
+                        {},
+                        QList<std::optional<QString>>(values.begin(), values.end())};
+                    for (RecipeFollower* f : m_options.followers)
+                        f->record(db, change);
+                }
+                target.added.insert(name);
+                ++imported;
+                ReportLine line{ReportLine::Kind::Imported, p.source, where, category, name, {}};
+                if (!reasons.isEmpty()) {
+                    line.kind = ReportLine::Kind::Changed;
+                    line.reason = (renamed && original != name
+                                       ? QStringLiteral("imported as %1 (was %2): ")
+                                             .arg(quotedName(name), quotedName(original))
+                                       : QString()) +
+                                  reasons.join(QStringLiteral("; "));
+                    ++changed;
+                }
+                lines << line;
+            }
+            m_options.progress.report(total, total);
+            // The recordsets go before the transaction ends.
+            targets.clear();
+        });
+        for (RecipeFollower* f : m_options.followers)
+            f->committed(db);
+    } catch (const Cancelled&) {
+        report.cancelled = true;
+        return report;
+    } catch (const StoreError& e) {
+        report.failure = e.message();
+        return report;
+    }
+    report.lines << lines;
+    report.imported = imported;
+    report.changed = changed;
+    report.skipped += skipped;
+    report.createdCategories = created;
+    return report;
+}
+
+QString ImportReport::summary() const {
+    if (cancelled)
+        return QStringLiteral("The import was cancelled. Nothing was imported: the recipe file is "
+                              "as it was before.");
+    if (!failure.isEmpty())
+        return QStringLiteral("Nothing was imported: the recipe file is as it was before.\n") +
+               failure;
+    QString s = QStringLiteral("%1 recipe(s) came in").arg(imported);
+    if (changed)
+        s += QStringLiteral(", %1 of them changed").arg(changed);
+    s += QStringLiteral("; %1 skipped.").arg(skipped);
+    return s;
+}
+
+QString ImportReport::text() const {
+    QStringList out;
+    out << QStringLiteral("Kettlebox import report, ") +
+               QDateTime::currentDateTime().toString(Qt::ISODate);
+    for (const QString& s : sources)
+        out << QStringLiteral("Read: ") + s;
+    if (!into.isEmpty())
+        out << QStringLiteral("Into: ") + into;
+    for (const QString& c : createdCategories)
+        out << QStringLiteral("New category: ") + c;
+    out << QString() << summary();
+    const auto section = [&](ReportLine::Kind kind, const QString& heading) {
+        QStringList block;
+        for (const ReportLine& l : lines) {
+            if (l.kind != kind)
+                continue;
+            QString line =
+                QStringLiteral("  ") + positionIn(l.source, l.position) + QLatin1String(": ");
+            if (!l.name.isEmpty() || !l.category.isEmpty())
+                line += quotedName(l.name) + QStringLiteral(" in ") + quotedName(l.category);
+            if (!l.reason.isEmpty())
+                line +=
+                    (l.name.isEmpty() && l.category.isEmpty() ? QString() : QStringLiteral(": ")) +
+                    l.reason;
+            block << line;
+        }
+        if (!block.isEmpty())
+            out << QString() << heading << block;
+    };
+    if (!cancelled && failure.isEmpty()) {
+        section(ReportLine::Kind::Skipped, QStringLiteral("Skipped, and why:"));
+        section(ReportLine::Kind::Changed, QStringLiteral("Came in changed, and why:"));
+        section(ReportLine::Kind::Imported, QStringLiteral("Came in as they were:"));
+    } else {
+        section(ReportLine::Kind::Skipped, QStringLiteral("Could not be read:"));
+    }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString reportFileName(const QString& fileName) {
+    return fileName + QStringLiteral(".import-report.txt");
+}
+
+void saveReport(const ImportReport& report, const QString& fileName) {
+    const QString target = reportFileName(fileName);
+    QSaveFile file(target);
+    QByteArray bytes = report.text().toUtf8();
+    bytes.replace("\n", "\r\n");
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw StoreError(QStringLiteral("The import report could not be saved as \"%1\" (%2).")
+                             .arg(QDir::toNativeSeparators(target), file.errorString()));
+}
+
+} // namespace kb::exchange

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "exchange/recipe.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <functional>
+
+class QIODevice;
+
+namespace kb::exchange {
+
+// schema.org Recipe in JSON-LD. Peers read the standard fields; beside them each recipe
+// carries its four stored values under a property of our own (kStoredProperty), so that our
+// own export comes back byte for byte.
+inline const QString kStoredProperty = QStringLiteral("https://kettlebox.example/ns/stored");
+// On a list: every category exported, those without recipes included.
+inline const QString kCategoriesProperty =
+    QStringLiteral("https://kettlebox.example/ns/categories");
+
+// One recipe as a schema.org Recipe object; `withContext` adds "@context".
+QJsonObject recipeToJsonLd(const RecipeRecord& recipe, bool withContext);
+
+// Writes one Recipe object, or for `asList` an ItemList of all of them, as UTF-8. The list is
+// written one item per line, so a file cut short still gives back every whole line.
+// `written`, when given, is called after each recipe with the number written so far.
+void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStringList& categories,
+                 bool asList, const std::function<void(qsizetype)>& written = {});
+
+// The lines a text splits into, without the empty ones: one ingredient or one step each.
+QStringList nonEmptyLines(const QString& text);
+
+// Reads every Recipe of a JSON-LD document: a single object, an array, "@graph", an ItemList
+// (of recipes or of ListItems), or a page's main entity. `where` prefixes the positions given.
+ReadResult readJsonLd(const QByteArray& json, const QString& where = {});
+
+// Reads the <script type="application/ld+json"> blocks of a web page.
+ReadResult readHtml(const QByteArray& html);
+
+} // namespace kb::exchange

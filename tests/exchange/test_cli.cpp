@@ -1,0 +1,112 @@
+// kettlebox-db export and import as a user runs them: exit codes, the progress line, the
+// report on standard output, and a whole file out and back in, compared by SQLCipher's own
+// command line where it is installed.
+
+#include "core/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "exchange_fixture.h"
+
+using namespace kb;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run tool(const QStringList& args) {
+    QProcess p;
+    p.start(KB_DB_TOOL, args);
+    if (!p.waitForFinished(120000))
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// The file as SQLCipher's shell prints it: the tables, then every row of each.
+QByteArray shellDump(const QString& fileName, const QStringList& tables) {
+    QStringList args{fileName, "PRAGMA key='5820741963mxrdbe';", "PRAGMA cipher_compatibility=3;",
+                     ".mode insert",
+                     "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"};
+    for (QString t : tables)
+        args << "SELECT * FROM \"" + t.replace('"', "\"\"") + "\" ORDER BY rowid;";
+    QProcess p;
+    p.start("sqlcipher", args);
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput();
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString sub(const QString& name) const {
+        QDir(m_dir.path()).mkpath(name);
+        return m_dir.filePath(name);
+    }
+
+  private slots:
+    void sampleFileOutAndBackIn();
+    void exitCodeSaysWhetherEverythingCameIn();
+};
+
+void TestCli::sampleFileOutAndBackIn() {
+    const QString a = sub("a");
+    const QString b = sub("b");
+    QCOMPARE(tool({"init", "--sample", a}).code, 0);
+    QCOMPARE(tool({"init", b}).code, 0);
+    const QString json = m_dir.filePath("all.jsonld");
+    const Run out = tool({"export", "--format", "jsonld", "--folder", a, json});
+    QCOMPARE(out.code, 0);
+    QVERIFY(out.err.contains("Exported 13 of 13 recipes"));
+
+    const Run in = tool({"import", "--folder", b, json});
+    QVERIFY2(in.code == 0, qPrintable(in.out + in.err));
+    QVERIFY(in.err.contains("Imported 13 of 13 recipes"));
+    QVERIFY(in.out.contains("13 recipe(s) came in; 0 skipped."));
+
+    auto da = Database::OpenDatabase(a + "/Recipe");
+    auto db = Database::OpenDatabase(b + "/Recipe");
+    QCOMPARE(test::dumpAll(*db), test::dumpAll(*da));
+    const QStringList tables = da->TableDefs();
+    da->Close();
+    db->Close();
+    if (QStandardPaths::findExecutable("sqlcipher").isEmpty())
+        QSKIP("SQLCipher's command line is not installed");
+    const QByteArray shellA = shellDump(a + "/Recipe.mdb", tables);
+    QVERIFY(shellA.contains("INSERT INTO"));
+    QCOMPARE(shellDump(b + "/Recipe.mdb", tables), shellA);
+}
+
+void TestCli::exitCodeSaysWhetherEverythingCameIn() {
+    const QString c = sub("c");
+    QCOMPARE(tool({"init", c}).code, 0);
+    const QString mmf = m_dir.filePath("two.mmf");
+    QFile::remove(mmf);
+    QVERIFY(QFile::copy(QString(KB_EXCHANGE_DATA) + "/two-recipes-cp437.mmf", mmf));
+    Run r = tool({"import", "--category", "Old Files", "--folder", c, mmf});
+    QCOMPARE(r.code, 0);
+    // Both are there now: with --names report the second import takes nothing and says so.
+    r = tool({"import", "--names", "report", "--category", "Old Files", "--folder", c, mmf});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.contains("two.mmf, line 3: \"Crème Caramel\" in \"Old Files\": a recipe of "
+                            "that name is already in the category"),
+             qPrintable(r.out));
+    QCOMPARE(tool({"import", "--folder", c}).code, 2);
+    QCOMPARE(tool({"export", "--format", "xml", "out"}).code, 2);
+    QVERIFY(tool({"import", "--help"}).out.contains("--names suffix|report"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"

@@ -1,0 +1,62 @@
+// kettlebox-db export: recipes out of the recipe file as schema.org JSON-LD or plain text.
+
+#include "core/database.h"
+#include "core/store_error.h"
+#include "exchange/exporter.h"
+#include "tools/kettlebox-db/commands.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kb::cli {
+
+int runExport(Context& ctx) {
+    const QString self = QStringLiteral("export");
+    if (helpAsked(ctx, self))
+        return kExitOk;
+    QString format;
+    QString category;
+    QString folder;
+    QString output;
+    for (qsizetype i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args[i];
+        const bool hasValue = i + 1 < ctx.args.size();
+        if (a == QLatin1String("--format") && hasValue)
+            format = ctx.args[++i];
+        else if (a == QLatin1String("--category") && hasValue)
+            category = ctx.args[++i];
+        else if (a == QLatin1String("--folder") && hasValue)
+            folder = ctx.args[++i];
+        else if (a.startsWith(QLatin1Char('-')) || !output.isEmpty())
+            return usageError(ctx, self);
+        else
+            output = a;
+    }
+    if (output.isEmpty() || (format != QLatin1String("jsonld") && format != QLatin1String("text")))
+        return usageError(ctx, self);
+    const QString path = existingFolder(ctx, folder);
+    if (path.isEmpty())
+        return kExitFailed;
+    try {
+        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
+        exchange::Progress progress;
+        progress.step = [&ctx](qsizetype done, qsizetype total) {
+            ctx.err << "\rExported " << done << " of " << total << " recipes" << Qt::flush;
+        };
+        const exchange::Collection c = exchange::collectRecipes(*db, category);
+        db->Close();
+        exchange::exportRecipes(output, c,
+                                format == QLatin1String("text") ? exchange::ExportFormat::Text
+                                                                : exchange::ExportFormat::JsonLd,
+                                progress);
+        ctx.err << "\n";
+        ctx.out << "Exported " << c.recipes.size() << " recipe(s) of " << c.categories.size()
+                << " category(ies) to "
+                << QDir::toNativeSeparators(QFileInfo(output).absoluteFilePath()) << ".\n";
+    } catch (const StoreError& e) {
+        return fail(ctx, e.message());
+    }
+    return kExitOk;
+}
+
+} // namespace kb::cli

@@ -1,0 +1,67 @@
+// kettlebox-db import: recipes from JSON-LD files, web pages and MealMaster files into the
+// recipe file, all of them in one transaction, with a report of what came in.
+
+#include "core/database.h"
+#include "core/store_error.h"
+#include "exchange/importer.h"
+#include "tools/kettlebox-db/commands.h"
+
+#include <QDir>
+
+namespace kb::cli {
+
+int runImport(Context& ctx) {
+    const QString self = QStringLiteral("import");
+    if (helpAsked(ctx, self))
+        return kExitOk;
+    exchange::ImportOptions options;
+    QString folder;
+    QStringList files;
+    for (qsizetype i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args[i];
+        const bool hasValue = i + 1 < ctx.args.size();
+        if (a == QLatin1String("--category") && hasValue) {
+            options.category = ctx.args[++i];
+        } else if (a == QLatin1String("--folder") && hasValue) {
+            folder = ctx.args[++i];
+        } else if (a == QLatin1String("--names") && hasValue) {
+            const QString policy = ctx.args[++i];
+            if (policy == QLatin1String("suffix"))
+                options.names = exchange::NamePolicy::Suffix;
+            else if (policy == QLatin1String("report"))
+                options.names = exchange::NamePolicy::Report;
+            else
+                return usageError(ctx, self);
+        } else if (a.startsWith(QLatin1Char('-'))) {
+            return usageError(ctx, self);
+        } else {
+            files << a;
+        }
+    }
+    if (files.isEmpty())
+        return usageError(ctx, self);
+    const QString path = existingFolder(ctx, folder);
+    if (path.isEmpty())
+        return kExitFailed;
+    options.progress.step = [&ctx](qsizetype done, qsizetype total) {
+        ctx.err << "\rImported " << done << " of " << total << " recipes" << Qt::flush;
+    };
+    exchange::Importer importer(options);
+    for (const QString& f : files) {
+        ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
+        importer.addFile(f);
+    }
+    exchange::ImportReport report;
+    try {
+        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
+        report = importer.run(*db);
+        db->Close();
+    } catch (const StoreError& e) {
+        return fail(ctx, e.message());
+    }
+    ctx.err << "\n";
+    ctx.out << report.text();
+    return report.complete() ? kExitOk : kExitFailed;
+}
+
+} // namespace kb::cli

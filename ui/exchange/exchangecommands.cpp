@@ -1,0 +1,224 @@
+#include "ui/exchange/exchangecommands.h"
+
+#include "core/app.h"
+#include "core/database.h"
+#include "core/printexport.h"
+#include "core/store_error.h"
+#include "exchange/cookbook.h"
+#include "exchange/exporter.h"
+#include "exchange/importer.h"
+#include "platform/browser.h"
+#include "platform/dialogs.h"
+#include "store/recipebas.h"
+#include "ui/print/frmprint.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kb {
+
+namespace {
+
+const QString kExportTitle = QStringLiteral("Export Recipes");
+const QString kImportTitle = QStringLiteral("Import Recipes");
+const QString kCookbookTitle = QStringLiteral("Print Cookbook");
+const QString kExportFilter =
+    QStringLiteral("schema.org recipes (*.jsonld *.json);;Plain text (*.txt)");
+const QString kImportFilter =
+    QStringLiteral("Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.txt);;All files (*)");
+
+// A file name made from a recipe or category name.
+QString fileNameOf(const QString& name) {
+    QString out;
+    for (const QChar c : trimSpaces(name))
+        out += (c.isLetterOrNumber() || c == QLatin1Char(' ') || c == QLatin1Char('-') ||
+                c == QLatin1Char('_'))
+                   ? c
+                   : QLatin1Char('_');
+    return out.isEmpty() ? QStringLiteral("Recipes") : out;
+}
+
+// Ties a long piece of work to a progress window when there is enough of it to wait for.
+struct Watch {
+    std::unique_ptr<Progress> window;
+    exchange::Progress progress;
+    bool stopped = false;
+
+    Watch(Dialogs& dialogs, const QString& text, const QString& title, qsizetype total) {
+        if (total <= ExchangeCommands::kProgressFrom)
+            return;
+        window = dialogs.progress(text, title, true);
+        progress.step = [this](qsizetype done, qsizetype all) {
+            if (!window->setProgress(done, all))
+                stopped = true;
+        };
+        progress.cancelled = [this] { return stopped; };
+    }
+};
+
+} // namespace
+
+ExchangeCommands::ExchangeCommands(RecipeBas& store, Dialogs& dialogs, const QString& appFolder,
+                                   QObject* parent)
+    : QObject(parent), m_store(store), m_dialogs(dialogs), m_appFolder(appFolder) {
+    setObjectName(QStringLiteral("exchangeCommands"));
+}
+
+// The preview has no parent window; it goes with the commands, that is with the main window.
+ExchangeCommands::~ExchangeCommands() {
+    delete m_preview.data();
+}
+
+QString ExchangeCommands::chosenCategory() const {
+    return m_store.SelectedCategory.isEmpty() ? m_store.RecipeCategory : m_store.SelectedCategory;
+}
+
+void ExchangeCommands::exportRecipe() {
+    if (m_store.SelectedRecipe.isEmpty() || m_store.RecipeCategory.isEmpty()) {
+        m_dialogs.msgBox(kChooseRecipeMessage);
+        return;
+    }
+    exportSelection(m_store.RecipeCategory, m_store.SelectedRecipe, m_store.SelectedRecipe);
+}
+
+void ExchangeCommands::exportCategory() {
+    const QString category = chosenCategory();
+    if (category.isEmpty()) {
+        m_dialogs.msgBox(QStringLiteral("Please Choose a Category"));
+        return;
+    }
+    exportSelection(category, {}, category);
+}
+
+void ExchangeCommands::exportAll() {
+    exportSelection({}, {}, QStringLiteral("Kettlebox Recipes"));
+}
+
+void ExchangeCommands::exportSelection(const QString& category, const QString& name,
+                                       const QString& suggested) {
+    QString file = m_dialogs.saveFileName(
+        kExportTitle, QDir::home().filePath(fileNameOf(suggested) + QStringLiteral(".jsonld")),
+        kExportFilter);
+    if (file.isEmpty())
+        return;
+    if (QFileInfo(file).suffix().isEmpty())
+        file += QStringLiteral(".jsonld");
+    const bool text =
+        QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+
+    exchange::Collection collection;
+    {
+        auto db = Database::OpenDatabase(m_store.DatabasePath);
+        collection = exchange::collectRecipes(*db, category, name);
+        db->Close();
+    }
+    Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
+                collection.recipes.size());
+    try {
+        exchange::exportRecipes(
+            file, collection, text ? exchange::ExportFormat::Text : exchange::ExportFormat::JsonLd,
+            watch.progress);
+    } catch (const exchange::Cancelled&) {
+        watch.window.reset();
+        m_dialogs.msgBox(QStringLiteral("The export was cancelled; no file was written."));
+        return;
+    }
+    watch.window.reset();
+    m_dialogs.msgBox(QStringLiteral("%1 recipe(s) exported to \"%2\".")
+                         .arg(collection.recipes.size())
+                         .arg(QDir::toNativeSeparators(file)));
+}
+
+void ExchangeCommands::importRecipes() {
+    const QString file = m_dialogs.openFileName(kImportTitle, kImportFilter);
+    if (file.isEmpty())
+        return;
+    const QString chosen = chosenCategory();
+    const QString category = m_dialogs.inputBox(
+        QStringLiteral("Which category should the recipes go into? A new one is made.\n"
+                       "Type * to put each recipe into its own category."),
+        kImportTitle, chosen.isEmpty() ? exchange::kDefaultCategory : chosen);
+    if (category.isEmpty())
+        return;
+    const int names = m_dialogs.msgBox(
+        QStringLiteral("When a recipe's name is already in its category, or can't be stored as "
+                       "it is:\nshould it come in under a changed name (Yes), or be left out "
+                       "and reported (No)?"),
+        vbYesNo + vbQuestion, kImportTitle);
+
+    exchange::ImportOptions options;
+    options.category = category == QLatin1String("*") ? QString() : category;
+    options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
+    options.beforeWrite = beforeImport;
+    options.followers = m_store.followers();
+    exchange::Importer importer(options);
+    importer.addFile(file);
+
+    exchange::ImportReport report;
+    {
+        Watch watch(m_dialogs, QStringLiteral("Importing recipes..."), kImportTitle,
+                    importer.recordCount());
+        importer.setProgress(watch.progress);
+        auto db = Database::OpenDatabase(m_store.DatabasePath);
+        report = importer.run(*db);
+        db->Close();
+    }
+    if (report.imported > 0)
+        m_store.LoadCatalogue();
+
+    QString text = report.summary();
+    QStringList details;
+    for (const exchange::ReportLine& l : report.lines) {
+        if (l.kind == exchange::ReportLine::Kind::Imported)
+            continue;
+        if (details.size() == 10) {
+            details << QStringLiteral("...");
+            break;
+        }
+        details << (l.position.isEmpty() ? QString() : l.position + QStringLiteral(": ")) +
+                       (l.name.isEmpty() ? QString()
+                                         : QLatin1Char('"') + l.name + QStringLiteral("\": ")) +
+                       l.reason;
+    }
+    if (!details.isEmpty() && !report.cancelled && report.failure.isEmpty())
+        text += QStringLiteral("\n\n") + details.join(QLatin1Char('\n'));
+    try {
+        exchange::saveReport(report, file);
+        text += QStringLiteral("\n\nThe full report is saved as \"%1\".")
+                    .arg(QDir::toNativeSeparators(exchange::reportFileName(file)));
+    } catch (const StoreError& e) {
+        text += QStringLiteral("\n\n") + e.message();
+    }
+    m_dialogs.msgBox(text, report.complete() ? vbInformation : vbExclamation, kImportTitle);
+}
+
+void ExchangeCommands::printCookbook() {
+    QString category = chosenCategory();
+    if (!category.isEmpty() &&
+        m_dialogs.msgBox(QStringLiteral("Print the recipes of the category \"%1\" only?\n"
+                                        "No prints every category.")
+                             .arg(category),
+                         vbYesNo + vbQuestion, kCookbookTitle) != vbYes)
+        category.clear();
+    exchange::Collection collection;
+    {
+        auto db = Database::OpenDatabase(m_store.DatabasePath);
+        collection = exchange::collectRecipes(*db, category);
+        db->Close();
+    }
+    const QString title = category.isEmpty() ? QStringLiteral("Kettlebox Cookbook")
+                                             : QStringLiteral("Kettlebox Cookbook: ") + category;
+    exchange::writeCookbook(m_appFolder, title, collection.recipes);
+    if (!m_preview) {
+        m_preview = new frmprint(m_appFolder, m_dialogs);
+        m_preview->setObjectName(QStringLiteral("cookbookPreview"));
+    }
+    m_preview->WB->Navigate(exchange::cookbookPagePath(m_appFolder));
+    m_preview->setCaption(QStringLiteral("Print [ ") + title + QStringLiteral(" ]"));
+    m_preview->setWindowState(m_preview->windowState() & ~Qt::WindowMinimized);
+    m_preview->show();
+    m_preview->raise();
+    m_preview->activateWindow();
+}
+
+} // namespace kb
