@@ -192,10 +192,13 @@ SourceFile readAccessFile(const QString& file, const QString& helper, const Limi
     const rlim_t cpu = static_cast<rlim_t>(limits.cpuSeconds);
     proc.setChildProcessModifier([memory, cpu] {
         // Between fork and exec: only async-signal-safe calls.
-        const rlimit as{memory, memory};
         const rlimit cpuLimit{cpu, cpu + 1};
         const rlimit none{0, 0};
+#ifndef __SANITIZE_ADDRESS__
+        // A sanitized reader (built with this program) maps terabytes of shadow memory.
+        const rlimit as{memory, memory};
         setrlimit(RLIMIT_AS, &as);
+#endif
         setrlimit(RLIMIT_CPU, &cpuLimit);
         setrlimit(RLIMIT_CORE, &none);
         setrlimit(RLIMIT_FSIZE, &none);
