@@ -45,6 +45,10 @@ class RecipeFollower {
 
     // Called once the transaction has committed, on the same connection.
     virtual void committed(Database& db) { (void)db; }
+
+    // Called once when the program is done with the file, after attach: the place to keep in the
+    // side file what was only known in memory. A throw is taken as nothing kept.
+    virtual void closing(Database& /*db*/) {}
 };
 
 // Runs `write` in one transaction with every follower told of `change` at its place. Attaches

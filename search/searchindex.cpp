@@ -4,13 +4,13 @@
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QtEndian>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace kb {
 
@@ -299,8 +299,39 @@ void SearchIndex::record(Database& db, const RecipeChange& change) {
 }
 
 SearchIndex::Seen SearchIndex::seen(const Database& db) {
-    const QFileInfo info(db.FileName());
-    return {info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+    Seen s{QFileInfo(db.FileName()).absoluteFilePath()};
+    // To the nanosecond: another program's write just after ours must not look like ours.
+    struct stat st {};
+    if (::stat(QFile::encodeName(s.file).constData(), &st) != 0)
+        return s;
+    const auto ns = [](const timespec& t) { return qint64{t.tv_sec} * 1000000000 + t.tv_nsec; };
+    s.size = st.st_size;
+    s.modified = ns(st.st_mtim);
+    s.changed = ns(st.st_ctim);
+    return s;
+}
+
+SearchIndex::Seen SearchIndex::remembered(const Database& db) {
+    Seen s{QFileInfo(db.FileName()).absoluteFilePath()};
+    for (const QVariantList& r : db.Query(QStringLiteral(
+             "SELECT key, value FROM search.meta WHERE key IN ('size', 'modified', 'changed')"))) {
+        const QString key = r.at(0).toString();
+        const qint64 value = r.at(1).toLongLong();
+        if (key == QLatin1String("size"))
+            s.size = value;
+        else if (key == QLatin1String("modified"))
+            s.modified = value;
+        else
+            s.changed = value;
+    }
+    return s;
+}
+
+void SearchIndex::remember(Database& db, const Seen& seen) {
+    for (const auto& [key, value] :
+         {std::pair{"size", seen.size}, {"modified", seen.modified}, {"changed", seen.changed}})
+        db.Execute(QStringLiteral("INSERT OR REPLACE INTO search.meta VALUES (?1, ?2)"),
+                   {QString::fromLatin1(key), v64(value)});
 }
 
 void SearchIndex::committed(Database& db) {
@@ -309,14 +340,28 @@ void SearchIndex::committed(Database& db) {
     m_trustCommit = false;
 }
 
+void SearchIndex::closing(Database& db) {
+    // Only a file untouched since this index last found it current, and only what is news.
+    if (m_current.size < 0 || m_current == m_remembered || !(seen(db) == m_current))
+        return;
+    attach(db);
+    db.Transaction([&] { remember(db, m_current); });
+    m_remembered = m_current;
+}
+
 bool SearchIndex::isCurrent(Database& db) {
     attach(db);
     if (!isBuilt(db))
         return false;
     // Checking the fingerprint reads every recipe; a file untouched since is still current.
     const Seen now = seen(db);
-    if (now == m_current)
+    const bool known = now.size >= 0;
+    if (known && now == m_current)
         return true;
+    if (known && now == remembered(db)) {
+        m_current = m_remembered = now;
+        return true;
+    }
     QHash<QString, Fingerprint> stored;
     for (const QVariantList& r :
          db.Query(QStringLiteral("SELECT name, rows, maxrowid, chars FROM search.categories")))
@@ -330,12 +375,16 @@ bool SearchIndex::isCurrent(Database& db) {
         if (it == stored.constEnd() || !(*it == fingerprintOf(db, c)))
             return false;
     }
-    m_current = now;
+    // Only the index file is written, so the recipe file stays as it was found.
+    db.Transaction([&] { remember(db, now); });
+    m_current = m_remembered = now;
     return true;
 }
 
 void SearchIndex::rebuild(Database& db, const Progress& progress) {
     attach(db);
+    // The rebuild only reads the recipe file, so this is how it is when the index is whole.
+    const Seen now = seen(db);
     const QStringList categories = categoriesOf(db);
     // The full-text table's merges want more than the default cache.
     db.Query(QStringLiteral("PRAGMA search.cache_size = -65536"));
@@ -365,8 +414,9 @@ void SearchIndex::rebuild(Database& db, const Progress& progress) {
         // One segment per level makes every later query cheaper.
         db.Execute(QStringLiteral("INSERT INTO search.recipes(recipes) VALUES ('optimize')"));
         db.Execute(QStringLiteral("INSERT INTO search.meta VALUES ('built', ?1)"), {kVersion});
+        remember(db, now);
     });
-    m_current = seen(db);
+    m_current = m_remembered = now;
 }
 
 bool SearchIndex::ensureCurrent(Database& db, const Progress& progress) {

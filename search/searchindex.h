@@ -47,6 +47,9 @@ class SearchIndex : public RecipeFollower {
     void attach(Database& db) override;
     void record(Database& db, const RecipeChange& change) override;
     void committed(Database& db) override;
+    // Keeps the last check in the index file, so that the next start trusts a file untouched
+    // since instead of reading every recipe again.
+    void closing(Database& db) override;
 
     // Whether the index holds exactly the recipe file as it is now (by its fingerprint). A file
     // unchanged on disk since this index last found it current is not read again.
@@ -64,17 +67,22 @@ class SearchIndex : public RecipeFollower {
     SearchResult search(Database& db, const QString& text, int limit = 200);
 
   private:
-    // The recipe file as it was on disk when last found current.
+    // The recipe file as it was on disk when last found current. The change time moves with
+    // every write, rename or copy over it, and no program can set it back.
     struct Seen {
         QString file;
         qint64 size = -1;
         qint64 modified = 0;
+        qint64 changed = 0;
         bool operator==(const Seen&) const = default;
     };
     static Seen seen(const Database& db);
+    static Seen remembered(const Database& db);
+    static void remember(Database& db, const Seen& seen);
 
     QString m_file;
     Seen m_current;
+    Seen m_remembered;
     // The write being committed follows a file this index had found current.
     bool m_trustCommit = false;
 };

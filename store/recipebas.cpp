@@ -451,6 +451,19 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
     skipping([&] { LoadCatalogue(); });
 }
 
+void RecipeBas::closeFollowers() noexcept {
+    if (DatabasePath.isEmpty() || m_followers.isEmpty())
+        return;
+    try {
+        std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);
+        for (RecipeFollower* f : m_followers)
+            f->closing(*db);
+        db->Close();
+    } catch (const std::exception&) {
+        // What a follower keeps here only saves work on the next start.
+    }
+}
+
 void RecipeBas::CreateCategory() {
     NewCategoryName = m_dialogs.inputBox(QStringLiteral("Enter a Name For New Category"),
                                          QStringLiteral("Create New Category"), QString());

@@ -86,6 +86,8 @@ class RecipeBas {
     // Side files that follow every write (history, search index); not owned.
     void addFollower(RecipeFollower* follower) { m_followers.append(follower); }
     const QList<RecipeFollower*>& followers() const { return m_followers; }
+    // Tells every follower that the program is done with the file; never fails.
+    void closeFollowers() noexcept;
 
     static inline const QString kRootKey = QStringLiteral("AB");
     static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");

@@ -357,6 +357,7 @@ void Main::Form_QueryUnload() {
         return;
     m_unloaded = true;
     m_store->CloseRecipeDatabase();
+    m_store->closeFollowers();
     m_store->RecipeRecordset.reset();
     m_store->RecipeDatabase.reset();
     m_store->DatabasePath.clear();
