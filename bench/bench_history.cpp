@@ -4,6 +4,7 @@
 
 #include "history/backups.h"
 #include "platform/imagelist.h"
+#include "platform/nodes.h"
 #include "store/recipebas.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/history/historyfeature.h"
@@ -18,8 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -57,11 +57,20 @@ QString folder(const char* name) {
     return path;
 }
 
-QTreeWidgetItem* recipeNode(QTreeWidget* tv, const QString& name) {
-    for (QTreeWidgetItemIterator it(tv); *it; ++it)
-        if ((*it)->text(0) == name && (*it)->parent() && (*it)->parent()->parent())
-            return *it;
-    return nullptr;
+// The node of recipe number `serial` of the generated file, its category opened first as a
+// user would (500 recipes a category).
+QModelIndex recipeNode(QTreeView* tv, int serial) {
+    kb::NodeModel& model = kb::Nodes::modelOf(tv);
+    const QModelIndex category = model.indexOf(model.find(
+        QStringLiteral("Category %1").arg((serial - 1) / 500 + 1, 3, 10, QLatin1Char('0'))));
+    tv->expand(category);
+    if (model.canFetchMore(category))
+        model.fetchMore(category);
+    const QString name = QStringLiteral("Recipe %1").arg(serial);
+    for (int i = 0; i < model.rowCount(category); ++i)
+        if (model.index(i, 0, category).data().toString() == name)
+            return model.index(i, 0, category);
+    return {};
 }
 
 // Delete through the real form: the recipe chosen in the tree, the Delete button, its message
@@ -79,11 +88,10 @@ void deleteThroughForm(benchmark::State& state) {
     while (feature && feature->checkRunning())
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     QApplication::processEvents();
-    form.Tv_NodeClick(recipeNode(form.Tv, QStringLiteral("Recipe %1").arg(++g_next)));
+    form.Tv_NodeClick(recipeNode(form.Tv, ++g_next));
     form.delete_Click();
     timed(state, "delete_form", [&] {
-        QTreeWidgetItem* node = recipeNode(form.Tv, QStringLiteral("Recipe %1").arg(++g_next));
-        form.Tv_NodeClick(node);
+        form.Tv_NodeClick(recipeNode(form.Tv, ++g_next));
         form.delete_Click();
     });
     if (dialogs.messages().count(QStringLiteral("Record Deleted")) <=
@@ -96,7 +104,7 @@ void deleteThroughForm(benchmark::State& state) {
 void deleteWithoutHistory(benchmark::State& state) {
     const QString app = folder("plain");
     QFile::copy(g_dir + QStringLiteral("/r100k.mdb"), app + QStringLiteral("/Recipe.mdb"));
-    QTreeWidget tv;
+    QTreeView tv;
     QListWidget list;
     QLineEdit t1, t2;
     QPlainTextEdit t3, t4;

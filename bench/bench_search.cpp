@@ -15,7 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -217,7 +217,7 @@ QIcon picture(Qt::GlobalColor colour) {
 
 // The same save without the index, for comparison: what the index adds to a save.
 void saveOnly(benchmark::State& state) {
-    QTreeWidget tv;
+    QTreeView tv;
     QListWidget list;
     QLineEdit t1, t2;
     QPlainTextEdit t3, t4;
@@ -237,7 +237,7 @@ void saveOnly(benchmark::State& state) {
 }
 
 void saveThenFind(benchmark::State& state) {
-    QTreeWidget tv;
+    QTreeView tv;
     QListWidget list;
     QLineEdit t1, t2;
     QPlainTextEdit t3, t4;

@@ -9,6 +9,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
+#include <cstddef>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -46,20 +47,22 @@ bool SingleInstance::askRunningToActivate() const {
 }
 
 bool SingleInstance::handOver(const QString& name) {
-    // The running copy listens on an abstract name: a NUL, then the name, padded with NULs to
-    // the whole address, as Qt's local sockets spell it.
+    // The running copy listens on an abstract name: a NUL, then the name, the address no longer
+    // than that, as Qt's local sockets spell it (an address padded with NULs is another name).
     const QByteArray encoded = QFile::encodeName(name.isEmpty() ? defaultName() : name);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (encoded.size() + 1 >= static_cast<qsizetype>(sizeof(address.sun_path)))
+    if (encoded.size() + 1 > static_cast<qsizetype>(sizeof(address.sun_path)))
         return false;
     std::memcpy(address.sun_path + 1, encoded.constData(),
                 static_cast<std::size_t>(encoded.size()));
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + encoded.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
     bool handed = false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
         const ssize_t sent = ::send(fd, kActivate.constData(),
                                     static_cast<std::size_t>(kActivate.size()), MSG_NOSIGNAL);
         handed = sent == kActivate.size();
