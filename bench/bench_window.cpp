@@ -7,6 +7,7 @@
 #include "platform/nodes.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/controls/xpcmdbutton.h"
+#include "ui/history/historyfeature.h"
 #include "ui/main/mainform.h"
 
 #include <QApplication>
@@ -76,6 +77,11 @@ struct Form {
     }
     void press(QWidget* button) {
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+    void waitForBackup() {
+        if (auto* history = main.findChild<kb::HistoryFeature*>())
+            while (history->backupRunning())
+                QTest::qWait(10);
     }
     // The command's effect as the user sees it: the window painted again.
     void painted() { main.repaint(); }
@@ -185,6 +191,8 @@ void commandBars(const QString& folder, const QString& bigFolder) {
                    f.press(f.main.xpcmdbutton1);
                    f.click(f.category(QStringLiteral("Bench %1").arg(i, 2, 10, QLatin1Char('0'))));
                    f.dialogs.answer(kb::vbYes);
+                   // The backup made while a user picks the category (about a second here).
+                   f.waitForBackup();
                },
                [&](int) { f.press(f.main.delcatagroy); }));
     f.press(f.main.cancelcata);

@@ -299,11 +299,76 @@ BackupFollower::BackupFollower(FailureFn onFailure, Clock clock)
         m_clock = [] { return QDateTime::currentDateTime(); };
 }
 
+BackupFollower::~BackupFollower() {
+    if (m_running.valid())
+        m_running.wait();
+}
+
 void BackupFollower::attach(Database&) {}
 
+void BackupFollower::backUpAhead(const QString& databasePath) {
+    finishAhead();
+    const QString file = recipeFileOf(databasePath);
+    const FileStamp before = FileStamp::of(file);
+    if (!before.valid() || (m_ahead && m_ahead->stamp == before && QFile::exists(m_ahead->path)))
+        return;
+    m_ahead.reset();
+    // The work done and its total, for the progress shown should the delete have to wait.
+    auto counts = std::make_shared<Counts>();
+    m_aheadDone = counts;
+    m_running =
+        std::async(std::launch::async, [databasePath, file, before, now = m_clock(), counts] {
+            std::optional<Ahead> made;
+            try {
+                auto db = Database::OpenDatabase(databasePath);
+                const QString path = makeBackup(
+                    *db,
+                    [counts](std::int64_t done, std::int64_t total) {
+                        counts->done = done;
+                        counts->total = total;
+                        return true;
+                    },
+                    now);
+                db->Close();
+                // A write by another program meanwhile: the copy is kept, but it is not the
+                // file as the delete will find it.
+                if (FileStamp::of(file) == before)
+                    made = Ahead{before, path};
+            } catch (const std::exception&) {
+                // The delete then backs up by itself, and says so if that fails too.
+            }
+            return made;
+        });
+}
+
+bool BackupFollower::aheadRunning() const {
+    return m_running.valid() &&
+           m_running.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void BackupFollower::finishAhead() {
+    if (!m_running.valid())
+        return;
+    if (aheadRunning() && m_progress) {
+        const ProgressFn progress = m_progress();
+        while (m_running.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
+            if (progress)
+                progress(m_aheadDone->done, m_aheadDone->total);
+    }
+    m_ahead = m_running.get();
+}
+
 void BackupFollower::prepare(Database& db, const RecipeChange& change) {
+    finishAhead();
     const bool beforeCategoryDelete = change.kind == RecipeChange::Kind::CategoryDeleted;
     const QDate today = m_clock().date();
+    if (beforeCategoryDelete && m_ahead && m_ahead->stamp == FileStamp::of(db.FileName()) &&
+        QFile::exists(m_ahead->path)) {
+        // The copy made while the user chose the category is of the file as it is now.
+        m_ahead.reset();
+        m_lastDaily = today;
+        return;
+    }
     if (!beforeCategoryDelete) {
         if (m_lastDaily == today)
             return;

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/filestamp.h"
 #include "core/recipefollower.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
 
 namespace kb {
@@ -82,17 +86,40 @@ class BackupFollower final : public RecipeFollower {
     explicit BackupFollower(FailureFn onFailure, Clock clock = {});
     void setProgress(ProgressMaker maker) { m_progress = std::move(maker); }
 
+    ~BackupFollower() override;
+
     void attach(Database& db) override;
     void prepare(Database& db, const RecipeChange& change) override;
     void record(Database& db, const RecipeChange& change) override;
 
+    // Starts a backup of the recipe file on a worker thread, ahead of a Delete a Category that
+    // may follow (the category-deleting mode was entered): while the user picks the category,
+    // the copy is made, and the delete needs no backup of its own if the file is unchanged
+    // meanwhile. Nothing is made when the last such copy is still of the file as it is.
+    void backUpAhead(const QString& databasePath);
+    bool aheadRunning() const;
+
   private:
+    struct Ahead {
+        FileStamp stamp; // the recipe file as it was copied
+        QString path;
+    };
     void backUp(Database& db, bool beforeCategoryDelete);
+    // Waits for a backup ahead to end, with progress when it takes a while: one backup at a
+    // time, under the one temporary name.
+    void finishAhead();
 
     FailureFn m_onFailure;
     Clock m_clock;
     ProgressMaker m_progress;
     QDate m_lastDaily;
+    std::future<std::optional<Ahead>> m_running;
+    struct Counts {
+        std::atomic<std::int64_t> done{0};
+        std::atomic<std::int64_t> total{0};
+    };
+    std::shared_ptr<Counts> m_aheadDone;
+    std::optional<Ahead> m_ahead;
 };
 
 } // namespace kb

@@ -10,7 +10,6 @@
 #include <QSet>
 #include <QtEndian>
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace kb {
 
@@ -299,37 +298,30 @@ void SearchIndex::record(Database& db, const RecipeChange& change) {
 }
 
 SearchIndex::Seen SearchIndex::seen(const Database& db) {
-    Seen s{QFileInfo(db.FileName()).absoluteFilePath()};
-    // To the nanosecond: another program's write just after ours must not look like ours.
-    struct stat st {};
-    if (::stat(QFile::encodeName(s.file).constData(), &st) != 0)
-        return s;
-    const auto ns = [](const timespec& t) { return qint64{t.tv_sec} * 1000000000 + t.tv_nsec; };
-    s.size = st.st_size;
-    s.modified = ns(st.st_mtim);
-    s.changed = ns(st.st_ctim);
-    return s;
+    const QString file = QFileInfo(db.FileName()).absoluteFilePath();
+    return {file, FileStamp::of(file)};
 }
 
 SearchIndex::Seen SearchIndex::remembered(const Database& db) {
-    Seen s{QFileInfo(db.FileName()).absoluteFilePath()};
+    Seen s{QFileInfo(db.FileName()).absoluteFilePath(), {}};
     for (const QVariantList& r : db.Query(QStringLiteral(
              "SELECT key, value FROM search.meta WHERE key IN ('size', 'modified', 'changed')"))) {
         const QString key = r.at(0).toString();
         const qint64 value = r.at(1).toLongLong();
         if (key == QLatin1String("size"))
-            s.size = value;
+            s.stamp.size = value;
         else if (key == QLatin1String("modified"))
-            s.modified = value;
+            s.stamp.modified = value;
         else
-            s.changed = value;
+            s.stamp.changed = value;
     }
     return s;
 }
 
 void SearchIndex::remember(Database& db, const Seen& seen) {
+    const FileStamp& st = seen.stamp;
     for (const auto& [key, value] :
-         {std::pair{"size", seen.size}, {"modified", seen.modified}, {"changed", seen.changed}})
+         {std::pair{"size", st.size}, {"modified", st.modified}, {"changed", st.changed}})
         db.Execute(QStringLiteral("INSERT OR REPLACE INTO search.meta VALUES (?1, ?2)"),
                    {QString::fromLatin1(key), v64(value)});
 }
@@ -342,7 +334,7 @@ void SearchIndex::committed(Database& db) {
 
 void SearchIndex::closing(Database& db) {
     // Only a file untouched since this index last found it current, and only what is news.
-    if (m_current.size < 0 || m_current == m_remembered || !(seen(db) == m_current))
+    if (!m_current.stamp.valid() || m_current == m_remembered || !(seen(db) == m_current))
         return;
     attach(db);
     db.Transaction([&] { remember(db, m_current); });
@@ -355,7 +347,7 @@ bool SearchIndex::isCurrent(Database& db) {
         return false;
     // Checking the fingerprint reads every recipe; a file untouched since is still current.
     const Seen now = seen(db);
-    const bool known = now.size >= 0;
+    const bool known = now.stamp.valid();
     if (known && now == m_current)
         return true;
     if (known && now == remembered(db)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/filestamp.h"
 #include "core/recipefollower.h"
 
 #include <QList>
@@ -67,13 +68,10 @@ class SearchIndex : public RecipeFollower {
     SearchResult search(Database& db, const QString& text, int limit = 200);
 
   private:
-    // The recipe file as it was on disk when last found current. The change time moves with
-    // every write, rename or copy over it, and no program can set it back.
+    // The recipe file as it was on disk when last found current.
     struct Seen {
         QString file;
-        qint64 size = -1;
-        qint64 modified = 0;
-        qint64 changed = 0;
+        FileStamp stamp;
         bool operator==(const Seen&) const = default;
     };
     static Seen seen(const Database& db);

@@ -147,6 +147,40 @@ class TestBackups : public QObject {
         QCOMPARE(db->TableDefs(), QStringList{"Soups"});
     }
 
+    void aBackupAheadServesTheCategoryDeleteOnlyOfTheFileAsItWasCopied() {
+        HistoryFixture f;
+        BackupFollower backups([](const QString&, bool) {});
+        f.store->addFollower(&backups);
+        f.makeCategory("Cakes");
+        f.makeCategory("Pies");
+        f.addRecipe("Cakes", "Lemon"); // the day's backup
+        const qsizetype daily = listBackups(f.base).size();
+        const auto holding = [&](const char* table, int rows) {
+            int n = 0;
+            for (const BackupInfo& b : listBackups(f.base))
+                n += count(b.path, table) == rows;
+            return n;
+        };
+
+        // Made while the user picks the category; once only for a file that stays as it is.
+        backups.backUpAhead(f.base);
+        backups.backUpAhead(f.base);
+        f.dialogs.answer(vbYes);
+        f.store->DeleteCategory("Cakes");
+        QCOMPARE(listBackups(f.base).size(), daily + 1);
+        QCOMPARE(holding("Cakes", 1), daily + 1);
+
+        // Written after the copy was made: the delete backs up the file as it is then.
+        backups.backUpAhead(f.base);
+        while (backups.aheadRunning())
+            QTest::qWait(5);
+        f.addRecipe("Pies", "Apple");
+        f.dialogs.answer(vbYes);
+        f.store->DeleteCategory("Pies");
+        QCOMPARE(listBackups(f.base).size(), daily + 3);
+        QCOMPARE(holding("Pies", 1), 1);
+    }
+
     void restoreRefusesWhileTheProgramHoldsTheFileOrTheBackupIsDamaged() {
         HistoryFixture f;
         f.makeCategory("Soups");

@@ -35,6 +35,10 @@ HistoryFeature::~HistoryFeature() {
     }
 }
 
+void HistoryFeature::backUpAhead() {
+    m_backups.backUpAhead(databasePath());
+}
+
 QString HistoryFeature::databasePath() const {
     return m_store.DatabasePath.isEmpty() ? m_appFolder + QStringLiteral("/Recipe")
                                           : m_store.DatabasePath;

@@ -35,6 +35,10 @@ class HistoryFeature : public QObject {
     void startCheck();
     bool checkRunning() const;
 
+    // A backup of the recipe file started now, ahead of a Delete a Category that may follow.
+    void backUpAhead();
+    bool backupRunning() const { return m_backups.aheadRunning(); }
+
   signals:
     void checkFinished();
 

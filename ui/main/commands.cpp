@@ -36,6 +36,7 @@ void Main::installCommands() {
     addTreeCommand(QStringLiteral("Deleted Recipes..."),
                    QKeySequence(QStringLiteral("Ctrl+Shift+D")),
                    [history] { history->showDeletedRecipes(); });
+    connect(this, &Main::deletingCategoryStarted, history, &HistoryFeature::backUpAhead);
     auto* search = new Search;
     search->setParent(this);
     m_store->addFollower(&search->index);

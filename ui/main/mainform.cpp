@@ -550,6 +550,7 @@ void Main::xpcmdbutton1_Click() {
         m_store->SelectedCategory.clear();
         m_store->LoadCategoryTree();
         showPair(Mode::DeletingCategory);
+        emit deletingCategoryStarted();
     });
 }
 

@@ -130,6 +130,10 @@ class Main : public QWidget {
     void xptopbuttons1_Click();
     void xptopbuttons3_Click();
 
+  signals:
+    // The category-deleting mode was entered: a category may be dropped next.
+    void deletingCategoryStarted();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
