@@ -22,8 +22,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -172,8 +174,13 @@ void buildIndex(benchmark::State& state) {
 }
 
 // Opening the window in a new run of the program: the fingerprint of every category checked.
-void checkCurrent(benchmark::State& state) {
-    timed(state, "check", [&] {
+// A new start on the file as the last one left it: the index trusts what it recorded then.
+// After another program touched the file (here only its times): every recipe is read.
+template <bool Touched> void checkCurrent(benchmark::State& state) {
+    timed(state, Touched ? "check_touched" : "check", [&] {
+        if (Touched)
+            ::utimensat(AT_FDCWD, QFile::encodeName(g_base + QStringLiteral(".mdb")).constData(),
+                        nullptr, 0);
         kb::SearchIndex index; // a new one, which has not seen the file yet
         auto db = kb::Database::OpenDatabase(g_base);
         if (!index.isCurrent(*db))
@@ -300,7 +307,11 @@ int main(int argc, char** argv) {
         ->UseManualTime()
         ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
-    RegisterBenchmark("CheckOnOpening/100000", checkCurrent)
+    RegisterBenchmark("CheckAfterATouch/100000", checkCurrent<true>)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("CheckOnOpening/100000", checkCurrent<false>)
         ->UseManualTime()
         ->Iterations(5)
         ->Unit(benchmark::kMillisecond);
@@ -338,7 +349,8 @@ int main(int argc, char** argv) {
     // A save commits the recipe file and the index together, which takes more flushes to disk
     // than the save alone; most of this figure is waiting for them.
     bar("search_after_write_ms", median(g_samples["after_write"]), 100);
-    std::printf("BAR search_check_on_opening_100k_ms %.3f report pass\n",
-                median(g_samples["check"]));
+    std::printf("BAR search_check_on_opening_100k_ms %.3f report pass (after another program "
+                "touched the file %.1f ms)\n",
+                median(g_samples["check"]), median(g_samples["check_touched"]));
     return 0;
 }

@@ -341,7 +341,7 @@ void SearchIndex::closing(Database& db) {
     m_remembered = m_current;
 }
 
-bool SearchIndex::isCurrent(Database& db) {
+bool SearchIndex::isCurrent(Database& db, const Progress& progress) {
     attach(db);
     if (!isBuilt(db))
         return false;
@@ -362,10 +362,12 @@ bool SearchIndex::isCurrent(Database& db) {
     const QStringList categories = categoriesOf(db);
     if (categories.size() != stored.size())
         return false;
-    for (const QString& c : categories) {
-        const auto it = stored.constFind(c);
-        if (it == stored.constEnd() || !(*it == fingerprintOf(db, c)))
+    for (qsizetype i = 0; i < categories.size(); ++i) {
+        const auto it = stored.constFind(categories.at(i));
+        if (it == stored.constEnd() || !(*it == fingerprintOf(db, categories.at(i))))
             return false;
+        if (progress)
+            progress(static_cast<int>(i + 1), static_cast<int>(categories.size()));
     }
     // Only the index file is written, so the recipe file stays as it was found.
     db.Transaction([&] { remember(db, now); });
@@ -412,7 +414,7 @@ void SearchIndex::rebuild(Database& db, const Progress& progress) {
 }
 
 bool SearchIndex::ensureCurrent(Database& db, const Progress& progress) {
-    if (isCurrent(db))
+    if (isCurrent(db, progress))
         return false;
     rebuild(db, progress);
     return true;

@@ -52,12 +52,12 @@ class SearchIndex : public RecipeFollower {
     // since instead of reading every recipe again.
     void closing(Database& db) override;
 
+    // `progress` is told the categories done and their number after each category.
+    using Progress = std::function<void(int done, int total)>;
     // Whether the index holds exactly the recipe file as it is now (by its fingerprint). A file
     // unchanged on disk since this index last found it current is not read again.
-    bool isCurrent(Database& db);
-    // Builds the index from every recipe of the file, in one transaction. `progress` is told
-    // the categories done and their number after each category.
-    using Progress = std::function<void(int done, int total)>;
+    bool isCurrent(Database& db, const Progress& progress = {});
+    // Builds the index from every recipe of the file, in one transaction.
     void rebuild(Database& db, const Progress& progress = {});
     // Rebuilds when the index is not current; true when it did.
     bool ensureCurrent(Database& db, const Progress& progress = {});
