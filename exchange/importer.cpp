@@ -371,7 +371,7 @@ QString ImportReport::summary() const {
     if (!failure.isEmpty())
         return QStringLiteral("Nothing was imported: the recipe file is as it was before.\n") +
                failure;
-    QString s = QStringLiteral("%1 recipe(s) came in").arg(imported);
+    QString s = recipesCounted(imported) + QStringLiteral(" came in");
     if (changed)
         s += QStringLiteral(", %1 of them changed").arg(changed);
     s += QStringLiteral("; %1 skipped.").arg(skipped);

@@ -48,4 +48,12 @@ struct ReadResult {
     QString format;
 };
 
+// "1 recipe", "2 recipes": a count in words for the reports.
+inline QString counted(qsizetype n, const QString& one, const QString& many) {
+    return QString::number(n) + QLatin1Char(' ') + (n == 1 ? one : many);
+}
+inline QString recipesCounted(qsizetype n) {
+    return counted(n, QStringLiteral("recipe"), QStringLiteral("recipes"));
+}
+
 } // namespace kb::exchange

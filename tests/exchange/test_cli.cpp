@@ -74,7 +74,7 @@ void TestCli::sampleFileOutAndBackIn() {
     const Run in = tool({"import", "--folder", b, json});
     QVERIFY2(in.code == 0, qPrintable(in.out + in.err));
     QVERIFY(in.err.contains("Imported 13 of 13 recipes"));
-    QVERIFY(in.out.contains("13 recipe(s) came in; 0 skipped."));
+    QVERIFY(in.out.contains("13 recipes came in; 0 skipped."));
 
     auto da = Database::OpenDatabase(a + "/Recipe");
     auto db = Database::OpenDatabase(b + "/Recipe");

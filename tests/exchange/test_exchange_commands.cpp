@@ -73,7 +73,7 @@ void TestExchangeCommands::exportsWhatIsChosen() {
     const QJsonObject o = QJsonDocument::fromJson(fileBytes(one + ".jsonld")).object();
     QCOMPARE(o["name"].toString(), QString("Lentil Soup"));
     QCOMPARE(f.dialogs.messages().last(),
-             QString("1 recipe(s) exported to \"%1.jsonld\".").arg(one));
+             QString("1 recipe exported to \"%1.jsonld\".").arg(one));
 
     f.clickNode("baking");
     f.dialogs.answerFile(f.folder() + "/baking.txt");
@@ -105,7 +105,7 @@ void TestExchangeCommands::importIntoAChosenCategoryRebuildsTheTree() {
     QCOMPARE(f.storedNames("baking"), (QStringList{"Scones", "Bread", "Scones (2)", "Pancakes"}));
     QVERIFY(f.tree().contains("    Scones (2)"));
     const QString message = f.dialogs.messages().last();
-    QVERIFY2(message.startsWith("2 recipe(s) came in, 1 of them changed; 1 skipped."),
+    QVERIFY2(message.startsWith("2 recipes came in, 1 of them changed; 1 skipped."),
              qPrintable(message));
     QVERIFY(message.contains("item 3: the recipe is empty"));
     QVERIFY(message.endsWith("The full report is saved as \"" + file + ".import-report.txt\"."));

@@ -50,9 +50,11 @@ int runExport(Context& ctx) {
                                                                 : exchange::ExportFormat::JsonLd,
                                 progress);
         ctx.err << "\n";
-        ctx.out << "Exported " << c.recipes.size() << " recipe(s) of " << c.categories.size()
-                << " category(ies) to "
-                << QDir::toNativeSeparators(QFileInfo(output).absoluteFilePath()) << ".\n";
+        ctx.out << "Exported " << exchange::recipesCounted(c.recipes.size()) << " of "
+                << exchange::counted(c.categories.size(), QStringLiteral("category"),
+                                     QStringLiteral("categories"))
+                << " to " << QDir::toNativeSeparators(QFileInfo(output).absoluteFilePath())
+                << ".\n";
     } catch (const StoreError& e) {
         return fail(ctx, e.message());
     }

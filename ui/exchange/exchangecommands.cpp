@@ -124,9 +124,8 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
         return;
     }
     watch.window.reset();
-    m_dialogs.msgBox(QStringLiteral("%1 recipe(s) exported to \"%2\".")
-                         .arg(collection.recipes.size())
-                         .arg(QDir::toNativeSeparators(file)));
+    m_dialogs.msgBox(exchange::recipesCounted(collection.recipes.size()) +
+                     QStringLiteral(" exported to \"%1\".").arg(QDir::toNativeSeparators(file)));
 }
 
 void ExchangeCommands::importRecipes() {

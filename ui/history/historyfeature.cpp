@@ -1,6 +1,7 @@
 #include "ui/history/historyfeature.h"
 
 #include "platform/dialogs.h"
+#include "platform/placement.h"
 #include "store/recipebas.h"
 #include "ui/history/frmdeleted.h"
 
@@ -51,7 +52,7 @@ frmdeleted* HistoryFeature::deletedRecipesWindow() const {
 void HistoryFeature::showDeletedRecipes() {
     if (!m_window) {
         m_window = new frmdeleted(m_store, m_dialogs, m_parent);
-        m_window->move(m_parent->geometry().center() - m_window->rect().center());
+        placeOver(m_window, m_parent);
     }
     m_window->show();
     m_window->raise();

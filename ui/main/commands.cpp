@@ -6,6 +6,7 @@
 #include "core/app.h"
 #include "platform/dialogs.h"
 #include "platform/nodes.h"
+#include "platform/placement.h"
 #include "search/searchindex.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/exchange/exchangecommands.h"
@@ -47,7 +48,7 @@ void Main::installCommands() {
                 [this](const QString& category, const QString& name) {
                     goToRecipe(category, name);
                 });
-            search->window->move(geometry().center() - search->window->rect().center());
+            placeOver(search->window, this);
         }
         search->window->open();
     });
