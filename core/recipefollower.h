@@ -12,7 +12,9 @@ namespace kb {
 // One change the program makes to the recipe file, as the side files that follow the file
 // (the history, the search index) are told of it.
 struct RecipeChange {
-    enum class Kind { Added, Edited, Deleted, CategoryAdded, CategoryDeleted };
+    // Import is told to prepare alone, once before an import's transaction; each recipe and
+    // category it brings in is then recorded as Added and CategoryAdded.
+    enum class Kind { Added, Edited, Deleted, CategoryAdded, CategoryDeleted, Import };
     Kind kind = Kind::Added;
     QString category;
     // The row changed: for Added the new row; 0 for the category kinds.

@@ -214,7 +214,7 @@ ImportReport Importer::run(Database& db) {
         // Work a follower does on the file as it was (a backup) happens once, before the
         // import's transaction takes its lock.
         for (RecipeFollower* f : m_options.followers)
-            f->prepare(db, {RecipeChange::Kind::Added, m_options.category, 0, {}, {}});
+            f->prepare(db, {RecipeChange::Kind::Import, m_options.category, 0, {}, {}});
         db.Transaction([&] {
             if (m_options.category.isEmpty())
                 for (const QString& c : m_listedCategories)

@@ -361,6 +361,8 @@ void BackupFollower::finishAhead() {
 void BackupFollower::prepare(Database& db, const RecipeChange& change) {
     finishAhead();
     const bool beforeCategoryDelete = change.kind == RecipeChange::Kind::CategoryDeleted;
+    // Before every import as before every category delete, whatever the day has had.
+    const bool always = beforeCategoryDelete || change.kind == RecipeChange::Kind::Import;
     const QDate today = m_clock().date();
     if (beforeCategoryDelete && m_ahead && m_ahead->stamp == FileStamp::of(db.FileName()) &&
         QFile::exists(m_ahead->path)) {
@@ -369,7 +371,7 @@ void BackupFollower::prepare(Database& db, const RecipeChange& change) {
         m_lastDaily = today;
         return;
     }
-    if (!beforeCategoryDelete) {
+    if (!always) {
         if (m_lastDaily == today)
             return;
         const QList<BackupInfo> all = listBackups(withoutMdb(db.FileName()));
@@ -378,18 +380,18 @@ void BackupFollower::prepare(Database& db, const RecipeChange& change) {
             return;
         }
     }
-    backUp(db, beforeCategoryDelete);
+    backUp(db, always);
     m_lastDaily = today;
 }
 
 void BackupFollower::record(Database&, const RecipeChange&) {}
 
-void BackupFollower::backUp(Database& db, bool beforeCategoryDelete) {
+void BackupFollower::backUp(Database& db, bool always) {
     try {
         makeBackup(db, m_progress ? m_progress() : ProgressFn(), m_clock());
     } catch (const StoreError& e) {
         if (m_onFailure)
-            m_onFailure(e.message(), beforeCategoryDelete);
+            m_onFailure(e.message(), always);
     }
 }
 

@@ -75,11 +75,12 @@ void pruneBackups(const QString& databasePath, const QDateTime& now);
 QString restoreBackup(const QString& backupFile, const QString& databasePath,
                       const ProgressFn& progress = {});
 
-// Takes a backup at the first change of each day and before every Delete a Category. A backup
-// that fails never stops the command: `onFailure` is told why, and the command goes on.
+// Takes a backup at the first change of each day and before every Delete a Category and every
+// import. A backup that fails never stops the command: `onFailure` is told why (and whether it
+// was one of those taken every time), and the command goes on.
 class BackupFollower final : public RecipeFollower {
   public:
-    using FailureFn = std::function<void(const QString& why, bool beforeCategoryDelete)>;
+    using FailureFn = std::function<void(const QString& why, bool always)>;
     using Clock = std::function<QDateTime()>;
     // Makes the progress shown while one backup is taken; it ends with the function.
     using ProgressMaker = std::function<ProgressFn()>;
@@ -104,7 +105,7 @@ class BackupFollower final : public RecipeFollower {
         FileStamp stamp; // the recipe file as it was copied
         QString path;
     };
-    void backUp(Database& db, bool beforeCategoryDelete);
+    void backUp(Database& db, bool always);
     // Waits for a backup ahead to end, with progress when it takes a while: one backup at a
     // time, under the one temporary name.
     void finishAhead();

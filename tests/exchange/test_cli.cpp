@@ -75,6 +75,9 @@ void TestCli::sampleFileOutAndBackIn() {
     QVERIFY2(in.code == 0, qPrintable(in.out + in.err));
     QVERIFY(in.err.contains("Imported 13 of 13 recipes"));
     QVERIFY(in.out.contains("13 recipes came in; 0 skipped."));
+    // The empty file as it was before the import, backed up first; the index brought along.
+    QCOMPARE(QDir(b + "/Backups").entryList({"Recipe-*.mdb"}).size(), 1);
+    QVERIFY(QFile::exists(b + "/Recipe.index"));
 
     auto da = Database::OpenDatabase(a + "/Recipe");
     auto db = Database::OpenDatabase(b + "/Recipe");

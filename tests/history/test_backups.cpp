@@ -131,6 +131,12 @@ class TestBackups : public QObject {
         f.dialogs.answer(vbYes);
         f.store->DeleteCategory("Cakes");
         QCOMPARE(listBackups(f.base).size(), 2);
+        {
+            // An import, however many changes the day has had.
+            auto db = f.open();
+            backups.prepare(*db, {RecipeChange::Kind::Import, "Soups", 0, {}, {}});
+        }
+        QCOMPARE(listBackups(f.base).size(), 3);
         QVERIFY(failures.isEmpty());
 
         // A backup that can't be made is told, and the command is done all the same.

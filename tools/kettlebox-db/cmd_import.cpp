@@ -4,7 +4,9 @@
 #include "core/database.h"
 #include "core/store_error.h"
 #include "exchange/importer.h"
+#include "search/searchindex.h"
 #include "tools/kettlebox-db/commands.h"
+#include "tools/kettlebox-db/progress_line.h"
 
 #include <QDir>
 
@@ -43,6 +45,15 @@ int runImport(Context& ctx) {
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
         return kExitFailed;
+    // As in the program: a backup before every import (a failure is said, and the import goes
+    // on), and the search index kept up to date so that no rebuild follows.
+    BackupFollower backups([&ctx](const QString& why, bool) {
+        ctx.err << "The backup of the recipe file could not be made: " << why
+                << "\nThe import goes on without it.\n";
+    });
+    backups.setProgress([&ctx] { return progressLine(ctx, QStringLiteral("Backing up")); });
+    SearchIndex index;
+    options.followers = {&backups, &index};
     options.progress.step = [&ctx](qsizetype done, qsizetype total) {
         ctx.err << "\rImported " << done << " of " << total << " recipes" << Qt::flush;
     };

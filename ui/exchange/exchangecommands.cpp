@@ -148,7 +148,6 @@ void ExchangeCommands::importRecipes() {
     exchange::ImportOptions options;
     options.category = category == QLatin1String("*") ? QString() : category;
     options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
-    options.beforeWrite = beforeImport;
     options.followers = m_store.followers();
     exchange::Importer importer(options);
     importer.addFile(file);

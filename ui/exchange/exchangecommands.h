@@ -37,9 +37,6 @@ class ExchangeCommands : public QObject {
     // Every recipe of the chosen category, or of all, in the print preview.
     void printCookbook();
 
-    // Runs just before an import writes anything (the automatic backup); a throw stops it.
-    std::function<void()> beforeImport;
-
     frmprint* cookbookPreview() const { return m_preview; }
 
   private:

@@ -61,8 +61,10 @@ void HistoryFeature::showDeletedRecipes() {
 
 // A failed backup is said once, and the command goes on. Before a category is deleted it is
 // said every time: that is the change a backup is there for.
-void HistoryFeature::backupFailed(const QString& why, bool beforeCategoryDelete) {
-    if (!beforeCategoryDelete) {
+void HistoryFeature::backupFailed(const QString& why, bool always) {
+    // The daily backup's failure is said once; one before a category delete or an import
+    // each time.
+    if (!always) {
         if (m_saidDailyFailure)
             return;
         m_saidDailyFailure = true;

@@ -43,7 +43,7 @@ class HistoryFeature : public QObject {
     void checkFinished();
 
   private:
-    void backupFailed(const QString& why, bool beforeCategoryDelete);
+    void backupFailed(const QString& why, bool always);
     QString databasePath() const;
 
     QWidget* m_parent;
