@@ -2,6 +2,7 @@
 // and 100 000 recipes exported. After the benchmark table one line per bar:
 // BAR <name> <figure> <limit> pass|fail
 
+#include "bench/bench_support.h"
 #include "core/database.h"
 #include "exchange/exporter.h"
 #include "exchange/importer.h"
@@ -18,19 +19,13 @@
 #include <cstdio>
 #include <map>
 
+using namespace kbbench;
+
 namespace {
 
-std::map<std::string, std::vector<double>> g_samples; // seconds per run
+std::map<std::string, std::vector<double>> g_seconds; // seconds per run
 QString g_dir;
 int g_serial = 0;
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Recipes of a realistic size (about 500 bytes), as another program would write them: plain
 // fields, spread over 20 categories.
@@ -59,7 +54,9 @@ QString newFile() {
     return base;
 }
 
-template <typename Fn> void timed(benchmark::State& state, const std::string& key, Fn&& fn) {
+// Each iteration: `fn` sets up, untimed, and returns the part that is timed.
+template <typename Fn>
+void timedPrepared(benchmark::State& state, const std::string& key, Fn&& fn) {
     for (auto _ : state) {
         state.PauseTiming();
         auto prepared = fn(); // set-up, untimed; returns the timed part
@@ -68,14 +65,14 @@ template <typename Fn> void timed(benchmark::State& state, const std::string& ke
         prepared();
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(took.count());
-        g_samples[key].push_back(took.count());
+        g_seconds[key].push_back(took.count());
     }
 }
 
 // Reading the file and writing every recipe into an empty recipe file, in one transaction.
 void import10k(benchmark::State& state) {
     const QString json = QDir(g_dir).filePath(QStringLiteral("10k.jsonld"));
-    timed(state, "import_10k", [&] {
+    timedPrepared(state, "import_10k", [&] {
         const QString base = newFile();
         return [json, base] {
             auto db = kb::Database::OpenDatabase(base);
@@ -91,7 +88,7 @@ void import10k(benchmark::State& state) {
 void export100k(benchmark::State& state) {
     const QString base = QDir(g_dir).filePath(QStringLiteral("r100k"));
     const QString out = QDir(g_dir).filePath(QStringLiteral("out.jsonld"));
-    timed(state, "export_100k", [&] {
+    timedPrepared(state, "export_100k", [&] {
         return [base, out] {
             auto db = kb::Database::OpenDatabase(base);
             const kb::exchange::Collection c = kb::exchange::collectRecipes(*db);
@@ -99,13 +96,6 @@ void export100k(benchmark::State& state) {
             kb::exchange::exportRecipes(out, c, kb::exchange::ExportFormat::JsonLd);
         };
     });
-}
-
-void bar(const char* name, double figure, double limit) {
-    if (limit > 0)
-        std::printf("BAR %s %.3f %g %s\n", name, figure, limit, figure <= limit ? "pass" : "fail");
-    else
-        std::printf("BAR %s %.3f report pass\n", name, figure);
 }
 
 } // namespace
@@ -147,7 +137,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     std::printf("\n");
-    bar("import_10k_jsonld_s", median(g_samples["import_10k"]), 10.0);
-    bar("export_100k_jsonld_s", median(g_samples["export_100k"]), 0);
+    bar("import_10k_jsonld_s", median(g_seconds["import_10k"]), 10.0);
+    bar("export_100k_jsonld_s", median(g_seconds["export_100k"]), 0);
     return 0;
 }

@@ -2,6 +2,7 @@
 // generator, so that both benchmarks measure the same file). After the table one line per bar:
 // BAR <name> <figure> <limit> pass|fail
 
+#include "bench/bench_support.h"
 #include "history/backups.h"
 #include "platform/imagelist.h"
 #include "platform/nodes.h"
@@ -27,29 +28,12 @@
 #include <cstdio>
 #include <map>
 
+using namespace kbbench;
+
 namespace {
 
-std::map<std::string, std::vector<double>> g_samples; // milliseconds per run
 QString g_dir;
 int g_next = 0; // the serial of the next recipe to delete
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-template <typename Fn> void timed(benchmark::State& state, const std::string& key, Fn&& fn) {
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        fn();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        g_samples[key].push_back(took.count() * 1000);
-    }
-}
 
 QString folder(const char* name) {
     const QString path = g_dir + QLatin1Char('/') + QLatin1String(name);
@@ -138,10 +122,6 @@ void backup(benchmark::State& state) {
     QFile::copy(g_dir + QStringLiteral("/r100k.mdb"), app + QStringLiteral("/Recipe.mdb"));
     const QString path = app + QStringLiteral("/Recipe");
     timed(state, "backup", [&] { kb::backupRecipeFile(path); });
-}
-
-void bar(const char* name, double figure, double limit) {
-    std::printf("BAR %s %.3f %g %s\n", name, figure, limit, figure <= limit ? "pass" : "fail");
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // under build-bench/ between runs. After the benchmark table one line per bar:
 // BAR <name> <figure> <limit> pass|fail
 
+#include "bench/bench_files.h"
+#include "bench/bench_support.h"
 #include "core/database.h"
 #include "platform/imagelist.h"
 #include "search/searchindex.h"
@@ -27,27 +29,14 @@
 #include <random>
 #include <sys/stat.h>
 
+using namespace kbbench;
+
 namespace {
 
-const char* kPassword = "5820741963mxrdbe";
 constexpr int kCategories = 200;
 constexpr int kRecipes = 100000;
 
-std::map<std::string, std::vector<double>> g_samples; // milliseconds per run
-QString g_base;                                       // the recipe file without ".mdb"
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-void check(int rc, sqlite3* db) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        qFatal("sqlite: %s", sqlite3_errmsg(db));
-}
+QString g_base; // the recipe file without ".mdb"
 
 const std::vector<const char*> kAdjectives = {"Smoky",  "Spiced", "Creamy",    "Quick",   "Rustic",
                                               "Golden", "Lemon",  "Herbed",    "Roast",   "Slow",
@@ -83,72 +72,25 @@ const std::vector<const char*> kAuthors = {
 // Writes the recipe file: names like "Smoky Tomato Soup 123", a dozen ingredient lines and a
 // few sentences of instructions drawn from a few hundred words, about 700 bytes a recipe.
 void makeFile(const QString& path) {
-    sqlite3* db = nullptr;
-    check(sqlite3_open_v2(QFile::encodeName(path + QStringLiteral(".mdb")).constData(), &db,
-                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
-          db);
-    sqlite3_key(db, kPassword, 16);
-    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
     std::mt19937 random(20240607);
     const auto pick = [&](const std::vector<const char*>& from) {
         return QByteArray(from[random() % from.size()]);
     };
     int serial = 0;
-    for (int c = 1; c <= kCategories; ++c) {
-        const QByteArray table = "Category " + QByteArray::number(c).rightJustified(3, '0');
-        check(sqlite3_exec(db,
-                           ("CREATE TABLE \"" + table +
-                            "\" (\"Name\" VARCHAR(255), \"Author\" VARCHAR(255), "
-                            "\"Ingredients\" TEXT, \"Instructions\" TEXT)")
-                               .constData(),
-                           nullptr, nullptr, nullptr),
-              db);
-        check(sqlite3_exec(
-                  db,
-                  ("CREATE INDEX \"" + table + ".name\" ON \"" + table + "\" (trim(\"Name\", ' '))")
-                      .constData(),
-                  nullptr, nullptr, nullptr),
-              db);
-        sqlite3_stmt* st = nullptr;
-        check(sqlite3_prepare_v2(db,
-                                 ("INSERT INTO \"" + table + "\" VALUES (?, ?, ?, ?)").constData(),
-                                 -1, &st, nullptr),
-              db);
-        for (int r = 0; r < kRecipes / kCategories; ++r) {
-            QByteArray food = pick(kFoods);
-            food[0] = static_cast<char>(std::toupper(food[0]));
-            const QByteArray name = pick(kAdjectives) + ' ' + food + ' ' + pick(kDishes) + ' ' +
-                                    QByteArray::number(++serial) + ' ';
-            QByteArray ingredients;
-            for (int i = 0; i < 12; ++i)
-                ingredients += QByteArray::number(1 + random() % 500) + " g " + pick(kFoods) + "\n";
-            QByteArray instructions;
-            for (int i = 0; i < 6; ++i)
-                instructions += pick(kVerbs) + " the " + pick(kFoods) + " with the " +
-                                pick(kFoods) + " for " + QByteArray::number(2 + random() % 40) +
-                                " minutes. ";
-            const QByteArray author = pick(kAuthors) + ' ';
-            sqlite3_bind_text(st, 1, name.constData(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 2, author.constData(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 3, ingredients.constData(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 4, instructions.constData(), -1, SQLITE_TRANSIENT);
-            check(sqlite3_step(st), db);
-            sqlite3_reset(st);
-        }
-        sqlite3_finalize(st);
-    }
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    sqlite3_close(db);
-}
-
-template <typename Fn> void timed(benchmark::State& state, const std::string& key, Fn&& fn) {
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        fn();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        g_samples[key].push_back(took.count() * 1000);
-    }
+    writeRecipeFile(path, numberedCategories(kCategories), kRecipes / kCategories, [&](int, int) {
+        QByteArray food = pick(kFoods);
+        food[0] = static_cast<char>(std::toupper(food[0]));
+        StoredRow r;
+        r.name = pick(kAdjectives) + ' ' + food + ' ' + pick(kDishes) + ' ' +
+                 QByteArray::number(++serial) + ' ';
+        for (int i = 0; i < 12; ++i)
+            r.ingredients += QByteArray::number(1 + random() % 500) + " g " + pick(kFoods) + "\n";
+        for (int i = 0; i < 6; ++i)
+            r.instructions += pick(kVerbs) + " the " + pick(kFoods) + " with the " + pick(kFoods) +
+                              " for " + QByteArray::number(2 + random() % 40) + " minutes. ";
+        r.author = pick(kAuthors) + ' ';
+        return r;
+    });
 }
 
 // The floor of a build: every recipe read once, through the same layer.
@@ -274,10 +216,6 @@ void saveThenFind(benchmark::State& state) {
         if (r.hits.isEmpty() || r.hits.at(0).name != name)
             state.SkipWithError("the saved recipe was not found");
     });
-}
-
-void bar(const char* name, double figure, double limit) {
-    std::printf("BAR %s %.3f %g %s\n", name, figure, limit, figure <= limit ? "pass" : "fail");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Store benchmarks on generated recipe files. After the benchmark table one line per bar:
 // BAR <name> <figure> <limit> pass|fail
 
+#include "bench/bench_files.h"
+#include "bench/bench_support.h"
 #include "bench/bench_window.h"
 #include "core/database.h"
 #include "platform/imagelist.h"
@@ -29,39 +31,20 @@
 #include <cstdio>
 #include <map>
 
+using namespace kbbench;
+
 namespace {
 
-const char* kPassword = "5820741963mxrdbe";
 constexpr int kCategories = 200;
 
-std::map<std::string, std::vector<double>> g_samples; // milliseconds per run
 QString g_dir;
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 QString base(const char* name) {
     return g_dir + QLatin1Char('/') + QLatin1String(name);
 }
 
-void check(int rc, sqlite3* db) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        qFatal("sqlite: %s", sqlite3_errmsg(db));
-}
-
 // Writes a recipe file: `categories` tables of `perCategory` recipes of a realistic size.
 void makeFile(const QString& path, int categories, int perCategory) {
-    sqlite3* db = nullptr;
-    check(sqlite3_open_v2(QFile::encodeName(path + ".mdb").constData(), &db,
-                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
-          db);
-    sqlite3_key(db, kPassword, 16);
-    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
     const QByteArray ingredients =
         "250 g flour \n2 eggs\n300 ml milk\n1 pinch of salt\n30 g butter\n1 onion, chopped\n"
         "2 carrots\n1 tin of tomatoes\nfresh herbs ";
@@ -69,37 +52,14 @@ void makeFile(const QString& path, int categories, int perCategory) {
         "Mix the dry ingredients in a large bowl.\nBeat the eggs with the milk and stir in.\n"
         "Leave to rest for half an hour while the oven heats.\nBake until golden, about 25 "
         "minutes, then let it cool a little before serving. ";
-    int serial = 0;
-    for (int c = 1; c <= categories; ++c) {
-        const QByteArray table = categories == 1
-                                     ? QByteArray("Big")
-                                     : "Category " + QByteArray::number(c).rightJustified(3, '0');
-        const QByteArray create = "CREATE TABLE \"" + table +
-                                  "\" (\"Name\" VARCHAR(255), \"Author\" VARCHAR(255), "
-                                  "\"Ingredients\" TEXT, \"Instructions\" TEXT)";
-        check(sqlite3_exec(db, create.constData(), nullptr, nullptr, nullptr), db);
-        // The name index that every category made through the store carries.
-        const QByteArray index =
-            "CREATE INDEX \"" + table + ".name\" ON \"" + table + "\" (trim(\"Name\", ' '))";
-        check(sqlite3_exec(db, index.constData(), nullptr, nullptr, nullptr), db);
-        sqlite3_stmt* st = nullptr;
-        const QByteArray insert = "INSERT INTO \"" + table + "\" VALUES (?, ?, ?, ?)";
-        check(sqlite3_prepare_v2(db, insert.constData(), -1, &st, nullptr), db);
-        for (int r = 1; r <= perCategory; ++r) {
-            const QByteArray name = categories == 1
-                                        ? "Recipe " + QByteArray::number(r) + " "
-                                        : "Recipe " + QByteArray::number(++serial) + " ";
-            sqlite3_bind_text(st, 1, name.constData(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 2, "A. Cook ", -1, SQLITE_STATIC);
-            sqlite3_bind_text(st, 3, ingredients.constData(), -1, SQLITE_STATIC);
-            sqlite3_bind_text(st, 4, instructions.constData(), -1, SQLITE_STATIC);
-            check(sqlite3_step(st), db);
-            sqlite3_reset(st);
-        }
-        sqlite3_finalize(st);
-    }
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    sqlite3_close(db);
+    const std::vector<QByteArray> tables =
+        categories == 1 ? std::vector<QByteArray>{"Big"} : numberedCategories(categories);
+    writeRecipeFile(path, tables, perCategory, [&](int t, int n) {
+        // One category counts its own; many count on across them.
+        const int serial = categories == 1 ? n + 1 : t * perCategory + n + 1;
+        return StoredRow{"Recipe " + QByteArray::number(serial) + " ", "A. Cook ", ingredients,
+                         instructions};
+    });
 }
 
 QIcon picture(Qt::GlobalColor colour) {
@@ -141,16 +101,6 @@ struct Window {
         tv.show();
     }
 };
-
-template <typename Fn> void timed(benchmark::State& state, const std::string& key, Fn&& fn) {
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        fn();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        g_samples[key].push_back(took.count() * 1000);
-    }
-}
 
 void openClose(benchmark::State& state) {
     kb::Database::OpenDatabase(base("r10k"))->Close(); // the first open derives the key
@@ -240,11 +190,6 @@ long maxRssKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-void bar(const char* name, double figure, double limit, const char* unit) {
-    std::printf("BAR %s %.3f %g %s%s\n", name, figure, limit, figure <= limit ? "pass" : "fail",
-                unit);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // window's repaint. Also the start to the first paint, the memory then, and a second start.
 
 #include "bench/bench_window.h"
+#include "bench/bench_support.h"
 
 #include "platform/nodes.h"
 #include "tests/support/scripted_dialogs.h"
@@ -29,24 +30,6 @@
 namespace kbbench {
 
 namespace {
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-void bar(const char* name, double figure, double limit) {
-    std::printf("BAR %s %.3f %g %s\n", name, figure, limit, figure <= limit ? "pass" : "fail");
-    std::fflush(stdout);
-}
-
-double msSince(const std::chrono::steady_clock::time_point& start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
 
 // The form on a folder that holds the recipe file.
 struct Form {

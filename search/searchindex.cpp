@@ -369,9 +369,14 @@ bool SearchIndex::isCurrent(Database& db, const Progress& progress) {
         if (progress)
             progress(static_cast<int>(i + 1), static_cast<int>(categories.size()));
     }
+    m_current = now;
     // Only the index file is written, so the recipe file stays as it was found.
-    db.Transaction([&] { remember(db, now); });
-    m_current = m_remembered = now;
+    try {
+        db.Transaction([&] { remember(db, now); });
+        m_remembered = now;
+    } catch (const StoreError&) {
+        // What is kept only saves the next start this check: no failure of the search.
+    }
     return true;
 }
 
