@@ -10,17 +10,12 @@
 namespace kb::cli {
 
 int runBackup(Context& ctx) {
-    if (helpAsked(ctx, QStringLiteral("backup")))
-        return kExitOk;
-    const auto args = positional(ctx, QStringLiteral("backup"), 0, 1);
-    if (!args)
-        return kExitUsage;
-    const QString folder = existingFolder(ctx, args->value(0));
-    if (folder.isEmpty())
-        return kExitFailed;
+    const FolderCommand cmd = folderCommand(ctx, QStringLiteral("backup"), 0, 1);
+    if (cmd.exit >= 0)
+        return cmd.exit;
     try {
-        const QString path = backupRecipeFile(QDir(folder).filePath(QStringLiteral("Recipe")),
-                                              progressLine(ctx, QStringLiteral("Backing up")));
+        const QString path =
+            backupRecipeFile(cmd.recipe, progressLine(ctx, QStringLiteral("Backing up")));
         ctx.out << QDir::toNativeSeparators(path) << "\n";
         return kExitOk;
     } catch (const StoreError& e) {

@@ -39,18 +39,13 @@ qint64 recipeCount(const QString& mdbFile) {
 } // namespace
 
 int runBackups(Context& ctx) {
-    if (helpAsked(ctx, QStringLiteral("backups")))
-        return kExitOk;
-    const auto args = positional(ctx, QStringLiteral("backups"), 0, 1);
-    if (!args)
-        return kExitUsage;
-    const QString folder = existingFolder(ctx, args->value(0));
-    if (folder.isEmpty())
-        return kExitFailed;
-    const QList<BackupInfo> all = listBackups(QDir(folder).filePath(QStringLiteral("Recipe")));
+    const FolderCommand cmd = folderCommand(ctx, QStringLiteral("backups"), 0, 1);
+    if (cmd.exit >= 0)
+        return cmd.exit;
+    const QList<BackupInfo> all = listBackups(cmd.recipe);
     if (all.isEmpty())
-        ctx.out << "No backups in " << QDir::toNativeSeparators(folder + QLatin1String("/Backups"))
-                << ".\n";
+        ctx.out << "No backups in "
+                << QDir::toNativeSeparators(cmd.folder + QLatin1String("/Backups")) << ".\n";
     for (const BackupInfo& b : all) {
         const qint64 count = recipeCount(b.path);
         ctx.out << b.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "

@@ -11,15 +11,10 @@
 namespace kb::cli {
 
 int runCheck(Context& ctx) {
-    if (helpAsked(ctx, QStringLiteral("check")))
-        return kExitOk;
-    const auto args = positional(ctx, QStringLiteral("check"), 0, 1);
-    if (!args)
-        return kExitUsage;
-    const QString folder = existingFolder(ctx, args->value(0));
-    if (folder.isEmpty())
-        return kExitFailed;
-    const QString path = QDir(folder).filePath(QStringLiteral("Recipe"));
+    const FolderCommand cmd = folderCommand(ctx, QStringLiteral("check"), 0, 1);
+    if (cmd.exit >= 0)
+        return cmd.exit;
+    const QString& path = cmd.recipe;
     bool clean = true;
     const auto line = [&](const QString& file, const FileCheck& check) {
         clean = clean && check.clean;

@@ -11,15 +11,10 @@
 namespace kb::cli {
 
 int runHistory(Context& ctx) {
-    if (helpAsked(ctx, QStringLiteral("history")))
-        return kExitOk;
-    const auto args = positional(ctx, QStringLiteral("history"), 0, 1);
-    if (!args)
-        return kExitUsage;
-    const QString folder = existingFolder(ctx, args->value(0));
-    if (folder.isEmpty())
-        return kExitFailed;
-    const QString path = QDir(folder).filePath(QStringLiteral("Recipe"));
+    const FolderCommand cmd = folderCommand(ctx, QStringLiteral("history"), 0, 1);
+    if (cmd.exit >= 0)
+        return cmd.exit;
+    const QString& path = cmd.recipe;
     if (!QFileInfo::exists(historyFileOf(path))) {
         ctx.out << "The history is empty.\n";
         return kExitOk;

@@ -11,17 +11,12 @@
 namespace kb::cli {
 
 int runRestore(Context& ctx) {
-    if (helpAsked(ctx, QStringLiteral("restore")))
-        return kExitOk;
-    const auto args = positional(ctx, QStringLiteral("restore"), 1, 2);
-    if (!args)
-        return kExitUsage;
-    const QString folder = existingFolder(ctx, args->value(1));
-    if (folder.isEmpty())
-        return kExitFailed;
-    const QString path = QDir(folder).filePath(QStringLiteral("Recipe"));
-    // A bare name is looked for in the Backups folder.
-    QString backup = args->at(0);
+    const FolderCommand cmd = folderCommand(ctx, QStringLiteral("restore"), 1, 2);
+    if (cmd.exit >= 0)
+        return cmd.exit;
+    const QString& path = cmd.recipe;
+    // A bare name is looked for in the Backups cmd.folder.
+    QString backup = cmd.args.at(0);
     if (!QFileInfo::exists(backup) && !backup.contains(QLatin1Char('/')))
         backup = QDir(backupsFolderOf(path)).filePath(backup);
     try {

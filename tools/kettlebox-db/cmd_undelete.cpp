@@ -10,20 +10,15 @@
 namespace kb::cli {
 
 int runUndelete(Context& ctx) {
-    if (helpAsked(ctx, QStringLiteral("undelete")))
-        return kExitOk;
-    const auto args = positional(ctx, QStringLiteral("undelete"), 1, 2);
-    if (!args)
-        return kExitUsage;
+    const FolderCommand cmd = folderCommand(ctx, QStringLiteral("undelete"), 1, 2);
+    if (cmd.exit >= 0)
+        return cmd.exit;
     bool ok = false;
-    const qint64 id = args->at(0).toLongLong(&ok);
+    const qint64 id = cmd.args.at(0).toLongLong(&ok);
     if (!ok || id <= 0)
         return usageError(ctx, QStringLiteral("undelete"));
-    const QString folder = existingFolder(ctx, args->value(1));
-    if (folder.isEmpty())
-        return kExitFailed;
     try {
-        auto db = Database::OpenDatabase(QDir(folder).filePath(QStringLiteral("Recipe")));
+        auto db = Database::OpenDatabase(cmd.recipe);
         HistoryFollower history;
         const HistoryEntry e = putBack(*db, {&history}, id);
         db->Close();

@@ -3,6 +3,8 @@
 #include "history/backups.h"
 #include "tools/kettlebox-db/commands.h"
 
+#include <QDir>
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -41,6 +43,36 @@ inline std::optional<QStringList> positional(Context& ctx, const QString& comman
         return std::nullopt;
     }
     return out;
+}
+
+// The start of every command whose last, optional argument is the FOLDER: its help, the count
+// of its arguments and the folder. `exit` is the code to end with when the command must not go
+// on (help shown, usage wrong, no such folder); -1 otherwise.
+struct FolderCommand {
+    QStringList args;
+    QString folder;
+    QString recipe; // the recipe file in that folder, without ".mdb"
+    int exit = -1;
+};
+inline FolderCommand folderCommand(Context& ctx, const QString& command, int least, int most) {
+    FolderCommand c;
+    if (helpAsked(ctx, command)) {
+        c.exit = kExitOk;
+        return c;
+    }
+    const auto args = positional(ctx, command, least, most);
+    if (!args) {
+        c.exit = kExitUsage;
+        return c;
+    }
+    c.args = *args;
+    c.folder = existingFolder(ctx, c.args.value(most - 1));
+    if (c.folder.isEmpty()) {
+        c.exit = kExitFailed;
+        return c;
+    }
+    c.recipe = QDir(c.folder).filePath(QStringLiteral("Recipe"));
+    return c;
 }
 
 } // namespace kb::cli
