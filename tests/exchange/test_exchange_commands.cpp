@@ -72,8 +72,7 @@ void TestExchangeCommands::exportsWhatIsChosen() {
     QCOMPARE(f.dialogs.prompts()[1].defaultText.section('/', -1), QString("Lentil Soup.jsonld"));
     const QJsonObject o = QJsonDocument::fromJson(fileBytes(one + ".jsonld")).object();
     QCOMPARE(o["name"].toString(), QString("Lentil Soup"));
-    QCOMPARE(f.dialogs.messages().last(),
-             QString("1 recipe exported to \"%1.jsonld\".").arg(one));
+    QCOMPARE(f.dialogs.messages().last(), QString("1 recipe exported to \"%1.jsonld\".").arg(one));
 
     f.clickNode("baking");
     f.dialogs.answerFile(f.folder() + "/baking.txt");
