@@ -147,6 +147,10 @@ void TestStartupAndLayout::everyControlIsNamedForAssistiveTechnology() {
     QCOMPARE(name(form.xpcmdbutton1), QStringLiteral("Del Category"));
     QCOMPARE(name(form.xptopbuttons1), QStringLiteral("Close"));
     QCOMPARE(QAccessible::queryAccessibleInterface(form.add)->role(), QAccessible::Button);
+    // The skinned window is a window to a reader, named by its title.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), form.windowTitle());
 }
 
 void TestStartupAndLayout::emptyRecipeNameIsTakenForACategory() {

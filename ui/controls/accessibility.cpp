@@ -66,9 +66,15 @@ class SkinnedButtonAccessible : public QAccessibleWidget {
 QAccessibleInterface* factory(const QString& className, QObject* object) {
     if (!object || !object->isWidgetType())
         return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
     if (className == QLatin1String("kb::xpcmdbutton") ||
         className == QLatin1String("kb::xptopbuttons"))
-        return new SkinnedButtonAccessible(static_cast<QWidget*>(object));
+        return new SkinnedButtonAccessible(widget);
+    // The skinned windows draw their own frame; without the window role a reader takes them
+    // for a pane and does not announce them by their title.
+    if (className.startsWith(QLatin1String("kb::")) && widget->isWindow() &&
+        widget->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;
 }
 
