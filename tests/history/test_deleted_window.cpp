@@ -7,6 +7,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -55,6 +56,16 @@ class TestDeletedWindow : public QObject {
         QCOMPARE(w.List->topLevelItemCount(), 1);
         QCOMPARE(f.rows("Soups"), (QList<Row>{{"Leek ", "Ann ", "2 leeks ", "Boil. "}}));
         QCOMPARE(f.tree(), (QStringList{"Kettlebox Recipe", "  Soups", "    Leek"}));
+    }
+
+    void escapeClosesIt() {
+        HistoryFixture f;
+        QPointer<frmdeleted> w = new frmdeleted(*f.store, f.dialogs);
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w->List, Qt::Key_Escape);
+        QTRY_VERIFY(!w); // closed, and gone with it
     }
 
     void aDamagedFileIsToldOnceAfterStartUp() {

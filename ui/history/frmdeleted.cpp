@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTreeWidget>
 
 namespace kb {
@@ -39,6 +40,9 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
     setAccessibleName(QStringLiteral("Deleted Recipes"));
     setMinimumSize(420, 360);
     resize(kWidth, kHeight);
+    // Escape closes it wherever its focus is, as it does the Find Recipe window.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
 
     frame = new xp_canvas(this);
     frame->setObjectName(QStringLiteral("frame"));
