@@ -4,6 +4,7 @@
 #include "platform/guard.h"
 #include "platform/propertybag.h"
 #include "store/recipebas.h"
+#include "ui/controls/captionbuttons.h"
 #include "ui/controls/formdesign.h"
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
-#include <QShortcut>
 #include <QTreeWidget>
 
 namespace kb {
@@ -40,29 +40,16 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
     setAccessibleName(QStringLiteral("Deleted Recipes"));
     setMinimumSize(420, 360);
     resize(kWidth, kHeight);
-    // Escape closes it wherever its focus is, as it does the Find Recipe window.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-            &QWidget::close);
 
     frame = new xp_canvas(this);
     frame->setObjectName(QStringLiteral("frame"));
     frame->ReadProperties(
         PropertyBag({{QStringLiteral("Caption"), QStringLiteral("Deleted Recipes")}}));
 
-    const auto captionButton = [this](const char* name, const QVariantMap& stored,
-                                      const QString& accessible) {
-        auto* button = new xptopbuttons(frame);
-        button->setObjectName(QLatin1String(name));
-        button->ReadProperties(PropertyBag(stored));
-        button->setAccessibleName(accessible);
-        return button;
-    };
-    minimiseButton =
-        captionButton("minimiseButton", {{QStringLiteral("Value"), 2}}, QStringLiteral("Minimise"));
-    maximiseButton = captionButton(
-        "maximiseButton", {{QStringLiteral("Value"), 1}, {QStringLiteral("Enabled"), false}},
-        QStringLiteral("Maximise"));
-    closeButton = captionButton("closeButton", {}, QStringLiteral("Close"));
+    const CaptionButtons captionButtons = CaptionButtons::addTo(frame, this);
+    minimiseButton = captionButtons.minimise;
+    maximiseButton = captionButtons.maximise;
+    closeButton = captionButtons.close;
 
     const auto commandButton = [this](const char* name, const QString& caption) {
         auto* button = new xpcmdbutton(frame);
@@ -114,16 +101,12 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
     Status->setFont(formFont());
     Status->setAccessibleName(QStringLiteral("History status"));
 
-    for (QWidget* button : {closeButton, maximiseButton, minimiseButton})
-        button->raise();
     setTabOrder(List, PutBack);
     setTabOrder(PutBack, CloseForm);
 
     connect(List, &QTreeWidget::currentItemChanged, this, [this] { showChosen(); });
     connect(PutBack, &xpcmdbutton::Click, this, &frmdeleted::PutBack_Click);
     connect(CloseForm, &xpcmdbutton::Click, this, &QWidget::close);
-    connect(closeButton, &xptopbuttons::Click, this, &QWidget::close);
-    connect(minimiseButton, &xptopbuttons::Click, this, &QWidget::showMinimized);
 
     placeControls();
     Reload();
@@ -198,9 +181,7 @@ void frmdeleted::placeControls() {
     const int w = width();
     const int h = height();
     frame->setGeometry(0, 0, w, h);
-    closeButton->setGeometry(w - 25, 6, 21, 21);
-    maximiseButton->setGeometry(w - 48, 6, 21, 21);
-    minimiseButton->setGeometry(w - 71, 6, 21, 21);
+    CaptionButtons{minimiseButton, maximiseButton, closeButton}.place(w);
     const int inner = w - 2 * kMargin;
     const int bottom = h - kMargin - kButtonHeight;
     const int listHeight = (bottom - kCaption - 3 * kMargin) * 2 / 5;

@@ -3,6 +3,7 @@
 #include "core/database.h"
 #include "platform/guard.h"
 #include "platform/propertybag.h"
+#include "ui/controls/captionbuttons.h"
 #include "ui/controls/formdesign.h"
 #include "ui/controls/xp_canvas.h"
 #include "ui/controls/xpcmdbutton.h"
@@ -15,15 +16,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QShortcut>
 
 namespace kb {
 
 namespace {
 
-constexpr QRect kCloseRect(455, 6, 21, 21);
-constexpr QRect kMaximiseRect(432, 6, 21, 21);
-constexpr QRect kMinimiseRect(409, 6, 21, 21);
 constexpr QRect kWordsLabelRect(13, 41, 60, 13);
 constexpr QRect kWordsRect(75, 37, 392, 21);
 constexpr QRect kResultsRect(13, 66, 454, 280);
@@ -59,20 +56,11 @@ FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QStri
     frame->ReadProperties(PropertyBag({{QStringLiteral("Caption"), QStringLiteral("Find Recipe")},
                                        {QStringLiteral("Fixed_Single"), true}}));
 
-    const auto captionButton = [this](const char* name, const QVariantMap& stored,
-                                      const QRect& at) {
-        auto* button = new xptopbuttons(frame);
-        button->setObjectName(QLatin1String(name));
-        button->ReadProperties(PropertyBag(stored));
-        button->setGeometry(at);
-        button->raise();
-        return button;
-    };
-    minimiseButton = captionButton("minimiseButton", {{QStringLiteral("Value"), 2}}, kMinimiseRect);
-    maximiseButton = captionButton(
-        "maximiseButton", {{QStringLiteral("Value"), 1}, {QStringLiteral("Enabled"), false}},
-        kMaximiseRect);
-    closeButton = captionButton("closeButton", {}, kCloseRect);
+    const CaptionButtons captionButtons = CaptionButtons::addTo(frame, this);
+    minimiseButton = captionButtons.minimise;
+    maximiseButton = captionButtons.maximise;
+    closeButton = captionButtons.close;
+    captionButtons.place(kWidth);
 
     wordsLabel = new QLabel(QStringLiteral("Words:"), frame);
     wordsLabel->setGeometry(kWordsLabelRect);
@@ -119,11 +107,6 @@ FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QStri
     connect(results, &QListWidget::itemActivated, this, [this] { goToCurrent(); });
     connect(goToButton, &xpcmdbutton::Click, this, [this] { goToCurrent(); });
     connect(closeCommand, &xpcmdbutton::Click, this, &QWidget::close);
-    connect(closeButton, &xptopbuttons::Click, this, &QWidget::close);
-    connect(minimiseButton, &xptopbuttons::Click, this, &QWidget::showMinimized);
-    // Escape closes the window wherever its focus is; the box and the list would keep it.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
     setTabOrder(words, results);
     setTabOrder(results, goToButton);
     setTabOrder(goToButton, closeCommand);
