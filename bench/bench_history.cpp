@@ -8,6 +8,7 @@
 #include "platform/nodes.h"
 #include "store/recipebas.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/store_controls.h"
 #include "ui/history/historyfeature.h"
 #include "ui/main/mainform.h"
 
@@ -15,9 +16,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -88,15 +86,9 @@ void deleteThroughForm(benchmark::State& state) {
 void deleteWithoutHistory(benchmark::State& state) {
     const QString app = folder("plain");
     QFile::copy(g_dir + QStringLiteral("/r100k.mdb"), app + QStringLiteral("/Recipe.mdb"));
-    QTreeView tv;
-    QListWidget list;
-    QLineEdit t1, t2;
-    QPlainTextEdit t3, t4;
-    kb::ImageList images{QIcon(), QIcon(), QIcon(), QIcon()};
-    kb::test::ScriptedDialogs dialogs;
-    kb::RecipeBas store({&tv, &list, &t1, &t2, &t3, &t4, &images}, dialogs);
-    store.DatabasePath = app + QStringLiteral("/Recipe");
-    tv.show();
+    kb::test::StoreControls w(app + QStringLiteral("/Recipe"));
+    kb::RecipeBas& store = w.store;
+    w.tv.show();
     store.LoadCatalogue();
     int serial = 5000;
     timed(state, "delete_plain", [&] {

@@ -9,15 +9,12 @@
 #include "search/searchindex.h"
 #include "store/recipebas.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/store_controls.h"
 #include "ui/search/findrecipe.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QTreeView>
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -158,45 +155,21 @@ void typeQuery(benchmark::State& state) {
         state.SkipWithError("no query found anything");
 }
 
-QIcon picture(Qt::GlobalColor colour) {
-    QPixmap pm(16, 16);
-    pm.fill(colour);
-    return QIcon(pm);
-}
-
 // The same save without the index, for comparison: what the index adds to a save.
 void saveOnly(benchmark::State& state) {
-    QTreeView tv;
-    QListWidget list;
-    QLineEdit t1, t2;
-    QPlainTextEdit t3, t4;
-    kb::ImageList images{picture(Qt::red), picture(Qt::green), picture(Qt::blue),
-                         picture(Qt::yellow)};
-    kb::test::ScriptedDialogs dialogs;
-    kb::RecipeBas store(kb::RecipeControls{&tv, &list, &t1, &t2, &t3, &t4, &images}, dialogs);
-    store.DatabasePath = g_base;
+    kb::test::StoreControls w(g_base);
     int n = 0;
     timed(state, "save_only", [&] {
-        t1.setText(QStringLiteral("Zanzibar Stew %1").arg(++n));
-        t2.setText(QStringLiteral("Bench"));
-        t3.setPlainText(QStringLiteral("cloves\nrice"));
-        t4.setPlainText(QStringLiteral("Simmer."));
-        store.AddRecipe(QStringLiteral("Category 100"));
+        w.setBoxes(QStringLiteral("Zanzibar Stew %1").arg(++n), QStringLiteral("Bench"),
+                   QStringLiteral("cloves\nrice"), QStringLiteral("Simmer."));
+        w.store.AddRecipe(QStringLiteral("Category 100"));
     });
 }
 
 void saveThenFind(benchmark::State& state) {
-    QTreeView tv;
-    QListWidget list;
-    QLineEdit t1, t2;
-    QPlainTextEdit t3, t4;
-    kb::ImageList images{picture(Qt::red), picture(Qt::green), picture(Qt::blue),
-                         picture(Qt::yellow)};
-    kb::test::ScriptedDialogs dialogs;
-    kb::RecipeBas store(kb::RecipeControls{&tv, &list, &t1, &t2, &t3, &t4, &images}, dialogs);
-    store.DatabasePath = g_base;
+    kb::test::StoreControls w(g_base);
     kb::SearchIndex index;
-    store.addFollower(&index);
+    w.store.addFollower(&index);
     {
         auto db = kb::Database::OpenDatabase(g_base);
         index.ensureCurrent(*db);
@@ -205,11 +178,9 @@ void saveThenFind(benchmark::State& state) {
     int n = 0;
     timed(state, "after_write", [&] {
         const QString name = QStringLiteral("Zanzibar Stew %1").arg(++n);
-        t1.setText(name);
-        t2.setText(QStringLiteral("Bench"));
-        t3.setPlainText(QStringLiteral("cloves\nrice"));
-        t4.setPlainText(QStringLiteral("Simmer."));
-        store.AddRecipe(QStringLiteral("Category 100"));
+        w.setBoxes(name, QStringLiteral("Bench"), QStringLiteral("cloves\nrice"),
+                   QStringLiteral("Simmer."));
+        w.store.AddRecipe(QStringLiteral("Category 100"));
         auto db = kb::Database::OpenDatabase(g_base);
         const kb::SearchResult r = index.search(*db, QStringLiteral("zanzibar %1").arg(n));
         db->Close();
