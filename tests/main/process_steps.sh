@@ -4,6 +4,16 @@ set -uo pipefail
 work=$1
 title='Kettlebox Recipe V2.4__https://kettlebox.example'
 fail() { echo "FAIL: $*"; exit 1; }
+# Prints the first visible window whose name matches, waiting up to ten seconds for one.
+window() {
+  local w=""
+  for _ in $(seq 100); do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  echo "$w"
+}
 
 # One program per user: a copy the developer is running would take the hand-over.
 if pgrep -u "$(id -u)" -x kettlebox >/dev/null; then
@@ -17,12 +27,7 @@ sleep 1
 
 "$work/kettlebox" >"$work/first.log" 2>&1 &
 first=$!
-win=""
-for _ in $(seq 100); do
-  win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
+win=$(window "$title")
 [ -n "$win" ] || fail "the first start showed no window"
 echo "first window: $win"
 
@@ -56,13 +61,7 @@ rc=$?
 took=$(( ($(date +%s%N) - start) / 1000000 ))
 [ "$rc" -eq 0 ] || fail "the second start ended with $rc"
 echo "second start ended after ${took} ms"
-visible=""
-for _ in $(seq 50); do
-  visible=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
-  [ -n "$visible" ] && break
-  sleep 0.1
-done
-[ "$visible" = "$win" ] || fail "the running window did not come back"
+[ "$(window "$title")" = "$win" ] || fail "the running window did not come back"
 count=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l)
 [ "$count" -eq 1 ] || fail "$count windows are showing"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended"
@@ -109,13 +108,7 @@ wait "$crashed" 2>/dev/null
 [ -f "$work/Recipe.mdb.lock" ] || fail "no lock was left to take over"
 "$work/kettlebox" >"$work/after.log" 2>&1 &
 after=$!
-win=""
-for _ in $(seq 100); do
-  win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
-[ -n "$win" ] || fail "a lock left by a crash kept the program from starting"
+[ -n "$(window "$title")" ] || fail "a lock left by a crash kept the program from starting"
 kill "$after"
 wait "$after" 2>/dev/null
 echo "stale lock: taken over"
@@ -126,12 +119,7 @@ holder=$!
 printf '%s\nsleep\n%s\n' "$holder" "$lockinfo" >"$work/Recipe.mdb.lock"
 "$work/kettlebox" >"$work/held.log" 2>&1 &
 held=$!
-box=""
-for _ in $(seq 100); do
-  box=$(xdotool search --onlyvisible --name '^Kettlebox$' 2>/dev/null | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.1
-done
+box=$(window '^Kettlebox$')
 [ -n "$box" ] || { kill "$held" "$holder"; fail "no message for a file open elsewhere"; }
 [ -z "$(xdotool search --onlyvisible --name "$title" 2>/dev/null)" ] || fail "a window opened"
 ${KB_SCREENSHOT:+import -window root "$KB_SCREENSHOT"}
