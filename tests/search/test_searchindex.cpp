@@ -72,35 +72,31 @@ class TestSearchIndex : public QObject {
         index.reset();
     }
 
-    void wordsMatchWithoutCaseOrAccentsAndAsPrefixes() {
-        QCOMPARE(find(QStringLiteral("creme brulee")),
-                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
-        QCOMPARE(find(QStringLiteral("CRÈME")),
-                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
-        QCOMPARE(find(QStringLiteral("emile")),
-                 QStringList{QStringLiteral("Desserts/Crème brûlée")});
-        // A word matches the start of a word, never its middle.
-        QCOMPARE(find(QStringLiteral("tom")), (QStringList{QStringLiteral("Soups/Tomato Soup"),
-                                                           QStringLiteral("Soups/Onion Soup")}));
-        QCOMPARE(find(QStringLiteral("mato")), QStringList{});
-        // Every word must occur, in any field and any order.
-        QCOMPARE(find(QStringLiteral("cheese onion")),
-                 QStringList{QStringLiteral("Soups/Onion Soup")});
-        QCOMPARE(find(QStringLiteral("soup vanilla")), QStringList{});
+    void aQueryFindsExactlyTheRecipesWithEveryWord_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("found");
+        const QString brulee = QStringLiteral("Desserts/Crème brûlée");
+        const QString tomato = QStringLiteral("Soups/Tomato Soup");
+        const QString onion = QStringLiteral("Soups/Onion Soup");
+        QTest::newRow("no accents") << QStringLiteral("creme brulee") << QStringList{brulee};
+        QTest::newRow("upper case") << QStringLiteral("CRÈME") << QStringList{brulee};
+        QTest::newRow("author") << QStringLiteral("emile") << QStringList{brulee};
+        QTest::newRow("start of a word") << QStringLiteral("tom") << QStringList{tomato, onion};
+        QTest::newRow("never its middle") << QStringLiteral("mato") << QStringList{};
+        QTest::newRow("any field, any order")
+            << QStringLiteral("cheese onion") << QStringList{onion};
+        QTest::newRow("every word") << QStringLiteral("soup vanilla") << QStringList{};
+        QTest::newRow("phrase") << QStringLiteral("\"add the tomatoes\"") << QStringList{tomato};
+        QTest::newRow("phrase, other order") << QStringLiteral("\"the add\"") << QStringList{};
+        QTest::newRow("unclosed quote") << QStringLiteral("\"brown the") << QStringList{onion};
+        QTest::newRow("OR is a word") << QStringLiteral("onion OR vanilla") << QStringList{};
+        QTest::newRow("punctuation") << QStringLiteral("-onion* (\"") << QStringList{onion, tomato};
+        QTest::newRow("nothing") << QStringLiteral("  ") << QStringList{};
     }
-
-    void phrasesMatchAsPhrases() {
-        QCOMPARE(find(QStringLiteral("\"add the tomatoes\"")),
-                 QStringList{QStringLiteral("Soups/Tomato Soup")});
-        QCOMPARE(find(QStringLiteral("\"the add\"")), QStringList{});
-        // An unclosed quote is a phrase to the end; operators and punctuation are plain words.
-        QCOMPARE(find(QStringLiteral("\"brown the")),
-                 QStringList{QStringLiteral("Soups/Onion Soup")});
-        QCOMPARE(find(QStringLiteral("onion OR vanilla")), QStringList{});
-        QCOMPARE(
-            find(QStringLiteral("-onion* (\"")),
-            (QStringList{QStringLiteral("Soups/Onion Soup"), QStringLiteral("Soups/Tomato Soup")}));
-        QCOMPARE(find(QStringLiteral("  ")), QStringList{});
+    void aQueryFindsExactlyTheRecipesWithEveryWord() {
+        QFETCH(QString, query);
+        QFETCH(QStringList, found);
+        QCOMPARE(find(query), found);
     }
 
     void aMatchInTheNameRanksAboveAuthorIngredientsAndInstructions() {
