@@ -1,11 +1,11 @@
 // kettlebox-db's history and backup commands on a sample file, as a user runs them.
 
 #include "tests/history/history_fixture.h"
+#include "tests/support/run_tool.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLockFile>
-#include <QProcess>
 #include <QTest>
 
 using namespace kb;
@@ -13,18 +13,9 @@ using namespace kb::test;
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
+using Run = ToolRun;
 Run kettleboxDb(const QStringList& args) {
-    QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + "/kettlebox-db", args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runTool(QCoreApplication::applicationDirPath() + "/kettlebox-db", args, 60000);
 }
 
 } // namespace

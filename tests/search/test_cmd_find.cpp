@@ -2,8 +2,8 @@
 // made or brought up to date first.
 
 #include "tests/store/store_fixture.h"
+#include "tests/support/run_tool.h"
 
-#include <QProcess>
 #include <QtTest>
 
 using namespace kb::test;
@@ -11,18 +11,8 @@ using namespace kb::test;
 class TestCmdFind : public QObject {
     Q_OBJECT
 
-    struct Run {
-        int code = -1;
-        QString out;
-        QString err;
-    };
-    static Run run(const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(KB_DB_TOOL), args);
-        p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = ToolRun;
+    static Run run(const QStringList& args) { return runTool(QStringLiteral(KB_DB_TOOL), args); }
 
   private slots:
     void printsTheMatchesBestFirstAndFollowsTheFile() {
