@@ -121,18 +121,6 @@ class TestRecords : public QObject {
         QVERIFY(!f.store->RecipeDatabase && !f.store->RecipeRecordset);
     }
 
-    void nameOfOnlySpacesIsRefused() {
-        StoreFixture f;
-        f.makeCategory("Soups");
-        f.addRecipe("Soups", "Leek");
-        f.setBoxes("   ", "Me", "leeks", "Boil.");
-        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->AddRecipe("Soups"));
-        QVERIFY_THROWS_EXCEPTION(StoreError, f.store->UpdateRecipe("Soups", "Leek"));
-        QCOMPARE(f.rows("Soups").size(), 1);
-        QCOMPARE(f.rows("Soups")[0][0], s("Leek "));
-        QCOMPARE(f.boxes(), (QStringList{"   ", "Me", "leeks", "Boil."}));
-    }
-
     void failedUpdateKeepsWhatWasTypedAndClaimsNothing() {
         StoreFixture f;
         f.makeCategory("Soups");
