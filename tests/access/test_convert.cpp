@@ -110,28 +110,21 @@ void TestAccessConvert::convertsInPlace() {
     QVERIFY(std::is_sorted(progress.begin(), progress.end()));
     QVERIFY(hiddenLeftovers(dir.path()).isEmpty());
 
-    auto db = Database::OpenDatabase(dir.filePath(QStringLiteral("Recipe")));
-    QCOMPARE(db->TableDefs(),
-             QStringList({QStringLiteral("Baking"), QStringLiteral("Drinks"),
-                          QStringLiteral("Main Dishes"), QStringLiteral("Pies & Tarts_ _Old_"),
-                          QStringLiteral("Soups"), QStringLiteral("zzzNothing")}));
-    db->Close();
+    // Every table and every value comes in; the one name the store refuses is adjusted.
     const QString base = dir.filePath(QStringLiteral("Recipe"));
+    QCOMPARE(Database::OpenDatabase(base)->TableDefs().size(), 6);
     for (const jet::Table& t : jet::recipeTables()) {
-        const QString name = t.name == QStringLiteral("Pies & Tarts. [Old]")
-                                 ? QStringLiteral("Pies & Tarts_ _Old_")
-                                 : t.name;
-        const QList<QStringList> rows = storedRows(base, name);
-        QCOMPARE(rows.size(), t.rows.size());
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            const jet::Row& w = t.rows[r];
-            QString instructions = w.instructions.value_or(QString());
-            instructions.replace(QStringLiteral("\U0001F336"), QStringLiteral("??"));
-            QCOMPARE(rows[r], QStringList({test::stored(w.name.value_or(QString())),
-                                           test::stored(w.author.value_or(QString())),
-                                           test::stored(w.ingredients.value_or(QString())),
-                                           test::stored(instructions)}));
+        QList<QStringList> want;
+        for (const jet::Row& w : t.rows) {
+            QStringList r;
+            for (const auto& v : {w.name, w.author, w.ingredients, w.instructions})
+                r << test::stored(v.value_or(QString()).replace(QStringLiteral("\U0001F336"),
+                                                                QStringLiteral("??")));
+            want << r;
         }
+        QCOMPARE(storedRows(base, QString(t.name).replace(QStringLiteral(". [Old]"),
+                                                          QStringLiteral("_ _Old_"))),
+                 want);
     }
     QCOMPARE(report.recipes, 8);
     QVERIFY(report.complete);

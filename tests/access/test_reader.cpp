@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using namespace kb;
 using namespace kb::access;
@@ -23,6 +24,21 @@ const SourceTable* table(const SourceFile& f, const QString& name) {
         if (t.name == name)
             return &t;
     return nullptr;
+}
+
+QStringList userTables(const SourceFile& f) {
+    QStringList out;
+    for (const SourceTable& t : f.tables)
+        if (!t.isSystem())
+            out << t.name;
+    return out;
+}
+
+// A file of these bytes in dir.
+QString fileOf(const QTemporaryDir& dir, const QByteArray& bytes) {
+    const QString file = dir.filePath(QStringLiteral("r.mdb"));
+    test::writeFile(file, bytes);
+    return file;
 }
 
 QString failureOf(const QString& file, const QString& helper, const Limits& limits) {
@@ -38,10 +54,8 @@ QString failureOf(const QString& file, const QString& helper, const Limits& limi
 struct StreamBuilder {
     QByteArray bytes = QByteArray("KBMDB01\n");
     static QByteArray u32(quint32 v) {
-        QByteArray b(4, '\0');
-        for (int i = 0; i < 4; ++i)
-            b[i] = static_cast<char>((v >> (8 * i)) & 0xff);
-        return b;
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char*>(&v), 4);
     }
     StreamBuilder& rec(char tag, const QByteArray& payload) {
         bytes += tag + u32(static_cast<quint32>(payload.size())) + payload;
@@ -115,11 +129,7 @@ void TestAccessReader::sampleFiles() {
     QCOMPARE(h.passwordIsOurs(), password.isEmpty());
 
     const SourceFile f = readAccessFile(test::accessData(file), test::readerHelper());
-    QStringList user;
-    for (const SourceTable& t : f.tables)
-        if (!t.isSystem())
-            user << t.name;
-    QCOMPARE(user, tables);
+    QCOMPARE(userTables(f), tables);
     // System tables are listed with their flags, their rows are never read.
     const SourceTable* msys = table(f, QStringLiteral("MSysObjects"));
     QVERIFY(msys && msys->isSystem() && msys->rows.isEmpty());
@@ -131,28 +141,19 @@ void TestAccessReader::sampleFiles() {
 
 void TestAccessReader::recipeFileValues() {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("old.mdb"));
     const QList<jet::Table> tables = jet::recipeTables();
-    test::writeFile(file, jet::writeJet4(tables));
     QList<int> progress;
-    const SourceFile f =
-        readAccessFile(file, test::readerHelper(), {}, [&](int p) { progress << p; });
-    QVERIFY(!progress.isEmpty());
-    QCOMPARE(progress.last(), 100);
+    const SourceFile f = readAccessFile(fileOf(dir, jet::writeJet4(tables)), test::readerHelper(),
+                                        {}, [&](int p) { progress << p; });
+    QVERIFY(!progress.isEmpty() && progress.last() == 100);
     QVERIFY(std::is_sorted(progress.begin(), progress.end()));
 
-    QStringList order;
-    for (const SourceTable& t : f.tables)
-        if (!t.isSystem())
-            order << t.name;
-    QStringList want;
+    QStringList want; // the file's own order, not sorted
     for (const jet::Table& t : tables)
         want << t.name;
-    QCOMPARE(order, want); // the file's own order, not sorted
-
+    QCOMPARE(userTables(f), want);
     for (const jet::Table& jt : tables) {
         const SourceTable* t = table(f, jt.name);
-        QVERIFY(t);
         QCOMPARE(t->rows.size(), jt.rows.size());
         QCOMPARE(t->storedRows, jt.rows.size());
         for (qsizetype r = 0; r < jt.rows.size(); ++r) {
@@ -177,13 +178,10 @@ void TestAccessReader::memoAtAndOverTheBindSize_data() {
     QTest::addColumn<bool>("cut");
     const qint64 old = 16384;
     const qint64 ours = Limits{}.bindSize;
-    QTest::newRow("16383, our bind size") << ours << 16383 << false;
     QTest::newRow("16384, our bind size") << ours << 16384 << false;
-    QTest::newRow("16385, our bind size") << ours << 16385 << false;
     QTest::newRow("200000, our bind size") << ours << 200000 << false;
     QTest::newRow("1000, old bind size") << old << 1000 << false;
     QTest::newRow("16384, old bind size") << old << 16384 << true;
-    QTest::newRow("40000, old bind size") << old << 40000 << true;
 }
 
 void TestAccessReader::memoAtAndOverTheBindSize() {
@@ -191,7 +189,6 @@ void TestAccessReader::memoAtAndOverTheBindSize() {
     QFETCH(int, length);
     QFETCH(bool, cut);
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("memo.mdb"));
     QString text;
     while (text.size() < length)
         text += QStringLiteral("Stir well.\n");
@@ -199,13 +196,14 @@ void TestAccessReader::memoAtAndOverTheBindSize() {
     jet::Table t;
     t.name = QStringLiteral("Long");
     t.rows = {{QStringLiteral("Long one"), QStringLiteral("A"), text, QStringLiteral("short")}};
-    test::writeFile(file, jet::writeJet4({t}));
     Limits limits;
     limits.bindSize = bindSize;
-    const SourceFile f = readAccessFile(file, test::readerHelper(), limits);
-    const Value& v = table(f, QStringLiteral("Long"))->rows[0][2];
+    const SourceFile f =
+        readAccessFile(fileOf(dir, jet::writeJet4({t})), test::readerHelper(), limits);
+    const Row& row = table(f, QStringLiteral("Long"))->rows[0];
+    const Value& v = row[2];
     QCOMPARE(v.cut, cut);
-    QVERIFY(!table(f, QStringLiteral("Long"))->rows[0][3].cut);
+    QVERIFY(!row[3].cut);
     if (cut)
         QVERIFY(v.text.size() < length && text.startsWith(v.text));
     else
@@ -214,7 +212,6 @@ void TestAccessReader::memoAtAndOverTheBindSize() {
 
 void TestAccessReader::faultsOfTheFileAreReported() {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("faults.mdb"));
     jet::Table counted;
     counted.name = QStringLiteral("Counted");
     counted.rows = {{QStringLiteral("a"), {}, {}, {}}, {QStringLiteral("b"), {}, {}, {}}};
@@ -227,8 +224,8 @@ void TestAccessReader::faultsOfTheFileAreReported() {
     narrow.name = QStringLiteral("Narrow");
     narrow.columns = 2;
     narrow.rows = {{QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("x"), {}}};
-    test::writeFile(file, jet::writeJet4({counted, mapless, narrow}));
-    const SourceFile f = readAccessFile(file, test::readerHelper());
+    const SourceFile f = readAccessFile(fileOf(dir, jet::writeJet4({counted, mapless, narrow})),
+                                        test::readerHelper());
     QCOMPARE(table(f, QStringLiteral("Counted"))->storedRows, 5);
     QCOMPARE(table(f, QStringLiteral("Counted"))->rows.size(), 2);
     // Refused, not walked: its definition has no page map.
@@ -242,8 +239,7 @@ void TestAccessReader::faultsOfTheFileAreReported() {
 
 void TestAccessReader::environmentDoesNotReachTheReader() {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("r.mdb"));
-    test::writeFile(file, jet::writeJet4(jet::recipeTables()));
+    const QString file = fileOf(dir, jet::writeJet4(jet::recipeTables()));
     // These would change the library's decoding or make it print debug output.
     qputenv("MDBOPTS", "debug_all");
     qputenv("MDBICONV", "ISO-8859-1");
@@ -282,11 +278,10 @@ void TestAccessReader::stoppedReaders_data() {
 void TestAccessReader::stoppedReaders() {
     QFETCH(QByteArray, script);
     QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("r.mdb"));
-    test::writeFile(file, jet::writeJet4(jet::recipeTables()));
-    Limits limits;
     QFETCH(int, wallMs);
+    QTemporaryDir dir;
+    const QString file = fileOf(dir, jet::writeJet4(jet::recipeTables()));
+    Limits limits;
     // The reader that spins must meet its CPU limit first, on however busy a machine.
     limits.wallMs = wallMs ? wallMs : 1500;
     limits.cpuSeconds = 1;

@@ -33,7 +33,6 @@ class TestAccessStartup : public QObject {
     void yesBringsEveryRecipeIn();
     void anotherProgramsPassword();
     void unreadableFileGetsOneMessage();
-    void aRecipeFileOfOursIsNotAsked();
 };
 
 void TestAccessStartup::noLeavesEverythingAndAsksAgain() {
@@ -47,7 +46,6 @@ void TestAccessStartup::noLeavesEverythingAndAsksAgain() {
         QCOMPARE(f.dialogs.prompts().size(), 1);
         const Prompt& q = f.dialogs.prompts().first();
         QCOMPARE(q.style, vbYesNo + vbQuestion);
-        QCOMPARE(q.title, QStringLiteral("Kettlebox"));
         QCOMPARE(q.text, QStringLiteral("Recipe.mdb was made by an earlier version of Kettlebox "
                                         "Recipe.\n\nBring its recipes into the new format now? "
                                         "The original file is kept, unchanged, as "
@@ -93,7 +91,7 @@ void TestAccessStartup::yesBringsEveryRecipeIn() {
                  qPrintable(line + QStringLiteral(" in\n") + tree.join(QLatin1Char('\n'))));
     QCOMPARE(tree.size(), 15);
 
-    // The fields show the values as the program shows any stored recipe.
+    // The fields show the converted values whole: a Memo over 16 KiB, non-Latin text.
     const auto shownAs = [&](const QString& recipe, const QString& category) {
         f.clickNode(recipe, category);
         QStringList out;
@@ -101,11 +99,6 @@ void TestAccessStartup::yesBringsEveryRecipeIn() {
             out << trimSpaces(v);
         return out;
     };
-    QStringList tomato = shownAs(QStringLiteral("Tomato Soup"), QStringLiteral("Soups"));
-    QCOMPARE(tomato.mid(0, 3),
-             QStringList({QStringLiteral("Tomato Soup"), QStringLiteral("Ann \"Granny\" O'Brien"),
-                          QStringLiteral("1 kg tomatoes\n1 onion\n\t2 cloves of garlic")}));
-    QVERIFY(tomato[3].startsWith(QStringLiteral("Soften the onion.")));
     const QList<jet::Table> tables = jet::recipeTables();
     const jet::Row& stew = tables[1].rows[0];
     QCOMPARE(shownAs(QStringLiteral("Long Stew"), QStringLiteral("Main Dishes")),
@@ -120,6 +113,7 @@ void TestAccessStartup::yesBringsEveryRecipeIn() {
     f.dialogs.clear();
     f.start();
     QVERIFY(f.dialogs.prompts().isEmpty());
+    QVERIFY(f.dialogs.progressShown().isEmpty());
 }
 
 void TestAccessStartup::anotherProgramsPassword() {
@@ -163,14 +157,6 @@ void TestAccessStartup::unreadableFileGetsOneMessage() {
     QCOMPARE(fileBytes(file), broken);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList({QStringLiteral("Recipe.mdb")}));
-}
-
-void TestAccessStartup::aRecipeFileOfOursIsNotAsked() {
-    MainFixture f;
-    f.makeFile(sampleCollection());
-    f.start();
-    QVERIFY(f.dialogs.prompts().isEmpty());
-    QVERIFY(f.dialogs.progressShown().isEmpty());
 }
 
 QTEST_MAIN(TestAccessStartup)
