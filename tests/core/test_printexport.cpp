@@ -10,6 +10,8 @@
 
 using namespace kb;
 
+Q_DECLARE_METATYPE(kb::PrintCheck)
+
 namespace {
 
 const QByteArray kPageHead = "<HTML>\r\n"
@@ -33,8 +35,8 @@ class TestPrintExport : public QObject {
     void printableRules_data();
     void printableRules();
     void secondPrintReplacesTheFirst();
-    void unwritableFolderIsReported();
-    void unwritablePageIsReported();
+    void unwritableTargetIsReported_data();
+    void unwritableTargetIsReported();
 };
 
 // Empty author, surrounding spaces, three ingredient lines, markup and non-ASCII characters.
@@ -79,65 +81,29 @@ void TestPrintExport::bothFilesToTheLetter() {
     QCOMPARE(test::fileBytes(dir.filePath(QStringLiteral("print.htm"))), page);
 }
 
+// Fields: name, author, ingredients, instructions.
 void TestPrintExport::printableRules_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("author");
-    QTest::addColumn<QString>("ingredients");
-    QTest::addColumn<QString>("instructions");
-    QTest::addColumn<int>("expected");
-
-    const int ready = int(PrintCheck::Ready);
-    const int none = int(PrintCheck::NoRecipe);
-    const int blank = int(PrintCheck::Blank);
-    QTest::newRow("complete") << "Soup"
-                              << "Ann"
-                              << "water"
-                              << "boil" << ready;
-    QTest::newRow("author may be empty") << "Soup"
-                                         << ""
-                                         << "water"
-                                         << "boil" << ready;
-    QTest::newRow("author may be spaces") << "Soup"
-                                          << "   "
-                                          << "water"
-                                          << "boil" << ready;
-    QTest::newRow("no name") << ""
-                             << "Ann"
-                             << "water"
-                             << "boil" << none;
-    QTest::newRow("no name wins over blanks") << ""
-                                              << ""
-                                              << ""
-                                              << "" << none;
-    QTest::newRow("name of spaces") << "   "
-                                    << "Ann"
-                                    << "water"
-                                    << "boil" << blank;
-    QTest::newRow("no ingredients") << "Soup"
-                                    << "Ann"
-                                    << ""
-                                    << "boil" << blank;
-    QTest::newRow("ingredients of spaces") << "Soup"
-                                           << "Ann"
-                                           << "  "
-                                           << "boil" << blank;
-    QTest::newRow("no instructions") << "Soup"
-                                     << "Ann"
-                                     << "water"
-                                     << "" << blank;
-    QTest::newRow("instructions of spaces") << "Soup"
-                                            << "Ann"
-                                            << "water"
-                                            << " " << blank;
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<PrintCheck>("expected");
+    const auto row = [](const char* what, QStringList fields, PrintCheck expected) {
+        QTest::newRow(what) << fields << expected;
+    };
+    row("complete", {"Soup", "Ann", "water", "boil"}, PrintCheck::Ready);
+    row("author may be empty", {"Soup", "", "water", "boil"}, PrintCheck::Ready);
+    row("author may be spaces", {"Soup", "   ", "water", "boil"}, PrintCheck::Ready);
+    row("no name", {"", "Ann", "water", "boil"}, PrintCheck::NoRecipe);
+    row("no name wins over blanks", {"", "", "", ""}, PrintCheck::NoRecipe);
+    row("name of spaces", {"   ", "Ann", "water", "boil"}, PrintCheck::Blank);
+    row("no ingredients", {"Soup", "Ann", "", "boil"}, PrintCheck::Blank);
+    row("ingredients of spaces", {"Soup", "Ann", "  ", "boil"}, PrintCheck::Blank);
+    row("no instructions", {"Soup", "Ann", "water", ""}, PrintCheck::Blank);
+    row("instructions of spaces", {"Soup", "Ann", "water", " "}, PrintCheck::Blank);
 }
 
 void TestPrintExport::printableRules() {
-    QFETCH(QString, name);
-    QFETCH(QString, author);
-    QFETCH(QString, ingredients);
-    QFETCH(QString, instructions);
-    QFETCH(int, expected);
-    QCOMPARE(int(checkPrintable({name, author, ingredients, instructions})), expected);
+    QFETCH(QStringList, fields);
+    QFETCH(PrintCheck, expected);
+    QCOMPARE(checkPrintable({fields[0], fields[1], fields[2], fields[3]}), expected);
 }
 
 void TestPrintExport::secondPrintReplacesTheFirst() {
@@ -158,42 +124,36 @@ void TestPrintExport::secondPrintReplacesTheFirst() {
     QCOMPARE(page.count("<br>\r\n"), 10);
 }
 
-// A folder that can't hold files (here: it is a plain file) is reported in plain words.
-void TestPrintExport::unwritableFolderIsReported() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString notAFolder = dir.filePath(QStringLiteral("plainfile"));
-    QFile blocker(notAFolder);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    try {
-        writePrintFiles(
-            notAFolder,
-            {QStringLiteral("Tea"), {}, QStringLiteral("leaves"), QStringLiteral("steep")});
-        QFAIL("writing into a file as if it were a folder succeeded");
-    } catch (const StoreError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("could not be printed")),
-                 qPrintable(error.message()));
-        QVERIFY(error.message().contains(QStringLiteral("print.txt")));
-    }
+// A folder that can't hold files (it is a plain file), or a page that can't be written after
+// the text file was (its name is taken by a folder): reported in plain words, nothing replaced.
+void TestPrintExport::unwritableTargetIsReported_data() {
+    QTest::addColumn<QString>("blocker");
+    QTest::addColumn<bool>("blockerIsFolder");
+    QTest::addColumn<QStringList>("says");
+    QTest::newRow("folder is a file")
+        << "plainfile" << false << QStringList{"could not be printed", "print.txt"};
+    QTest::newRow("page is a folder") << "print.htm" << true << QStringList{"print.htm"};
 }
 
-// The text file is written but the page can't be: reported too, and no page appears.
-void TestPrintExport::unwritablePageIsReported() {
+void TestPrintExport::unwritableTargetIsReported() {
+    QFETCH(QString, blocker);
+    QFETCH(bool, blockerIsFolder);
+    QFETCH(QStringList, says);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("print.htm")));
+    QFile file(dir.filePath(blocker));
+    QVERIFY(blockerIsFolder ? QDir(dir.path()).mkdir(blocker) : file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString folder = blockerIsFolder ? dir.path() : file.fileName();
     try {
         writePrintFiles(
-            dir.path(),
-            {QStringLiteral("Tea"), {}, QStringLiteral("leaves"), QStringLiteral("steep")});
-        QFAIL("writing the page over a folder succeeded");
+            folder, {QStringLiteral("Tea"), {}, QStringLiteral("leaves"), QStringLiteral("steep")});
+        QFAIL("writing into a blocked place succeeded");
     } catch (const StoreError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("print.htm")),
-                 qPrintable(error.message()));
+        for (const QString& part : says)
+            QVERIFY2(error.message().contains(part), qPrintable(error.message()));
     }
-    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("print.htm"))).isDir());
+    QCOMPARE(QFileInfo(file.fileName()).isDir(), blockerIsFolder);
 }
 
 QTEST_MAIN(TestPrintExport)

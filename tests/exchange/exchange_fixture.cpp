@@ -75,4 +75,17 @@ QByteArray dataFile(const QString& name) {
     return f.readAll();
 }
 
+void writeFile(const QString& fileName, const QByteArray& bytes) {
+    QFile f(fileName);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(fileName));
+}
+
+QStringList namesOf(const exchange::ReadResult& read) {
+    QStringList names;
+    for (const exchange::RecipeRecord& r : read.recipes)
+        names << r.name;
+    return names;
+}
+
 } // namespace kb::test

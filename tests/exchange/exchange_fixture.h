@@ -28,4 +28,9 @@ QList<exchange::MmRecipe> generatedMealMaster(int count);
 
 QByteArray dataFile(const QString& name);
 
+void writeFile(const QString& fileName, const QByteArray& bytes);
+
+// The names of the recipes read, in order.
+QStringList namesOf(const exchange::ReadResult& read);
+
 } // namespace kb::test

@@ -8,11 +8,12 @@
 #include "ui/print/frmprint.h"
 
 #include <QAction>
-#include <QFile>
+#include <QBuffer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 
+#include "exchange_fixture.h"
 #include "tests/main/main_fixture.h"
 #include "tests/print/print_fixture.h"
 #include "tests/support/files.h"
@@ -31,30 +32,24 @@ void run(Main& form, const QString& text) {
     QFAIL(qPrintable("no command " + text));
 }
 
+void importVia(Main& form, MainFixture& f, const QString& file, const QString& category) {
+    f.dialogs.answerFile(file);
+    f.dialogs.answerInput(category);
+    f.dialogs.answer(vbYes);
+    run(form, "Import Recipes...");
+}
+
 } // namespace
 
 class TestExchangeCommands : public QObject {
     Q_OBJECT
 
   private slots:
-    void commandsAreInTheTreeMenu();
     void exportsWhatIsChosen();
     void importIntoAChosenCategoryRebuildsTheTree();
     void longImportShowsProgressAndCancelWritesNothing();
     void cookbookPrintsEachRecipeOnItsOwnPage();
 };
-
-void TestExchangeCommands::commandsAreInTheTreeMenu() {
-    MainFixture f;
-    f.makeFile(sampleCollection());
-    Main& form = f.start();
-    QStringList texts;
-    for (QAction* a : form.treeCommands())
-        texts << a->text();
-    QCOMPARE(texts.mid(texts.size() - 5),
-             (QStringList{"Export Recipe...", "Export Category...", "Export All...",
-                          "Import Recipes...", "Print Cookbook..."}));
-}
 
 void TestExchangeCommands::exportsWhatIsChosen() {
     MainFixture f;
@@ -91,16 +86,9 @@ void TestExchangeCommands::importIntoAChosenCategoryRebuildsTheTree() {
     f.makeFile(sampleCollection());
     Main& form = f.start();
     const QString file = f.folder() + "/peer.json";
-    {
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(R"([{"@type":"Recipe","name":"Scones","recipeIngredient":["flour"]},
-                      {"@type":"Recipe","name":"Pancakes","author":"Di"}, {"@type":"Recipe"}])");
-    }
-    f.dialogs.answerFile(file);
-    f.dialogs.answerInput("baking");
-    f.dialogs.answer(vbYes);
-    run(form, "Import Recipes...");
+    writeFile(file, R"([{"@type":"Recipe","name":"Scones","recipeIngredient":["flour"]},
+                       {"@type":"Recipe","name":"Pancakes","author":"Di"}, {"@type":"Recipe"}])");
+    importVia(form, f, file, "baking");
     QCOMPARE(f.storedNames("baking"), (QStringList{"Scones", "Bread", "Scones (2)", "Pancakes"}));
     QVERIFY(f.tree().contains("    Scones (2)"));
     const QString message = f.dialogs.messages().last();
@@ -124,28 +112,21 @@ void TestExchangeCommands::longImportShowsProgressAndCancelWritesNothing() {
         r.instructions = "y";
         many << r;
     }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    exchange::writeJsonLd(buffer, many, {}, true);
     const QString file = f.folder() + "/many.jsonld";
-    {
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        exchange::writeJsonLd(out, many, {}, true);
-    }
+    writeFile(file, buffer.data());
     const QStringList before = f.tables();
-    f.dialogs.answerFile(file);
-    f.dialogs.answerInput("*");
-    f.dialogs.answer(vbYes);
     f.dialogs.cancelProgressAt(200);
-    run(form, "Import Recipes...");
+    importVia(form, f, file, "*");
     // Stopped at the first step that reached the point of the cancel.
     QCOMPARE(f.dialogs.progressValues().last(), std::int64_t(200));
     QVERIFY(f.dialogs.messages().last().startsWith("The import was cancelled. Nothing was "
                                                    "imported"));
     QCOMPARE(f.tables(), before);
 
-    f.dialogs.answerFile(file);
-    f.dialogs.answerInput("*");
-    f.dialogs.answer(vbYes);
-    run(form, "Import Recipes...");
+    importVia(form, f, file, "*");
     QCOMPARE(f.dialogs.progressValues().last(), std::int64_t(400));
     QCOMPARE(f.storedNames("Imported").size(), 400);
     QVERIFY(f.tree().contains("  Imported"));

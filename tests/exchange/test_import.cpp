@@ -32,12 +32,21 @@ RecipeRecord peer(const QString& name, const QString& category = {}) {
     return r;
 }
 
-ReadResult recordsOf(const QList<RecipeRecord>& recipes) {
-    ReadResult r;
-    r.recipes = recipes;
-    for (int i = 0; i < r.recipes.size(); ++i)
-        r.recipes[i].position = QString("item %1").arg(i + 1);
-    return r;
+ImportReport importRecords(Database& db, const QList<RecipeRecord>& recipes,
+                           const ImportOptions& options = {}, const QString& source = "peer.json") {
+    ReadResult read;
+    read.recipes = recipes;
+    for (int i = 0; i < read.recipes.size(); ++i)
+        read.recipes[i].position = QString("item %1").arg(i + 1);
+    Importer importer(options);
+    importer.addRecords(source, read);
+    return importer.run(db);
+}
+
+ImportReport importFile(Database& db, const QString& fileName, const ImportOptions& options = {}) {
+    Importer importer(options);
+    importer.addFile(fileName);
+    return importer.run(db);
 }
 
 } // namespace
@@ -62,18 +71,14 @@ class TestImport : public QObject {
 
 void TestImport::ownExportComesBackByteForByte() {
     auto source = test::newRecipeFile(m_dir.path(), "Source");
-    test::addRows(
-        *source, "Soups",
-        {{QString("Pea \"Split\" Soup "), QString(" "), QString("1 <b>kg</b> & peas\r\n2 onions "),
-          QString("Soak.\r\n\r\nBoil: 'slowly'. ")},
-         {QString("Pea \"Split\" Soup "), QString("Second of that name "), QString(" "),
-          QString(" ")},
-         {QString("  Spaced  "), std::nullopt, QString("\t tab first"), std::nullopt},
-         {std::nullopt, QString("no name at all "), QString("x "), QString("y ")},
-         {QString("Ὀψοποιία 🍲 "), QString("Ελένη "), QString("½ tsp ° "),
-          QString("Line\u2028separated ")}});
-    test::addRows(*source, "Äpfel",
-                  {{QString("Strudel "), QString("Oma "), QString("Äpfel "), QString("Backen. ")}});
+    test::addRows(*source, "Soups",
+                  {{"Pea \"Split\" Soup ", " ", "1 <b>kg</b> & peas\r\n2 onions ",
+                    "Soak.\r\n\r\nBoil: 'slowly'. "},
+                   {"Pea \"Split\" Soup ", "Second of that name ", " ", " "},
+                   {"  Spaced  ", std::nullopt, "\t tab first", std::nullopt},
+                   {std::nullopt, "no name at all ", "x ", "y "},
+                   {"Ὀψοποιία 🍲 ", "Ελένη ", "½ tsp ° ", "Line\u2028separated "}});
+    test::addRows(*source, "Äpfel", {{"Strudel ", "Oma ", "Äpfel ", "Backen. "}});
     test::addRows(*source, "Empty Category", {});
     const QStringList before = test::dumpAll(*source);
 
@@ -82,24 +87,18 @@ void TestImport::ownExportComesBackByteForByte() {
     source->Close();
 
     auto target = test::newRecipeFile(m_dir.path(), "Target");
-    Importer importer({});
-    importer.addFile(out);
-    const ImportReport report = importer.run(*target);
+    const ImportReport report = importFile(*target, out);
     QVERIFY2(report.complete(), qPrintable(report.text()));
     QCOMPARE(report.imported, 6);
     QCOMPARE(report.changed, 0);
     QCOMPARE(test::dumpAll(*target), before);
 
     // A second import of the same file finds every name there already.
-    Importer again({});
-    again.addFile(out);
-    const ImportReport second = again.run(*target);
-    QCOMPARE(second.changed, 6);
-    QVERIFY(test::dumpAll(*target).contains(
-        "[Pea \"Split\" Soup (2) ]|[ ]|[1 <b>kg</b> & peas\r\n2 onions ]|[Soak.\r\n\r\nBoil: "
-        "'slowly'. ]"));
-    QVERIFY(test::dumpAll(*target).contains(
-        "[Pea \"Split\" Soup (3) ]|[Second of that name ]|[ ]|[ ]"));
+    QCOMPARE(importFile(*target, out).changed, 6);
+    const QStringList twice = test::dumpAll(*target);
+    QVERIFY(twice.contains("[Pea \"Split\" Soup (2) ]|[ ]|[1 <b>kg</b> & peas\r\n2 onions ]|"
+                           "[Soak.\r\n\r\nBoil: 'slowly'. ]"));
+    QVERIFY(twice.contains("[Pea \"Split\" Soup (3) ]|[Second of that name ]|[ ]|[ ]"));
 }
 
 void TestImport::namesTheStoreCantTakeAsTheyAre_data() {
@@ -111,16 +110,15 @@ void TestImport::namesTheStoreCantTakeAsTheyAre_data() {
 void TestImport::namesTheStoreCantTakeAsTheyAre() {
     QFETCH(bool, suffix);
     auto db = test::newRecipeFile(m_dir.path());
-    test::addRows(*db, "Soups",
-                  {{QString("Borscht "), QString(" "), QString("b "), QString("c ")}});
+    test::addRows(*db, "Soups", {{"Borscht ", " ", "b ", "c "}});
     const QString longName = QString("Very long name ").repeated(20).trimmed();
     ImportOptions options;
     options.category = "Soups";
     options.names = suffix ? NamePolicy::Suffix : NamePolicy::Report;
-    Importer importer(options);
-    importer.addRecords("peer.json", recordsOf({peer("Borscht"), peer(""), peer("Two\nlines"),
-                                                peer(longName), peer("Fine"), peer("Fine")}));
-    const ImportReport report = importer.run(*db);
+    const ImportReport report = importRecords(
+        *db,
+        {peer("Borscht"), peer(""), peer("Two\nlines"), peer(longName), peer("Fine"), peer("Fine")},
+        options);
     const QStringList rows = test::dumpAll(*db);
     if (!suffix) {
         QCOMPARE(report.imported, 1);
@@ -155,16 +153,13 @@ void TestImport::categoriesChosenOrTheirOwn() {
     // A category that differs only in letter case is the one already there.
     ImportOptions chosen;
     chosen.category = "SOUPS";
-    Importer a(chosen);
-    a.addRecords("a", recordsOf({peer("One", "Cakes")}));
-    QVERIFY(a.run(*db).complete());
+    QVERIFY(importRecords(*db, {peer("One", "Cakes")}, chosen).complete());
     QCOMPARE(db->TableDefs(), QStringList{"Soups"});
 
     // The recipes' own categories; one that can't be a table name goes to the default one.
-    Importer b({});
-    b.addRecords("b", recordsOf({peer("Two", "Cakes"), peer("Three", "Bad.Name"), peer("Four", ""),
-                                 peer("Five", "MSysObjects"), peer("Six", "  Cakes ")}));
-    const ImportReport rb = b.run(*db);
+    const ImportReport rb =
+        importRecords(*db, {peer("Two", "Cakes"), peer("Three", "Bad.Name"), peer("Four", ""),
+                            peer("Five", "MSysObjects"), peer("Six", "  Cakes ")});
     QVERIFY(rb.complete());
     QCOMPARE(rb.changed, 2);
     QCOMPARE(db->TableDefs(), (QStringList{"Cakes", "Imported", "Soups"}));
@@ -176,9 +171,7 @@ void TestImport::categoriesChosenOrTheirOwn() {
     const QStringList before = test::dumpAll(*db);
     ImportOptions bad;
     bad.category = "No.Dots";
-    Importer c(bad);
-    c.addRecords("c", recordsOf({peer("Six")}));
-    const ImportReport rc = c.run(*db);
+    const ImportReport rc = importRecords(*db, {peer("Six")}, bad);
     QVERIFY(!rc.complete());
     QVERIFY(rc.failure.contains("No.Dots"));
     QVERIFY(rc.summary().startsWith("Nothing was imported"));
@@ -187,8 +180,7 @@ void TestImport::categoriesChosenOrTheirOwn() {
 
 void TestImport::cancelMidwayLeavesTheFileAsItWas() {
     auto db = test::newRecipeFile(m_dir.path());
-    test::addRows(*db, "Soups",
-                  {{QString("Borscht "), QString(" "), QString("b "), QString("c ")}});
+    test::addRows(*db, "Soups", {{"Borscht ", " ", "b ", "c "}});
     db->Close();
     const QByteArray bytesBefore = test::fileBytes(path("Recipe.mdb"));
     db = Database::OpenDatabase(path("Recipe"));
@@ -200,9 +192,7 @@ void TestImport::cancelMidwayLeavesTheFileAsItWas() {
     ImportOptions options;
     options.progress.step = [&](qsizetype done, qsizetype) { seen = done; };
     options.progress.cancelled = [&] { return seen >= 500; };
-    Importer importer(options);
-    importer.addRecords("many", recordsOf(many));
-    const ImportReport report = importer.run(*db);
+    const ImportReport report = importRecords(*db, many, options);
     QVERIFY(report.cancelled);
     QVERIFY(!report.complete());
     QCOMPARE(seen, 500);
@@ -218,16 +208,12 @@ void TestImport::beforeWriteRunsFirstAndCanStopTheImport() {
         ++calls;
         QVERIFY(db->TableDefs().isEmpty());
     };
-    Importer ok(options);
-    ok.addRecords("a", recordsOf({peer("One", "Cakes"), peer("Two", "Cakes")}));
-    QVERIFY(ok.run(*db).complete());
+    QVERIFY(importRecords(*db, {peer("One", "Cakes"), peer("Two", "Cakes")}, options).complete());
     QCOMPARE(calls, 1);
 
     options.beforeWrite = [] { throw StoreError("The backup could not be made."); };
-    Importer stopped(options);
-    stopped.addRecords("b", recordsOf({peer("Three", "Pies")}));
-    const ImportReport report = stopped.run(*db);
-    QCOMPARE(report.failure, QString("The backup could not be made."));
+    QCOMPARE(importRecords(*db, {peer("Three", "Pies")}, options).failure,
+             QString("The backup could not be made."));
     QCOMPARE(db->TableDefs(), QStringList{"Cakes"});
 }
 
@@ -257,9 +243,7 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     Follower follower;
     ImportOptions options;
     options.followers = {&follower};
-    Importer importer(options);
-    importer.addRecords("a", recordsOf({peer("One", "Cakes"), peer("Two", "Cakes")}));
-    QVERIFY(importer.run(*db).complete());
+    QVERIFY(importRecords(*db, {peer("One", "Cakes"), peer("Two", "Cakes")}, options).complete());
     QCOMPARE(follower.attached, 1);
     QCOMPARE(follower.prepared, 1);
     QCOMPARE(follower.commits, 1);
@@ -273,10 +257,8 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     Follower failing;
     failing.failAt = 1;
     options.followers = {&failing};
-    Importer second(options);
-    second.addRecords("b", recordsOf({peer("Three", "Cakes"), peer("Four", "Cakes")}));
-    const ImportReport report = second.run(*db);
-    QCOMPARE(report.failure, QString("The history could not be written."));
+    QCOMPARE(importRecords(*db, {peer("Three", "Cakes"), peer("Four", "Cakes")}, options).failure,
+             QString("The history could not be written."));
     QCOMPARE(failing.commits, 0);
     QCOMPARE(test::dumpAll(*db), before);
 }
@@ -288,18 +270,13 @@ void TestImport::mealMasterFileWithOneBrokenRecipe() {
             .replace("Title:", "Titel:") +
         writeMealMaster(test::generatedMealMaster(200).mid(100), CodePage::Cp437, true);
     const QString mmf = path("big.mmf");
-    QFile f(mmf);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
+    test::writeFile(mmf, file);
     const int brokenLine = int(file.left(file.indexOf("Titel:")).count('\n')) - 1;
 
     auto db = test::newRecipeFile(m_dir.path());
     ImportOptions options;
     options.category = "From MealMaster";
-    Importer importer(options);
-    importer.addFile(mmf);
-    const ImportReport report = importer.run(*db);
+    const ImportReport report = importFile(*db, mmf, options);
     QCOMPARE(report.imported, 200);
     QCOMPARE(report.skipped, 1);
     QVERIFY(!report.complete());
@@ -316,10 +293,8 @@ void TestImport::mealMasterFileWithOneBrokenRecipe() {
 
 void TestImport::exportOfOneRecipeOrOneCategory() {
     auto db = test::newRecipeFile(m_dir.path());
-    test::addRows(*db, "Soups",
-                  {{QString("A "), QString(" "), QString("x "), QString("y ")},
-                   {QString("B "), QString("Bo "), QString("x "), QString("y ")}});
-    test::addRows(*db, "Cakes", {{QString("C "), QString(" "), QString("x "), QString("y ")}});
+    test::addRows(*db, "Soups", {{"A ", " ", "x ", "y "}, {"B ", "Bo ", "x ", "y "}});
+    test::addRows(*db, "Cakes", {{"C ", " ", "x ", "y "}});
 
     const Collection one = collectRecipes(*db, "Soups", "B");
     QCOMPARE(one.recipes.size(), 1);
@@ -331,10 +306,8 @@ void TestImport::exportOfOneRecipeOrOneCategory() {
              QByteArray("Name: A\r\n\r\nAuthor: \r\n\r\nIngredints:\r\nx\r\n\r\n\r\nInstructions:"
                         "\r\ny\r\n\r\n\r\nName: B\r\n\r\nAuthor: Bo\r\n\r\nIngredints:\r\nx\r\n"
                         "\r\n\r\nInstructions:\r\ny\r\n"));
-    const QByteArray all = [&] {
-        exportRecipes(path("all.txt"), collectRecipes(*db), ExportFormat::Text);
-        return test::fileBytes(path("all.txt"));
-    }();
+    exportRecipes(path("all.txt"), collectRecipes(*db), ExportFormat::Text);
+    const QByteArray all = test::fileBytes(path("all.txt"));
     QVERIFY(all.startsWith("Category: Cakes\r\n\r\nName: C\r\n"));
     QVERIFY(all.contains("\r\n\r\n\r\nCategory: Soups\r\n\r\nName: A\r\n"));
 
