@@ -192,6 +192,7 @@ class TestXpCmdButton : public QObject {
         QCOMPARE(b.shownFace(), kNormal);
         b.setState(1);
         QCOMPARE(b.shownFace(), kDefault);
+        QCOMPARE(shownPixel(&b, {30, 1}), QColor(0xCE, 0xE7, 0xFF)); // and paints it
         b.setState(2); // other values keep the last choice
         QCOMPARE(b.shownFace(), kDefault);
         press(&b, {5, 5});
@@ -209,6 +210,7 @@ class TestXpCmdButton : public QObject {
         b->setState(1);
         b->setEnabled(false);
         QCOMPARE(b->shownFace(), kDisabled);
+        QCOMPARE(shownPixel(b, {40, 2}), QColor(0xF5, 0xF4, 0xEA));
         QCOMPARE(b->captionLabel()->palette().color(QPalette::Disabled, QPalette::WindowText),
                  QColor(161, 161, 146));
         QVERIFY(!b->Enabled());
