@@ -15,6 +15,8 @@ int runFind(Context& ctx);
 int runImportAccess(Context& ctx);
 int runExport(Context& ctx);
 int runImport(Context& ctx);
+int runIngredients(Context& ctx);
+int runShop(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -82,6 +84,22 @@ const QList<Command>& commands() {
                         "output says\nwhat came in, what was changed and what was skipped, and "
                         "why. Exits with 0 only\nwhen every recipe came in."),
          &runImport},
+        {QStringLiteral("ingredients"), QStringLiteral("ingredients [--json]"),
+         QStringLiteral("Reads ingredient lines on standard input and writes, for each line in "
+                        "order, its amount,\nunit and item: tab-separated, or with --json one "
+                        "JSON object a line with text,\nquantity, quantityMax, unit and item "
+                        "(null where the line has none). A line that\ncan't be read keeps its "
+                        "text as the item."),
+         &runIngredients},
+        {QStringLiteral("shop"),
+         QStringLiteral("shop [--servings N | --factor F] [--system metric|us] [--folder FOLDER] "
+                        "CATEGORY/NAME..."),
+         QStringLiteral("Prints the shopping list of the recipes named (category, a slash, the "
+                        "recipe's name):\ntheir ingredient lines merged by item and kind of "
+                        "measure, grouped by aisle, with\nthe recipes each line comes from. "
+                        "--servings N scales each recipe to N servings\n(recipes keep no "
+                        "servings yet: N is then the factor); --factor F multiplies them."),
+         &runShop},
     };
     return all;
 }

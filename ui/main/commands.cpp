@@ -12,10 +12,12 @@
 #include "ui/exchange/exchangecommands.h"
 #include "ui/history/historyfeature.h"
 #include "ui/search/findrecipe.h"
+#include "ui/shopping/shoppinglist.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QPointer>
+#include <memory>
 
 namespace kb {
 
@@ -62,6 +64,32 @@ void Main::installCommands() {
                    [exchange] { exchange->importRecipes(); });
     addTreeCommand(QStringLiteral("Print Cookbook..."), {},
                    [exchange] { exchange->printCookbook(); });
+    // The shopping list lives in a window of its own, made when first asked for.
+    auto shopping = std::make_shared<QPointer<ShoppingList>>();
+    const auto shoppingWindow = [this, shopping] {
+        if (!*shopping) {
+            *shopping = new ShoppingList(
+                m_dialogs,
+                [this] {
+                    return m_store->DatabasePath.isEmpty() ? appFolder() + QStringLiteral("/Recipe")
+                                                           : m_store->DatabasePath;
+                },
+                appFolder(), this);
+            placeOver(*shopping, this);
+        }
+        return shopping->data();
+    };
+    addTreeCommand(QStringLiteral("Shopping List..."), QKeySequence(Qt::CTRL | Qt::Key_L),
+                   [shoppingWindow] { shoppingWindow()->open(); });
+    addTreeCommand(QStringLiteral("Add to Shopping List"), {}, [this, shoppingWindow] {
+        if (m_store->SelectedRecipe.isEmpty() || m_store->RecipeCategory.isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe"));
+            return;
+        }
+        // Recipes keep no servings yet: a recipe comes on once, and the list's window sets
+        // its factor.
+        shoppingWindow()->addRecipe(m_store->RecipeCategory, m_store->SelectedRecipe, 1);
+    });
 }
 
 bool Main::goToRecipe(const QString& category, const QString& name) {
