@@ -355,8 +355,37 @@ Aisle AisleTable::aisleOf(QStringView item) const {
     return it != m_corrections.cend() ? *it : guess(item);
 }
 
+namespace {
+
+// "2 onions", "4 potatoes": English items counted without a unit, in lower case (a German
+// noun, capitalised, is left as written).
+QString counted(const QString& item, double quantity) {
+    if (quantity <= 1.0625 || item.isEmpty())
+        return item;
+    const qsizetype space = item.lastIndexOf(QLatin1Char(' '));
+    const QString last = item.mid(space + 1);
+    for (const QChar c : last)
+        if (c < QLatin1Char('a') || c > QLatin1Char('z'))
+            return item;
+    if (last.size() < 3 || last.endsWith(QLatin1Char('s')))
+        return item;
+    if (last.endsWith(QLatin1String("to")) || last.endsWith(QLatin1String("ch")) ||
+        last.endsWith(QLatin1String("sh")) || last.endsWith(QLatin1Char('x')))
+        return item + QStringLiteral("es");
+    if (last.endsWith(QLatin1Char('y')) &&
+        !QStringLiteral("aeiou").contains(last.at(last.size() - 2)))
+        return item.left(item.size() - 1) + QStringLiteral("ies");
+    return item + QLatin1Char('s');
+}
+
+} // namespace
+
 QString ShoppingLine::text() const {
-    QString t = amount ? formatAmount(*amount) + QLatin1Char(' ') + item : item;
+    QString t = !amount ? item
+                : amount->unit == Unit::None
+                    ? formatAmount(*amount) + QLatin1Char(' ') +
+                          counted(item, amount->quantityMax.value_or(amount->quantity))
+                    : formatAmount(*amount) + QLatin1Char(' ') + item;
     if (!notes.isEmpty())
         t += QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
     return t;
@@ -388,7 +417,10 @@ QList<ShoppingLine> mergeShopping(const QList<ShoppingSource>& sources, System s
                 continue; // a heading
             QString key;
             Family family = Family::None;
-            const QString item = ing.unread ? ing.text.trimmed() : ing.item;
+            // "salt, pepper, basil" is three things to buy, not salt with a note: a line
+            // without an amount keeps its words unless all that follows is "to taste".
+            const bool listed = !ing.quantity && !ing.notes.isEmpty() && !ing.toTaste;
+            const QString item = ing.unread || listed ? ing.text.trimmed() : ing.item;
             const QString name = itemKey(item);
             const Family own = familyOf(ing.unit);
             const bool dense = densityOf(ing.item).has_value();
@@ -431,7 +463,7 @@ QList<ShoppingLine> mergeShopping(const QList<ShoppingSource>& sources, System s
             if (ing.unread)
                 continue;
             if (!ing.quantity) {
-                if (!ing.notes.isEmpty() && !g.line.notes.contains(ing.notes))
+                if (ing.toTaste && !ing.notes.isEmpty() && !g.line.notes.contains(ing.notes))
                     g.line.notes << ing.notes;
                 continue;
             }

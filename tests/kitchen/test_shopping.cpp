@@ -42,7 +42,8 @@ class TestShopping : public QObject {
                    "250 g all-purpose flour\n3 eggs\n1 onion\nsalt to taste\n"
                    "For the icing:\n100 g icing sugar",
                    2),
-            source("Soup", "1 l stock\n2 cups stock\n2 cloves garlic\n1 (14 oz) can tomatoes")};
+            source("Soup", "1 l stock\n2 cups stock\n2 cloves garlic\n1 (14 oz) can tomatoes\n"
+                           "salt, pepper, basil")};
         const QStringList metric = texts(mergeShopping(sources, System::Metric, AisleTable()));
         QCOMPARE(metric,
                  QStringList({QStringLiteral("produce: 2 cloves garlic [Soup]"),
@@ -53,6 +54,7 @@ class TestShopping : public QObject {
                               QStringLiteral("pantry: 1.45 l stock [Soup]"),
                               QStringLiteral("pantry: 1 can tomatoes [Soup]"),
                               QStringLiteral("spices: 5 ml salt (to taste) [Bread, Cake]"),
+                              QStringLiteral("spices: salt, pepper, basil [Soup]"),
                               QStringLiteral("other: Eggs 2 [Bread]")}));
         // The same list in US measures: the flour by the cup, marked approximate.
         const QStringList us = texts(mergeShopping(sources, System::Us, AisleTable()));

@@ -77,7 +77,7 @@ class TestShoppingList : public QObject {
         // The factor of a recipe, as the cook sets it, scales its lines.
         window()->recipes->setCurrentItem(window()->recipes->topLevelItem(0));
         window()->factor->setValue(2);
-        QCOMPARE(shown(), QStringList({QStringLiteral("2 onion"), QStringLiteral("12 tomatoes"),
+        QCOMPARE(shown(), QStringList({QStringLiteral("2 onions"), QStringLiteral("12 tomatoes"),
                                        QStringLiteral("1 cup lentils")}));
         QVERIFY(f->dialogs.messages().isEmpty());
     }

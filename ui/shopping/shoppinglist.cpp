@@ -106,8 +106,9 @@ ShoppingList::ShoppingList(Dialogs& dialogs, std::function<QString()> databasePa
     factor = new QDoubleSpinBox(frame);
     factor->setObjectName(QStringLiteral("factor"));
     factor->setAccessibleName(QStringLiteral("Servings factor of the chosen recipe"));
-    factor->setRange(0.125, 1000);
-    factor->setDecimals(3);
+    factor->setRange(0.1, 1000);
+    factor->setDecimals(2);
+    factor->setValue(1);
     factor->setSingleStep(0.5);
     factor->setEnabled(false);
     // The spin box's own text field is what a screen reader lands on.
