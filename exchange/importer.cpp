@@ -313,7 +313,7 @@ ImportReport Importer::run(Database& db) {
                     values = *r.stored;
                 } else {
                     values = {storedValue(name), storedValue(r.author), storedValue(r.ingredients),
-                              storedValue(r.instructions)};
+                              storedValue(r.fullInstructions())};
                 }
                 target.rs->AddNew();
                 for (int i = 0; i < 4; ++i)
