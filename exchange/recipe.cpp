@@ -169,10 +169,8 @@ QString withoutControls(const QString& text) {
     out.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u == u'\n' || u == u'\r')
+        if (u == u'\n' || u == u'\r' || u == u'\t')
             out += c;
-        else if (u == u'\t')
-            out += QLatin1Char(' ');
         else if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0xFEFF || u == 0xFFFE || u == 0xFFFF)
             continue;
         else

@@ -62,8 +62,8 @@ struct RecipeRecord {
     static RecipeRecord fromStored(const QString& category, const StoredValues& values);
 };
 
-// The text with NUL and other control characters taken out (tabs become spaces); line breaks
-// are kept, as CR LF, LF or CR.
+// The text with NUL and other control characters taken out; line breaks (CR LF, LF or CR) and
+// tabs, which the program's own text boxes take, are kept.
 QString withoutControls(const QString& text);
 
 // The paragraphs of a text as the user wrote them: an empty line, or a line that begins with a
@@ -84,6 +84,9 @@ struct ReadResult {
     QStringList categories;
     // How the file was read ("MealMaster, code page 437"), for the report.
     QString format;
+    // Why no recipe was found, in words ("it holds schema.org data, but no Recipe"), when the
+    // reader can tell; the importer says it when `recipes` is empty.
+    QString noRecipeReason;
 };
 
 // "1 recipe", "2 recipes": a count in words for the reports.
