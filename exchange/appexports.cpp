@@ -543,6 +543,14 @@ ReadResult readCookbookFolder(const QString& folder) {
     if (QFileInfo(dir.filePath(QStringLiteral("recipe.json"))).isFile())
         files << QStringLiteral("recipe.json");
     const QStringList subfolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    if (subfolders.size() > ArchiveLimits{}.maxEntries) {
+        result.problems << SourceProblem{
+            QStringLiteral("the folder"),
+            QStringLiteral("it holds %1 folders, more than the %2 a recipe folder may have")
+                .arg(subfolders.size())
+                .arg(ArchiveLimits{}.maxEntries)};
+        return result;
+    }
     for (const QString& sub : subfolders)
         if (QFileInfo(dir.filePath(sub + QStringLiteral("/recipe.json"))).isFile())
             files << sub + QStringLiteral("/recipe.json");

@@ -129,7 +129,10 @@ Importer::Importer(ImportOptions options) : m_options(std::move(options)) {}
 
 ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName) {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
-    const QByteArray head = bytes.left(4096).trimmed();
+    QByteArray head = bytes.left(4096);
+    if (head.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte order mark says nothing of the kind
+        head.remove(0, 3);
+    head = head.trimmed();
     const QByteArray lowerHead = head.toLower();
     if (isZip(bytes))
         return readRecipeArchive(bytes);
