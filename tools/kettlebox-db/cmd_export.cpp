@@ -1,7 +1,7 @@
 // kettlebox-db export: recipes out of the recipe file as schema.org JSON-LD, plain text or
 // MealMaster.
 
-#include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "exchange/exporter.h"
 #include "tools/kettlebox-db/commands.h"
@@ -40,13 +40,11 @@ int runExport(Context& ctx) {
     if (path.isEmpty())
         return kExitFailed;
     try {
-        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
         exchange::Progress progress;
         progress.step = [&ctx](qsizetype done, qsizetype total) {
             ctx.err << "\rExported " << done << " of " << total << " recipes" << Qt::flush;
         };
-        const exchange::Collection c = exchange::collectRecipes(*db, category);
-        db->Close();
+        const exchange::Collection c = exchange::collectRecipes(RecipeFile(path), category);
         const auto kind = format == QLatin1String("text") ? exchange::ExportFormat::Text
                           : format == QLatin1String("mealmaster")
                               ? exchange::ExportFormat::MealMaster

@@ -116,11 +116,7 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
             : exchange::ExportFormat::JsonLd;
 
     exchange::Collection collection;
-    {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        collection = exchange::collectRecipes(*db, category, name);
-        db->Close();
-    }
+    collection = exchange::collectRecipes(m_store.file(), category, name);
     Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
                 collection.recipes.size());
     try {
@@ -155,7 +151,6 @@ void ExchangeCommands::importRecipes() {
     exchange::ImportOptions options;
     options.category = category == QLatin1String("*") ? QString() : category;
     options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
-    options.followers = m_store.followers();
     exchange::Importer importer(options);
     // One window from the first byte read to the last recipe written, with Cancel throughout.
     std::unique_ptr<Progress> window =
@@ -179,9 +174,7 @@ void ExchangeCommands::importRecipes() {
         };
         progress.cancelled = [&stopped] { return stopped; };
         importer.setProgress(progress);
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        report = importer.run(*db);
-        db->Close();
+        report = importer.run(m_store.file());
     }
     window.reset();
     if (report.imported > 0)
@@ -246,11 +239,7 @@ void ExchangeCommands::printCookbook() {
                          vbYesNo + vbQuestion, kCookbookTitle) != vbYes)
         category.clear();
     exchange::Collection collection;
-    {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        collection = exchange::collectRecipes(*db, category);
-        db->Close();
-    }
+    collection = exchange::collectRecipes(m_store.file(), category);
     const QString title = category.isEmpty() ? QStringLiteral("Kettlebox Cookbook")
                                              : QStringLiteral("Kettlebox Cookbook: ") + category;
     exchange::writeCookbook(m_appFolder, title, collection.recipes);
