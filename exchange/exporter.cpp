@@ -1,10 +1,13 @@
 #include "exchange/exporter.h"
 
+#include "core/recipefile.h"
+
 #include "core/database.h"
 #include "core/printexport.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 #include "exchange/jsonld.h"
+#include "exchange/mealmaster.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -21,6 +24,14 @@ QString cannotWrite(const QString& fileName, const QString& reason) {
 }
 
 } // namespace
+
+Collection collectRecipes(const RecipeFile& file, const QString& category, const QString& name,
+                          const Progress& progress) {
+    std::unique_ptr<Database> db = file.open();
+    Collection c = collectRecipes(*db, category, name, progress);
+    db->Close();
+    return c;
+}
 
 Collection collectRecipes(Database& db, const QString& category, const QString& name,
                           const Progress& progress) {
@@ -94,6 +105,10 @@ void exportRecipes(const QString& fileName, const Collection& collection, Export
                             if (done % 250 == 0)
                                 progress.report(done, total);
                         });
+        } else if (format == ExportFormat::MealMaster) {
+            if (progress.stop())
+                throw Cancelled{};
+            file.write(writeMealMaster(collection.recipes));
         } else {
             if (progress.stop())
                 throw Cancelled{};

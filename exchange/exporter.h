@@ -8,7 +8,8 @@
 
 namespace kb {
 class Database;
-}
+class RecipeFile;
+} // namespace kb
 
 namespace kb::exchange {
 
@@ -37,8 +38,12 @@ struct Collection {
 // when that is given. Throws StoreError, or Cancelled.
 Collection collectRecipes(Database& db, const QString& category = {}, const QString& name = {},
                           const Progress& progress = {});
+// The same on a connection of its own.
+Collection collectRecipes(const RecipeFile& file, const QString& category = {},
+                          const QString& name = {}, const Progress& progress = {});
 
-enum class ExportFormat { JsonLd, Text };
+// schema.org JSON-LD, plain text, or MealMaster (which other recipe programs read).
+enum class ExportFormat { JsonLd, Text, MealMaster };
 
 // The plain-text export: each recipe in the print export's layout, a category's recipes
 // under its name when there are several categories.

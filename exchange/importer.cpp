@@ -4,8 +4,10 @@
 #include "core/database.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
+#include "exchange/archive.h"
 #include "exchange/jsonld.h"
 #include "exchange/mealmaster.h"
+#include "exchange/otherformats.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -84,6 +86,36 @@ QString existingCategory(const QStringList& tables, const QString& name) {
     return {};
 }
 
+// A recipe as the four texts that tell it apart, without the spaces the stored format adds.
+QString recipeKey(const StoredValues& values) {
+    QString key;
+    for (const auto& v : values)
+        key += trimSpaces(v.value_or(QString())) + QChar(0x1F);
+    return key;
+}
+
+// NUL and other control characters taken out of every text (line breaks aside), exact values
+// included; what was taken out is said.
+void cleanRecord(RecipeRecord& r, QStringList& reasons) {
+    bool changed = false;
+    for (QString* text : {&r.author, &r.ingredients, &r.instructions}) {
+        const QString clean = withoutControls(*text);
+        changed = changed || clean != *text;
+        *text = clean;
+    }
+    if (r.stored) {
+        for (auto& v : *r.stored) {
+            if (!v)
+                continue;
+            const QString clean = withoutControls(*v);
+            changed = changed || clean != *v;
+            *v = clean;
+        }
+    }
+    if (changed)
+        reasons << QStringLiteral("control characters in its texts were taken out");
+}
+
 QString positionIn(const QString& source, const QString& position) {
     QString file = QFileInfo(source).fileName();
     if (position.isEmpty())
@@ -95,8 +127,62 @@ QString positionIn(const QString& source, const QString& position) {
 
 Importer::Importer(ImportOptions options) : m_options(std::move(options)) {}
 
+ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    QByteArray head = bytes.left(4096);
+    if (head.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte order mark says nothing of the kind
+        head.remove(0, 3);
+    head = head.trimmed();
+    const QByteArray lowerHead = head.toLower();
+    if (isZip(bytes))
+        return readRecipeArchive(bytes);
+    if (isGzip(bytes))
+        return readPaprikaRecipe(bytes);
+    if (suffix == QLatin1String("cook"))
+        return readCooklang(bytes, fileName);
+    const bool html = suffix == QLatin1String("html") || suffix == QLatin1String("htm") ||
+                      suffix == QLatin1String("xhtml") || lowerHead.startsWith("<!doctype html") ||
+                      lowerHead.contains("<html") || lowerHead.contains("<script");
+    if (!html && (lowerHead.startsWith("<?xml") || lowerHead.startsWith("<!doctype") ||
+                  lowerHead.startsWith('<'))) {
+        if (auto xml = readRecipeXml(bytes))
+            return *xml;
+    }
+    if (html || lowerHead.startsWith("<!doctype") || lowerHead.startsWith('<'))
+        return readHtml(bytes);
+    if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
+        suffix == QLatin1String("jsonld")) {
+        if (auto app = readAppJson(bytes))
+            return *app;
+        return readJsonLd(bytes);
+    }
+    if (looksLikeMealMaster(bytes))
+        return readMealMaster(bytes);
+    if (head.contains("Exported from") && head.contains("MasterCook"))
+        return readMasterCookText(bytes);
+    if (lowerHead.contains("rezkonv"))
+        return readRezKonv(bytes);
+    ReadResult result;
+    result.problems << SourceProblem{
+        QStringLiteral("the file"),
+        QStringLiteral("it is not a recipe file of a known kind (schema.org JSON-LD, a web "
+                       "page, MealMaster, MasterCook, Paprika, RecipeML, Gourmet, KRecipes, "
+                       "RezKonv, Cooklang, Mealie, Tandoor or Nextcloud Cookbook)")};
+    return result;
+}
+
 ReadResult readRecipeFile(const QString& fileName) {
     ReadResult result;
+    const QFileInfo info(fileName);
+    if (info.isDir())
+        return readCookbookFolder(fileName);
+    // Devices, pipes and sockets have no end or no size to check: only files are read.
+    if (info.exists() && !info.isFile()) {
+        result.problems << SourceProblem{QStringLiteral("the file"),
+                                         QStringLiteral("it is not a regular file (a device, a "
+                                                        "pipe or a socket), so it was not read")};
+        return result;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         result.problems << SourceProblem{
@@ -104,28 +190,17 @@ ReadResult readRecipeFile(const QString& fileName) {
             QStringLiteral("it can't be read (%1)").arg(file.errorString())};
         return result;
     }
-    if (file.size() > kMaxImportBytes) {
-        result.problems << SourceProblem{QStringLiteral("the file"),
-                                         QStringLiteral("it is larger than 1 GB, far too large "
-                                                        "for a recipe file")};
+    // The size is checked on what is read too: a file may grow while it is read.
+    const QByteArray bytes =
+        file.size() > kMaxImportBytes ? QByteArray() : file.read(kMaxImportBytes + 1);
+    if (file.size() > kMaxImportBytes || bytes.size() > kMaxImportBytes) {
+        result.problems << SourceProblem{
+            QStringLiteral("the file"),
+            QStringLiteral("it is larger than %1 MB, far too large for a recipe file")
+                .arg(kMaxImportBytes >> 20)};
         return result;
     }
-    const QByteArray bytes = file.readAll();
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    const QByteArray head = bytes.left(2048).trimmed().toLower();
-    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm") ||
-        suffix == QLatin1String("xhtml") || head.startsWith("<!doctype") ||
-        head.startsWith("<html") || head.contains("<script"))
-        return readHtml(bytes);
-    if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
-        suffix == QLatin1String("jsonld"))
-        return readJsonLd(bytes);
-    if (looksLikeMealMaster(bytes))
-        return readMealMaster(bytes);
-    result.problems << SourceProblem{QStringLiteral("the file"),
-                                     QStringLiteral("it is neither schema.org JSON-LD, a web "
-                                                    "page nor a MealMaster file")};
-    return result;
+    return readRecipeBytes(bytes, fileName);
 }
 
 void Importer::addFile(const QString& fileName) {
@@ -142,6 +217,27 @@ void Importer::addRecords(const QString& source, const ReadResult& read) {
             ReportLine::Kind::Skipped, source, p.position, {}, {}, p.reason};
         ++m_report.skipped;
     }
+    if (read.recipes.isEmpty()) {
+        // Nothing found is a failure, said in words, never "0 recipes came in".
+        QString reason = read.noRecipeReason;
+        if (reason.isEmpty() && read.problems.size() == 1)
+            reason = read.problems.first().reason;
+        if (reason.isEmpty() && !read.problems.isEmpty())
+            reason = QStringLiteral("%1 could not be read")
+                         .arg(counted(read.problems.size(), QStringLiteral("part"),
+                                      QStringLiteral("parts")));
+        if (reason.isEmpty())
+            reason = read.format.startsWith(QLatin1String("JSON"))
+                         ? QStringLiteral("it holds schema.org data, but no Recipe")
+                         : QStringLiteral("it holds nothing that is a recipe");
+        m_nothingFound << QStringLiteral("no recipe was found in %1: %2")
+                              .arg(QDir::toNativeSeparators(source), reason);
+        if (read.problems.isEmpty()) {
+            m_report.lines << ReportLine{
+                ReportLine::Kind::Skipped, source, QStringLiteral("the file"), {}, {}, reason};
+            ++m_report.skipped;
+        }
+    }
     for (const RecipeRecord& r : read.recipes)
         m_records << Pending{source, r};
     for (const QString& c : read.categories)
@@ -149,12 +245,30 @@ void Importer::addRecords(const QString& source, const ReadResult& read) {
             m_listedCategories << c;
 }
 
-ImportReport Importer::run(Database& db) {
+ImportReport Importer::run(RecipeFile& file) {
+    std::unique_ptr<Database> db;
+    try {
+        db = file.open();
+    } catch (const StoreError& e) {
+        ImportReport report = m_report;
+        report.failure = e.message();
+        return report;
+    }
+    ImportReport report = run(file, *db);
+    db->Close();
+    return report;
+}
+
+ImportReport Importer::run(RecipeFile& file, Database& db) {
     ImportReport report = m_report;
     report.into = m_options.category.isEmpty()
                       ? QStringLiteral("each recipe's own category (\"%1\" for those without one)")
                             .arg(kDefaultCategory)
                       : QStringLiteral("the category \"%1\"").arg(m_options.category);
+    if (m_records.isEmpty() && m_listedCategories.isEmpty() && !m_nothingFound.isEmpty()) {
+        report.failure = m_nothingFound.join(QLatin1Char('\n'));
+        return report;
+    }
     const QStringList tablesBefore = db.TableDefs();
 
     if (!m_options.category.isEmpty() &&
@@ -171,11 +285,15 @@ ImportReport Importer::run(Database& db) {
     qsizetype imported = 0;
     qsizetype changed = 0;
     qsizetype skipped = 0;
+    qsizetype alreadyThere = 0;
     QStringList created;
     struct Target {
         std::unique_ptr<Recordset> rs;
         QSet<QString> before; // names there before the import
         QSet<QString> added;
+        QSet<QString> recipes;          // every recipe there, before and added, as recipeKey
+        QHash<QString, int> nextNumber; // the next suffix to try for a name, so that many
+                                        // recipes of one name don't try every number each
     };
     std::map<QString, Target> targets;
     QStringList tables = tablesBefore;
@@ -188,8 +306,7 @@ ImportReport Importer::run(Database& db) {
             return it->second;
         if (actual.isEmpty()) {
             db.AppendTableDef(recipeTableDef(db, name));
-            for (RecipeFollower* f : m_options.followers)
-                f->record(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
+            file.tell(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
             tables << name;
             created << name;
         }
@@ -200,8 +317,13 @@ ImportReport Importer::run(Database& db) {
             throw StoreError(QStringLiteral("The category \"%1\" is not a recipe table: it has "
                                             "fewer than four columns.")
                                  .arg(table));
-        for (; !t.rs->Eof(); t.rs->MoveNext())
-            t.before.insert(trimSpaces(t.rs->Fields(0).value_or(QString())));
+        for (; !t.rs->Eof(); t.rs->MoveNext()) {
+            StoredValues row;
+            for (int i = 0; i < 4; ++i)
+                row[static_cast<size_t>(i)] = t.rs->Fields(i);
+            t.before.insert(trimSpaces(row[0].value_or(QString())));
+            t.recipes.insert(recipeKey(row));
+        }
         return targets.emplace(table, std::move(t)).first->second;
     };
 
@@ -209,146 +331,161 @@ ImportReport Importer::run(Database& db) {
     try {
         if (m_options.beforeWrite && (total > 0 || !m_listedCategories.isEmpty()))
             m_options.beforeWrite();
-        for (RecipeFollower* f : m_options.followers)
-            f->attach(db);
         // Work a follower does on the file as it was (a backup) happens once, before the
         // import's transaction takes its lock.
-        for (RecipeFollower* f : m_options.followers)
-            f->prepare(db, {RecipeChange::Kind::Import, m_options.category, 0, {}, {}});
-        db.Transaction([&] {
-            if (m_options.category.isEmpty())
-                for (const QString& c : m_listedCategories)
-                    if (existingCategory(tables, c).isEmpty() &&
-                        categoryProblem(c, tables).isEmpty())
-                        openTarget(c);
-            qsizetype done = 0;
-            for (const Pending& p : m_records) {
-                if (m_options.progress.stop())
-                    throw Cancelled{};
-                if (++done % 100 == 0)
-                    m_options.progress.report(done, total);
-                RecipeRecord r = p.record;
-                QStringList reasons = r.notes;
-                const QString where = p.record.position;
+        file.write(
+            db, {RecipeChange::Kind::Import, m_options.category, 0, {}, {}}, [&](RecipeChange&) {
+                if (m_options.category.isEmpty())
+                    for (const QString& c : m_listedCategories)
+                        if (existingCategory(tables, c).isEmpty() &&
+                            categoryProblem(c, tables).isEmpty())
+                            openTarget(c);
+                qsizetype done = 0;
+                for (const Pending& p : m_records) {
+                    if (m_options.progress.stop())
+                        throw Cancelled{};
+                    if (++done % 100 == 0)
+                        m_options.progress.report(done, total);
+                    RecipeRecord r = p.record;
+                    QStringList reasons = r.notes;
+                    const QString where = p.record.position;
+                    cleanRecord(r, reasons);
 
-                // The category.
-                QString category = m_options.category;
-                if (category.isEmpty()) {
-                    // Our own export names its tables exactly; others' spaces around a
-                    // category are not part of its name.
-                    const QString own = r.stored ? r.category : r.category.trimmed();
-                    category = own.isEmpty() ? kDefaultCategory : own;
-                    if (existingCategory(tables, category).isEmpty()) {
-                        const QString problem = categoryProblem(category, tables);
-                        if (!problem.isEmpty()) {
-                            reasons << QStringLiteral("its category \"%1\" can't be a category "
-                                                      "name (%2), so it went into \"%3\"")
-                                           .arg(r.category, problem, kDefaultCategory);
-                            category = kDefaultCategory;
+                    // The category.
+                    QString category = m_options.category;
+                    if (category.isEmpty()) {
+                        // Our own export names its tables exactly; others' spaces around a
+                        // category are not part of its name.
+                        const QString own = r.stored ? r.category : r.category.trimmed();
+                        category = own.isEmpty() ? kDefaultCategory : own;
+                        if (existingCategory(tables, category).isEmpty()) {
+                            const QString problem = categoryProblem(category, tables);
+                            if (!problem.isEmpty()) {
+                                reasons << QStringLiteral("its category \"%1\" can't be a category "
+                                                          "name (%2), so it went into \"%3\"")
+                                               .arg(r.category, problem, kDefaultCategory);
+                                category = kDefaultCategory;
+                            }
                         }
                     }
-                }
-                Target& target = openTarget(category);
-                category = target.rs->Name();
+                    Target& target = openTarget(category);
+                    category = target.rs->Name();
 
-                // The name.
-                QString name = trimSpaces(r.name);
-                const QString original = name;
-                bool renamed = false;
-                if (!r.stored) {
-                    const QString problem = nameProblem(name);
-                    if (!problem.isEmpty()) {
+                    // The name.
+                    QString name = trimSpaces(r.name);
+                    const QString original = name;
+                    bool renamed = false;
+                    // Exact values from a file are held to the same name rules as any other;
+                    // only a missing name, which an old recipe file can hold, is kept as it was.
+                    if (r.stored && !name.isEmpty() && !nameProblem(name).isEmpty())
+                        r.stored.reset();
+                    if (!r.stored) {
+                        const QString problem = nameProblem(name);
+                        if (!problem.isEmpty()) {
+                            if (m_options.names == NamePolicy::Report) {
+                                lines << ReportLine{ReportLine::Kind::Skipped,
+                                                    p.source,
+                                                    where,
+                                                    category,
+                                                    original,
+                                                    problem + QStringLiteral(", and names that "
+                                                                             "need changing are "
+                                                                             "reported, not "
+                                                                             "changed")};
+                                ++skipped;
+                                continue;
+                            }
+                            name = storableName(name);
+                            renamed = true;
+                            reasons << problem;
+                            if (!original.isEmpty() && original != name)
+                                r.instructions = QStringLiteral("Full name:\n") + original +
+                                                 (r.instructions.isEmpty()
+                                                      ? QString()
+                                                      : QStringLiteral("\n\n") + r.instructions);
+                        }
+                    }
+                    // The very same recipe is not brought in twice.
+                    const QString key =
+                        r.stored && !renamed
+                            ? recipeKey(*r.stored)
+                            : recipeKey({name, r.author, r.ingredients, r.fullInstructions()});
+                    if (target.recipes.contains(key)) {
+                        lines << ReportLine{
+                            ReportLine::Kind::AlreadyThere, p.source, where, category, original,
+                            QStringLiteral("already there")};
+                        ++alreadyThere;
+                        continue;
+                    }
+                    const bool duplicate =
+                        target.before.contains(name) || (!r.stored && target.added.contains(name));
+                    if (duplicate) {
                         if (m_options.names == NamePolicy::Report) {
-                            lines << ReportLine{ReportLine::Kind::Skipped,
-                                                p.source,
-                                                where,
-                                                category,
-                                                original,
-                                                problem + QStringLiteral(", and names that "
-                                                                         "need changing are "
-                                                                         "reported, not "
-                                                                         "changed")};
+                            lines << ReportLine{
+                                ReportLine::Kind::Skipped,
+                                p.source,
+                                where,
+                                category,
+                                original,
+                                QStringLiteral("a recipe of that name is already in "
+                                               "the category")};
                             ++skipped;
                             continue;
                         }
-                        name = storableName(name);
-                        renamed = true;
-                        reasons << problem;
-                        if (!original.isEmpty() && original != name)
-                            r.instructions = QStringLiteral("Full name:\n") + original +
-                                             (r.instructions.isEmpty()
-                                                  ? QString()
-                                                  : QStringLiteral("\n\n") + r.instructions);
-                    }
-                }
-                const bool duplicate =
-                    target.before.contains(name) || (!r.stored && target.added.contains(name));
-                if (duplicate) {
-                    if (m_options.names == NamePolicy::Report) {
-                        lines << ReportLine{ReportLine::Kind::Skipped,
-                                            p.source,
-                                            where,
-                                            category,
-                                            original,
-                                            QStringLiteral("a recipe of that name is already in "
-                                                           "the category")};
-                        ++skipped;
-                        continue;
-                    }
-                    const QString base = name.isEmpty() ? storableName(name) : name;
-                    for (int n = 2;; ++n) {
-                        const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
-                        if (!target.before.contains(candidate) &&
-                            !target.added.contains(candidate)) {
-                            name = candidate;
-                            break;
+                        const QString base = name.isEmpty() ? storableName(name) : name;
+                        int& next = target.nextNumber[base];
+                        for (int n = std::max(next, 2);; ++n) {
+                            const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
+                            if (!target.before.contains(candidate) &&
+                                !target.added.contains(candidate)) {
+                                name = candidate;
+                                next = n + 1;
+                                break;
+                            }
                         }
+                        renamed = true;
+                        reasons << QStringLiteral(
+                            "a recipe of that name was already in the category");
                     }
-                    renamed = true;
-                    reasons << QStringLiteral("a recipe of that name was already in the category");
-                }
 
-                StoredValues values;
-                if (r.stored && !renamed) {
-                    values = *r.stored;
-                } else {
-                    values = {storedValue(name), storedValue(r.author), storedValue(r.ingredients),
-                              storedValue(r.instructions)};
+                    StoredValues values;
+                    if (r.stored && !renamed) {
+                        values = *r.stored;
+                    } else {
+                        values = {storedValue(name), storedValue(r.author),
+                                  storedValue(r.ingredients), storedValue(r.fullInstructions())};
+                    }
+                    target.rs->AddNew();
+                    for (int i = 0; i < 4; ++i)
+                        target.rs->SetField(i, values[static_cast<size_t>(i)]);
+                    target.rs->Update();
+                    if (!file.followers().isEmpty())
+                        file.tell(db,
+                                  {RecipeChange::Kind::Added,
+                                   category,
+                                   target.rs->LastAddedRowId(),
+                                   {},
+                                   QList<std::optional<QString>>(values.begin(), values.end())});
+                    target.added.insert(name);
+                    target.recipes.insert(recipeKey(values));
+                    ++imported;
+                    ReportLine line{
+                        ReportLine::Kind::Imported, p.source, where, category, name, {}};
+                    if (!reasons.isEmpty()) {
+                        line.kind = ReportLine::Kind::Changed;
+                        line.reason = (renamed && original != name
+                                           ? QStringLiteral("imported as %1 (was %2): ")
+                                                 .arg(quotedName(name), quotedName(original))
+                                           : QString()) +
+                                      reasons.join(QStringLiteral("; "));
+                        ++changed;
+                    }
+                    lines << line;
                 }
-                target.rs->AddNew();
-                for (int i = 0; i < 4; ++i)
-                    target.rs->SetField(i, values[static_cast<size_t>(i)]);
-                target.rs->Update();
-                if (!m_options.followers.isEmpty()) {
-                    const RecipeChange change{
-                        RecipeChange::Kind::Added,
-                        category,
-                        target.rs->LastAddedRowId(),
-                        {},
-                        QList<std::optional<QString>>(values.begin(), values.end())};
-                    for (RecipeFollower* f : m_options.followers)
-                        f->record(db, change);
-                }
-                target.added.insert(name);
-                ++imported;
-                ReportLine line{ReportLine::Kind::Imported, p.source, where, category, name, {}};
-                if (!reasons.isEmpty()) {
-                    line.kind = ReportLine::Kind::Changed;
-                    line.reason = (renamed && original != name
-                                       ? QStringLiteral("imported as %1 (was %2): ")
-                                             .arg(quotedName(name), quotedName(original))
-                                       : QString()) +
-                                  reasons.join(QStringLiteral("; "));
-                    ++changed;
-                }
-                lines << line;
-            }
-            m_options.progress.report(total, total);
-            // The recordsets go before the transaction ends.
-            targets.clear();
-        });
-        for (RecipeFollower* f : m_options.followers)
-            f->committed(db);
+                m_options.progress.report(total, total);
+                // The recordsets go before the transaction ends.
+                targets.clear();
+            });
     } catch (const Cancelled&) {
         report.cancelled = true;
         return report;
@@ -360,6 +497,7 @@ ImportReport Importer::run(Database& db) {
     report.imported = imported;
     report.changed = changed;
     report.skipped += skipped;
+    report.alreadyThere = alreadyThere;
     report.createdCategories = created;
     return report;
 }
@@ -374,6 +512,8 @@ QString ImportReport::summary() const {
     QString s = recipesCounted(imported) + QStringLiteral(" came in");
     if (changed)
         s += QStringLiteral(", %1 of them changed").arg(changed);
+    if (alreadyThere)
+        s += QStringLiteral("; %1 already there").arg(alreadyThere);
     s += QStringLiteral("; %1 skipped.").arg(skipped);
     return s;
 }
@@ -409,6 +549,8 @@ QString ImportReport::text() const {
     };
     if (!cancelled && failure.isEmpty()) {
         section(ReportLine::Kind::Skipped, QStringLiteral("Skipped, and why:"));
+        section(ReportLine::Kind::AlreadyThere,
+                QStringLiteral("Already there, so not brought in again:"));
         section(ReportLine::Kind::Changed, QStringLiteral("Came in changed, and why:"));
         section(ReportLine::Kind::Imported, QStringLiteral("Came in as they were:"));
     } else {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/recipefollower.h"
+#include "core/recipefile.h"
 #include "exchange/exporter.h"
 #include "exchange/recipe.h"
 
@@ -29,8 +29,6 @@ struct ImportOptions {
     // Runs once, just before anything is written (a backup of the file, say); what it throws
     // stops the import with nothing written.
     std::function<void()> beforeWrite;
-    // Side files told of every new category and recipe, in the same transaction; not owned.
-    QList<RecipeFollower*> followers;
     Progress progress;
 };
 
@@ -39,7 +37,7 @@ inline const QString kDefaultCategory = QStringLiteral("Imported");
 inline constexpr qsizetype kMaxNameLength = 255;
 
 struct ReportLine {
-    enum class Kind { Imported, Changed, Skipped };
+    enum class Kind { Imported, Changed, Skipped, AlreadyThere };
     Kind kind = Kind::Imported;
     QString source; // the file
     QString position;
@@ -55,6 +53,7 @@ struct ImportReport {
     qsizetype imported = 0; // changed ones included
     qsizetype changed = 0;
     qsizetype skipped = 0;
+    qsizetype alreadyThere = 0; // the same four texts already in the category: not doubled
     bool cancelled = false;
     QString failure; // why nothing was written, when it failed
     QStringList createdCategories;
@@ -79,8 +78,11 @@ class Importer {
     // Set once the files are read and it is known how much there is to do.
     void setProgress(const Progress& progress) { m_options.progress = progress; }
 
+    // Writes into `file` as one change, which its followers are told of recipe by recipe.
     // Throws nothing for a bad record or a failed write: the report says what happened.
-    ImportReport run(Database& db);
+    ImportReport run(RecipeFile& file);
+    // The same on a connection the caller has open.
+    ImportReport run(RecipeFile& file, Database& db);
 
   private:
     struct Pending {
@@ -90,13 +92,17 @@ class Importer {
     ImportOptions m_options;
     QList<Pending> m_records;
     QStringList m_listedCategories;
+    QStringList m_nothingFound; // for each file without a recipe, why
     ImportReport m_report;
 };
 
-// The contents of a file as recipes: JSON-LD, a web page or MealMaster, told apart by name
-// and content. Files larger than kMaxImportBytes are refused.
+// The contents of a file as recipes, of any kind the program reads, told apart by name and
+// content; a folder is read as a Nextcloud Cookbook folder. Only regular files are read, and
+// none larger than kMaxImportBytes.
 ReadResult readRecipeFile(const QString& fileName);
-inline constexpr qint64 kMaxImportBytes = qint64(1) << 30;
+inline constexpr qint64 kMaxImportBytes = qint64(64) << 20;
+// The same for bytes already read (an archive's entry); `fileName` helps tell the kind.
+ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName);
 
 // Where the report of importing `fileName` is kept: beside it.
 QString reportFileName(const QString& fileName);

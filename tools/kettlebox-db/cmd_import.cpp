@@ -1,7 +1,7 @@
-// kettlebox-db import: recipes from JSON-LD files, web pages and MealMaster files into the
-// recipe file, all of them in one transaction, with a report of what came in.
+// kettlebox-db import: recipes from files of every kind the program reads into the recipe
+// file, all of them in one transaction, with a report of what came in.
 
-#include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "exchange/importer.h"
 #include "search/searchindex.h"
@@ -53,25 +53,20 @@ int runImport(Context& ctx) {
     });
     backups.setProgress([&ctx] { return progressLine(ctx, QStringLiteral("Backing up")); });
     SearchIndex index;
-    options.followers = {&backups, &index};
     options.progress.step = [&ctx](qsizetype done, qsizetype total) {
         ctx.err << "\rImported " << done << " of " << total << " recipes" << Qt::flush;
     };
     exchange::Importer importer(options);
     for (const QString& f : files) {
-        ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
+        ctx.err << "Reading " << printable(QDir::toNativeSeparators(f)) << "\n" << Qt::flush;
         importer.addFile(f);
     }
-    exchange::ImportReport report;
-    try {
-        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
-        report = importer.run(*db);
-        db->Close();
-    } catch (const StoreError& e) {
-        return fail(ctx, e.message());
-    }
+    RecipeFile file(path);
+    file.addFollower(&backups);
+    file.addFollower(&index);
+    const exchange::ImportReport report = importer.run(file);
     ctx.err << "\n";
-    ctx.out << report.text();
+    ctx.out << printable(report.text(), true);
     return report.complete() ? kExitOk : kExitFailed;
 }
 
