@@ -36,6 +36,22 @@ void fillSample(const QString& path) {
     db->Close();
 }
 
+// Makes `path` and the folders above it that are missing, each for its owner alone: it is
+// about to hold the recipes.
+bool makeFolder(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    if (info.exists())
+        return false;
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !makeFolder(parent))
+        return false;
+    return QDir().mkdir(info.absoluteFilePath(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner) ||
+           QFileInfo(path).isDir(); // made by someone else meanwhile
+}
+
 } // namespace
 
 int runInit(Context& ctx) {
@@ -53,6 +69,12 @@ int runInit(Context& ctx) {
             folder = a;
             folderGiven = true;
         }
+    }
+    if (folderGiven) {
+        folder = QDir::cleanPath(QDir().absoluteFilePath(folder));
+        if (!makeFolder(folder))
+            return fail(ctx, QStringLiteral("the folder \"%1\" can't be made.")
+                                 .arg(QDir::toNativeSeparators(folder)));
     }
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
