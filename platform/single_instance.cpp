@@ -1,6 +1,7 @@
 #include "platform/single_instance.h"
 
 #include "core/app.h"
+#include "core/recipefile.h"
 #include "core/recipelock.h"
 #include "platform/dialogs.h"
 
@@ -145,14 +146,13 @@ bool SingleInstance::holdRecipeFile(const QString& folder, Dialogs& dialogs) {
     if (!m_server && askRunningToActivate())
         return false;
     const QString holder = recipeLockHolder(*m_fileLock);
-    dialogs.msgBox(
-        QStringLiteral("The recipe file \"%1\" is open in another Kettlebox window%2. "
-                       "Two windows on one file would undo each other's changes, so "
-                       "this one ends without opening it. Close the other window "
-                       "first, then start the program again.")
-            .arg(QDir::toNativeSeparators(QDir(folder).filePath(QStringLiteral("Recipe.mdb"))),
-                 holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)),
-        vbExclamation, kAppTitle);
+    dialogs.msgBox(QStringLiteral("The recipe file \"%1\" is open in another Kettlebox window%2. "
+                                  "Two windows on one file would undo each other's changes, so "
+                                  "this one ends without opening it. Close the other window "
+                                  "first, then start the program again.")
+                       .arg(QDir::toNativeSeparators(RecipeFile(folder).fileName()),
+                            holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)),
+                   vbExclamation, kAppTitle);
     return false;
 }
 
