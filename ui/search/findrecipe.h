@@ -3,6 +3,7 @@
 #include "search/searchindex.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -38,7 +39,8 @@ class FindRecipe : public QWidget {
 
     // `databasePath` gives the recipe file's path without ".mdb" when a search runs;
     // `goTo` shows a result in the main window.
-    using GoTo = std::function<void(const QString& category, const QString& name)>;
+    using GoTo =
+        std::function<void(const QString& category, const QString& name, std::int64_t rowid)>;
     FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QString()> databasePath,
                GoTo goTo, QWidget* parent = nullptr);
     ~FindRecipe() override;
@@ -67,6 +69,9 @@ class FindRecipe : public QWidget {
     // The item data of a result row: its category and its name.
     static constexpr int CategoryRole = 0x0100 + 1;
     static constexpr int NameRole = 0x0100 + 2;
+    // The row id of a result; the last row, when more matched than are listed, lists more.
+    static constexpr int RowIdRole = 0x0100 + 3;
+    static constexpr int MoreRole = 0x0100 + 4;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,6 +89,8 @@ class FindRecipe : public QWidget {
     std::function<QString()> m_databasePath;
     GoTo m_goTo;
     std::unique_ptr<Database> m_db;
+    // How many results are listed; each "more" row lists kShown more.
+    int m_limit = kShown;
 };
 
 } // namespace kb
