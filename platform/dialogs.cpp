@@ -88,6 +88,16 @@ int Dialogs::titleWidth(const QString& title) {
 
 namespace {
 
+// The box sizes itself to its text; a short text must not leave the title cut short. Called
+// last: the box lays itself out anew with each button and text it is given.
+int run(QMessageBox& box, const QString& title) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(std::min(Dialogs::titleWidth(title), 900), 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box.exec();
+}
+
 int showBox(const QString& text, const QString& informative, const QString& details, int style,
             const QString& title) {
     QMessageBox box(QApplication::activeWindow());
@@ -96,11 +106,6 @@ int showBox(const QString& text, const QString& informative, const QString& deta
     box.setInformativeText(informative);
     if (!details.isEmpty())
         box.setDetailedText(details);
-    // The box sizes itself to its text; a short text must not leave the title cut short.
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(std::min(Dialogs::titleWidth(title), 900), 0,
-                                      QSizePolicy::Minimum, QSizePolicy::Fixed),
-                      grid->rowCount(), 0, 1, grid->columnCount());
 
     switch (style & 0x70) {
     case vbCritical:
@@ -127,7 +132,7 @@ int showBox(const QString& text, const QString& informative, const QString& deta
         QPushButton* no = box.addButton(QMessageBox::No);
         box.setDefaultButton(secondDefault ? no : yes);
         box.setEscapeButton(no);
-        box.exec();
+        run(box, title);
         return box.clickedButton() == yes ? vbYes : vbNo;
     }
     case vbYesNoCancel: {
@@ -137,7 +142,7 @@ int showBox(const QString& text, const QString& informative, const QString& deta
         box.setDefaultButton(secondDefault ? no : yes);
         // Escape, or closing the box, is the one answer that changes nothing.
         box.setEscapeButton(cancel);
-        box.exec();
+        run(box, title);
         if (box.clickedButton() == yes)
             return vbYes;
         return box.clickedButton() == no ? vbNo : vbCancel;
@@ -147,12 +152,12 @@ int showBox(const QString& text, const QString& informative, const QString& deta
         QPushButton* cancel = box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(secondDefault ? cancel : ok);
         box.setEscapeButton(cancel);
-        box.exec();
+        run(box, title);
         return box.clickedButton() == ok ? vbOK : vbCancel;
     }
     default:
         box.addButton(QMessageBox::Ok);
-        box.exec();
+        run(box, title);
         return vbOK;
     }
 }

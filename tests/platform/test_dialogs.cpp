@@ -3,6 +3,7 @@
 // answered from a timer, so no test waits on it.
 #include "platform/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
