@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -180,7 +181,9 @@ QString QtDialogs::inputBox(const QString& prompt, const QString& title,
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
     dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setMinimumWidth(std::min(titleWidth(title), 900));
+    // The dialog takes its size from its layout: the field is made wide enough for the title.
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(std::min(titleWidth(title), 900));
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();

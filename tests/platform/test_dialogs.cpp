@@ -55,6 +55,25 @@ class TestDialogs : public QObject {
         QVERIFY(width >= Dialogs::titleWidth(title));
     }
 
+    void anInputBoxIsAsWideAsItsTitle() {
+        QtDialogs dialogs;
+        const QString title = QStringLiteral("Create New Category");
+        int width = 0;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box || !box->isVisible())
+                return;
+            timer.stop();
+            width = box->width();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        timer.start();
+        QCOMPARE(dialogs.inputBox(QStringLiteral("Name?"), title), QString());
+        QVERIFY2(width >= Dialogs::titleWidth(title), qPrintable(QString::number(width)));
+    }
+
     void escapeOnAThreeWayQuestionIsCancel() {
         QtDialogs dialogs;
         QStringList buttons;

@@ -532,7 +532,8 @@ bool Main::mayClose() {
     if (m_unloaded || !hasUnsavedTyping())
         return true;
     const bool adding = !Save->isHidden();
-    const QString name = trimSpaces(Text1->text());
+    const QString name =
+        m_store->SelectedRecipe.isEmpty() ? trimSpaces(Text1->text()) : m_store->SelectedRecipe;
     const QString what = adding ? QStringLiteral("the new recipe")
                                 : QStringLiteral("the changes to \"") + name + QLatin1Char('"');
     const int answer = m_dialogs.msgBox(
