@@ -478,7 +478,7 @@ bool SearchIndex::ensureCurrent(Database& db, const Progress& progress) {
     return true;
 }
 
-SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
+SearchResult SearchIndex::search(Database& db, const QString& text, int limit, Match match) {
     attach(db);
     SearchResult result;
     const QString query = searchQuery(text);
@@ -513,7 +513,7 @@ SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
         wordStarts.insert(r.at(0).toLongLong());
     }
     // Then those where a word is found only inside a longer one, as in a compound word.
-    const QStringList terms = searchTerms(text);
+    const QStringList terms = match == Match::Anywhere ? searchTerms(text) : QStringList();
     if (!terms.isEmpty()) {
         QStringList all;
         QStringList scores;

@@ -67,10 +67,13 @@ class SearchIndex : public RecipeFollower {
     bool ensureCurrent(Database& db, const Progress& progress = {});
 
     // The recipes matching `text`, best first: those where every word starts a word rank above
-    // those where some word is found only inside a longer one; then a match in the name ranks
-    // above one in the author, the ingredients, then the instructions; equals in category
-    // order, then in stored order.
-    SearchResult search(Database& db, const QString& text, int limit = 200);
+    // those where some word is found only inside a longer one (with Match::Anywhere); then a match
+    // in the name ranks above one in the author, the ingredients, then the instructions; equals in
+    // category order, then in stored order. Looking inside longer words reads every recipe, so it
+    // is asked for apart: the window does it once typing pauses.
+    enum class Match { WordStarts, Anywhere };
+    SearchResult search(Database& db, const QString& text, int limit = 200,
+                        Match match = Match::WordStarts);
 
   private:
     // The recipe file as it was on disk when last found current.

@@ -167,6 +167,15 @@ class TestFindRecipe : public QObject {
         QVERIFY(f->dialogs.prompts().isEmpty());
     }
 
+    void wordsInsideLongerWordsAreListedOnceTypingPauses() {
+        FindRecipe* w = openWithKeys();
+        QTest::keyClicks(w->words, QStringLiteral("oup"));
+        QCOMPARE(w->results->count(), 0);
+        QTRY_COMPARE(rows(),
+                     (QStringList{QStringLiteral("Tomato Soup"), QStringLiteral("Lentil Soup")}));
+        QCOMPARE(w->count->text(), QStringLiteral("2 recipes found"));
+    }
+
     void resultsShowAuthorAndCategoryAndMoreThanTheBestOnAsking() {
         f = std::make_unique<MainFixture>();
         QList<Recipe> many;

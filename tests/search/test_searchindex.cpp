@@ -31,7 +31,7 @@ class TestSearchIndex : public QObject {
         auto db = open();
         index->ensureCurrent(*db);
         QStringList out;
-        for (const SearchHit& h : index->search(*db, text).hits)
+        for (const SearchHit& h : index->search(*db, text, 200, SearchIndex::Match::Anywhere).hits)
             out << h.category + QLatin1Char('/') + h.name;
         return out;
     }
@@ -110,7 +110,9 @@ class TestSearchIndex : public QObject {
                  (QStringList{QStringLiteral("Desserts/Pear Tart"),
                               QStringLiteral("Desserts/Apfelstrudel")}));
         auto db = open();
-        const SearchResult r = index->search(*db, QStringLiteral("STRUDEL apfel"));
+        QCOMPARE(index->search(*db, QStringLiteral("STRUDEL apfel")).total, 0); // word starts
+        const SearchResult r =
+            index->search(*db, QStringLiteral("STRUDEL apfel"), 200, SearchIndex::Match::Anywhere);
         QCOMPARE(r.total, 1);
         QCOMPARE(r.hits.at(0).author, QStringLiteral("Oma"));
         QVERIFY2(r.hits.at(0).snippet.contains(QStringLiteral("«Apfel»«strudel»")) ||

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTimer>
 
 namespace kb {
 
@@ -102,6 +103,10 @@ FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QStri
     goToButton = commandButton("goToButton", QStringLiteral("Go To"), kGoToRect);
     closeCommand = commandButton("closeCommand", QStringLiteral("Close"), kCloseCommandRect);
 
+    m_inside = new QTimer(this);
+    m_inside->setSingleShot(true);
+    m_inside->setInterval(kInsideAfterMs);
+    connect(m_inside, &QTimer::timeout, this, [this] { list(SearchIndex::Match::Anywhere); });
     connect(words, &QLineEdit::textChanged, this, [this] {
         m_limit = kShown;
         refresh();
@@ -151,16 +156,26 @@ void FindRecipe::ensureIndex() {
 }
 
 void FindRecipe::refresh() {
+    list(SearchIndex::Match::WordStarts);
+    if (!searchQuery(words->text()).isEmpty())
+        m_inside->start();
+}
+
+void FindRecipe::list(SearchIndex::Match match) {
+    m_inside->stop();
     const QString text = words->text();
     // Listing more keeps the place: the first of the new results.
-    const int keep = m_limit > kShown ? m_limit - kShown : 0;
+    // A pause's second look keeps the row the user is on.
+    const int keep = m_limit > kShown                        ? m_limit - kShown
+                     : match == SearchIndex::Match::Anywhere ? std::max(0, results->currentRow())
+                                                             : 0;
     results->clear();
     if (searchQuery(text).isEmpty()) {
         setCount(QStringLiteral("Type the words to look for"));
         return;
     }
     guarded([&] {
-        const SearchResult r = m_index.search(database(), text, m_limit);
+        const SearchResult r = m_index.search(database(), text, m_limit, match);
         results->setUpdatesEnabled(false);
         for (const SearchHit& h : r.hits) {
             const QString by = h.author.isEmpty() ? QString() : QStringLiteral(", by ") + h.author;
@@ -210,6 +225,7 @@ void FindRecipe::guarded(const std::function<void()>& work) {
 
 void FindRecipe::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    m_inside->stop();
     if (m_db)
         m_db->Close();
     m_db.reset();
@@ -223,7 +239,7 @@ void FindRecipe::goToCurrent() {
         return;
     if (item->data(MoreRole).toBool()) {
         m_limit += kShown;
-        refresh();
+        list(SearchIndex::Match::Anywhere);
         return;
     }
     m_goTo(item->data(CategoryRole).toString(), item->data(NameRole).toString(),

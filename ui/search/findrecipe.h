@@ -12,6 +12,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
+class QTimer;
 
 namespace kb {
 
@@ -48,8 +49,11 @@ class FindRecipe : public QWidget {
     // Shows the window with the focus in the search box, brings the index up to date with
     // the recipe file (showing progress when that takes a while) and searches again.
     void open();
-    // Searches for what the box holds now and lists the results.
+    // Searches for what the box holds now and lists the results: words that start a word at
+    // once, and once typing pauses those inside longer words too.
     void refresh();
+    // How long typing must pause before words are looked for inside longer ones.
+    static constexpr int kInsideAfterMs = 300;
     // Goes to the selected result (the first when none is selected).
     void goToCurrent();
 
@@ -82,6 +86,7 @@ class FindRecipe : public QWidget {
     // Runs `work` under the command guard; a failure also drops the open file.
     void guarded(const std::function<void()>& work);
     void setCount(const QString& text);
+    void list(SearchIndex::Match match);
     void ensureIndex();
 
     SearchIndex& m_index;
@@ -91,6 +96,7 @@ class FindRecipe : public QWidget {
     std::unique_ptr<Database> m_db;
     // How many results are listed; each "more" row lists kShown more.
     int m_limit = kShown;
+    QTimer* m_inside = nullptr;
 };
 
 } // namespace kb
