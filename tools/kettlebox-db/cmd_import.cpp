@@ -1,7 +1,7 @@
 // kettlebox-db import: recipes from JSON-LD files, web pages and MealMaster files into the
 // recipe file, all of them in one transaction, with a report of what came in.
 
-#include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "exchange/importer.h"
 #include "search/searchindex.h"
@@ -53,7 +53,6 @@ int runImport(Context& ctx) {
     });
     backups.setProgress([&ctx] { return progressLine(ctx, QStringLiteral("Backing up")); });
     SearchIndex index;
-    options.followers = {&backups, &index};
     options.progress.step = [&ctx](qsizetype done, qsizetype total) {
         ctx.err << "\rImported " << done << " of " << total << " recipes" << Qt::flush;
     };
@@ -62,14 +61,10 @@ int runImport(Context& ctx) {
         ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
         importer.addFile(f);
     }
-    exchange::ImportReport report;
-    try {
-        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
-        report = importer.run(*db);
-        db->Close();
-    } catch (const StoreError& e) {
-        return fail(ctx, e.message());
-    }
+    RecipeFile file(path);
+    file.addFollower(&backups);
+    file.addFollower(&index);
+    const exchange::ImportReport report = importer.run(file);
     ctx.err << "\n";
     ctx.out << report.text();
     return report.complete() ? kExitOk : kExitFailed;

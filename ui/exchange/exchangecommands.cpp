@@ -108,11 +108,7 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
         QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 
     exchange::Collection collection;
-    {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        collection = exchange::collectRecipes(*db, category, name);
-        db->Close();
-    }
+    collection = exchange::collectRecipes(m_store.file(), category, name);
     Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
                 collection.recipes.size());
     try {
@@ -151,7 +147,6 @@ void ExchangeCommands::importRecipes() {
     exchange::ImportOptions options;
     options.category = category == QLatin1String("*") ? QString() : category;
     options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
-    options.followers = m_store.followers();
     exchange::Importer importer(options);
     importer.addFile(file);
 
@@ -160,9 +155,7 @@ void ExchangeCommands::importRecipes() {
         Watch watch(m_dialogs, QStringLiteral("Importing recipes..."), kImportTitle,
                     importer.recordCount());
         importer.setProgress(watch.progress);
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        report = importer.run(*db);
-        db->Close();
+        report = importer.run(m_store.file());
     }
     if (report.imported > 0)
         m_store.LoadCatalogue();
@@ -213,7 +206,6 @@ void ExchangeCommands::printCookbook() {
     }
     exchange::Collection collection;
     {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
         // The whole collection can take a while to read: its progress shows, with a Cancel.
         std::unique_ptr<Progress> shown;
         bool stopped = false;
@@ -228,11 +220,10 @@ void ExchangeCommands::printCookbook() {
             progress.cancelled = [&] { return stopped; };
         }
         try {
-            collection = exchange::collectRecipes(*db, category, {}, progress);
+            collection = exchange::collectRecipes(m_store.file(), category, {}, progress);
         } catch (const exchange::Cancelled&) {
             return;
         }
-        db->Close();
     }
     const QString title = category.isEmpty() ? QStringLiteral("Kettlebox Cookbook")
                                              : QStringLiteral("Kettlebox Cookbook: ") + category;
