@@ -200,6 +200,11 @@ QStringList trimmedLines(const QStringList& lines) {
     return out;
 }
 
+// Whether the steps read say what the exported instructions said: one step a paragraph, the
+// details apart (or, from older exports, one step a line with the details among them).
+
+bool sameSteps(const QString& instructions, const QStringList& steps);
+
 struct Reader {
     ReadResult result;
     QString where;
@@ -237,7 +242,7 @@ struct Reader {
             const bool same =
                 trimmedOr(s[0]) == trimSpaces(r.name) && trimmedOr(s[1]) == trimSpaces(r.author) &&
                 trimmedLines(nonEmptyLines(trimmedOr(s[2]))) == trimmedLines(ingredientLines) &&
-                trimmedLines(nonEmptyLines(trimmedOr(s[3]))) == trimmedLines(steps);
+                sameSteps(trimmedOr(s[3]), steps);
             if (same) {
                 RecipeRecord exact = RecipeRecord::fromStored(r.category, s);
                 exact.position = r.position;
@@ -308,6 +313,90 @@ QStringList nonEmptyLines(const QString& text) {
     return lines;
 }
 
+namespace {
+
+// "1 h 30 min" (as the reader writes durations) back as "PT1H30M"; nothing for other text.
+QString isoDuration(const QString& text) {
+    static const QRegularExpression part(QStringLiteral("(\\d+)\\s*(d|h|min|s)\\b"));
+    static const QRegularExpression whole(
+        QStringLiteral("^\\s*(?:\\d+\\s*(?:d|h|min|s)\\b\\s*)+$"));
+    if (!whole.match(text).hasMatch())
+        return {};
+    QString days;
+    QString time;
+    for (auto it = part.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        const QString unit = m.captured(2);
+        if (unit == QLatin1String("d"))
+            days += m.captured(1) + QLatin1Char('D');
+        else
+            time += m.captured(1) + (unit == QLatin1String("h")     ? QLatin1Char('H')
+                                     : unit == QLatin1String("min") ? QLatin1Char('M')
+                                                                    : QLatin1Char('S'));
+    }
+    return QLatin1Char('P') + days + (time.isEmpty() ? QString() : QLatin1Char('T') + time);
+}
+
+// The details as schema.org properties; returns those that have none (notes, a time in words),
+// which go out as text rather than be lost.
+RecipeDetails insertDetails(QJsonObject& o, const RecipeDetails& d) {
+    RecipeDetails left;
+    const auto put = [&o](const char* key, const QString& value) {
+        if (!value.trimmed().isEmpty())
+            o.insert(QLatin1String(key), value.trimmed());
+    };
+    put("description", d.description);
+    put("recipeYield", d.yield);
+    const std::pair<const char*, const QString*> times[] = {
+        {"prepTime", &d.prepTime}, {"cookTime", &d.cookTime}, {"totalTime", &d.totalTime}};
+    for (const auto& [key, text] : times)
+        put(key, isoDuration(*text));
+    if (isoDuration(d.prepTime).isEmpty())
+        left.prepTime = d.prepTime;
+    if (isoDuration(d.cookTime).isEmpty())
+        left.cookTime = d.cookTime;
+    if (isoDuration(d.totalTime).isEmpty())
+        left.totalTime = d.totalTime;
+    left.notes = d.notes;
+    put("recipeCuisine", d.cuisine);
+    if (!d.keywords.isEmpty())
+        put("keywords", d.keywords.join(QStringLiteral(", ")));
+    if (d.source.startsWith(QLatin1String("http://")) ||
+        d.source.startsWith(QLatin1String("https://")))
+        put("url", d.source);
+    else if (!d.source.isEmpty())
+        o.insert(QLatin1String("isBasedOn"), d.source.trimmed());
+    if (!d.nutrition.isEmpty())
+        o.insert(QLatin1String("nutrition"),
+                 QJsonObject{{QLatin1String("@type"), QStringLiteral("NutritionInformation")},
+                             {QLatin1String("description"), d.nutrition.trimmed()}});
+    put("image", d.image);
+    if (!d.categories.isEmpty()) {
+        QJsonArray all;
+        const QString own = o.value(QLatin1String("recipeCategory")).toString();
+        if (!own.isEmpty())
+            all.append(own);
+        for (const QString& c : d.categories)
+            if (c != own)
+                all.append(c);
+        o.insert(QLatin1String("recipeCategory"), all);
+    }
+    return left;
+}
+
+// Whether the steps read say what the exported instructions said: one step a paragraph, the
+// details apart (or, from older exports, one step a line with the details among them).
+bool sameSteps(const QString& instructions, const QStringList& steps) {
+    const QString read = steps.join(QLatin1Char(' ')).simplified();
+    QString body = instructions;
+    QJsonObject properties;
+    const QString left = insertDetails(properties, RecipeDetails::takeFrom(body)).text();
+    const QString both = body + QLatin1Char(' ') + left;
+    return read == both.simplified() || read == instructions.simplified();
+}
+
+} // namespace
+
 QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
     QJsonObject o;
     if (withContext)
@@ -324,10 +413,16 @@ QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
     for (const QString& line : nonEmptyLines(trimSpaces(r.ingredients)))
         ingredients.append(line);
     o.insert(QLatin1String("recipeIngredient"), ingredients);
+    // One step a paragraph as the user wrote it, never a wrapped line; the details that the
+    // instructions carry at their end go out as the properties they are.
+    QString instructions = trimSpaces(r.instructions);
+    const RecipeDetails details = RecipeDetails::takeFrom(instructions);
+    const QString left = insertDetails(o, details).text();
     QJsonArray steps;
-    for (const QString& line : nonEmptyLines(trimSpaces(r.instructions)))
+    for (const QString& paragraph :
+         paragraphsOf(left.isEmpty() ? instructions : instructions + QStringLiteral("\n\n") + left))
         steps.append(QJsonObject{{QLatin1String("@type"), QStringLiteral("HowToStep")},
-                                 {QLatin1String("text"), line}});
+                                 {QLatin1String("text"), paragraph}});
     o.insert(QLatin1String("recipeInstructions"), steps);
     if (r.stored) {
         const StoredValues& s = *r.stored;

@@ -1,5 +1,5 @@
-// kettlebox-db import: recipes from JSON-LD files, web pages and MealMaster files into the
-// recipe file, all of them in one transaction, with a report of what came in.
+// kettlebox-db import: recipes from files of every kind the program reads into the recipe
+// file, all of them in one transaction, with a report of what came in.
 
 #include "core/recipefile.h"
 #include "core/store_error.h"
@@ -58,7 +58,7 @@ int runImport(Context& ctx) {
     };
     exchange::Importer importer(options);
     for (const QString& f : files) {
-        ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
+        ctx.err << "Reading " << printable(QDir::toNativeSeparators(f)) << "\n" << Qt::flush;
         importer.addFile(f);
     }
     RecipeFile file(path);
@@ -66,7 +66,7 @@ int runImport(Context& ctx) {
     file.addFollower(&index);
     const exchange::ImportReport report = importer.run(file);
     ctx.err << "\n";
-    ctx.out << report.text();
+    ctx.out << printable(report.text(), true);
     return report.complete() ? kExitOk : kExitFailed;
 }
 
