@@ -21,9 +21,10 @@ int runShop(Context& ctx);
 const QList<Command>& commands() {
     static const QList<Command> all = {
         {QStringLiteral("init"), QStringLiteral("init [--sample] [FOLDER]"),
-         QStringLiteral("Makes a new, empty recipe file Recipe.mdb in FOLDER (the current "
-                        "folder by default).\n--sample fills it with a few categories and "
-                        "recipes. An existing Recipe.mdb is never overwritten."),
+         QStringLiteral(
+             "Makes a new, empty recipe file Recipe.mdb in FOLDER (the current "
+             "folder by default), made when missing.\n--sample fills it with a few categories and "
+             "recipes. An existing Recipe.mdb is never overwritten."),
          &runInit},
         {QStringLiteral("check"), QStringLiteral("check [FOLDER]"),
          QStringLiteral("Checks the recipe file, its history and its backups for damage, one "

@@ -47,8 +47,8 @@ void Main::installCommands() {
         if (!search->window) {
             search->window = new FindRecipe(
                 search->index, m_dialogs, [this] { return m_store->DatabasePath; },
-                [this](const QString& category, const QString& name) {
-                    goToRecipe(category, name);
+                [this](const QString& category, const QString& name, std::int64_t rowid) {
+                    goToRecipe(category, name, rowid);
                 });
             placeOver(search->window, this);
         }
@@ -92,7 +92,7 @@ void Main::installCommands() {
     });
 }
 
-bool Main::goToRecipe(const QString& category, const QString& name) {
+bool Main::goToRecipe(const QString& category, const QString& name, std::int64_t rowid) {
     // Adding and category-deleting modes show the categories alone.
     if (!Save->isHidden() || !delcatagroy->isHidden()) {
         m_dialogs.msgBox(QStringLiteral("The tree shows no recipes while a recipe is being added "
@@ -100,7 +100,7 @@ bool Main::goToRecipe(const QString& category, const QString& name) {
                          name + QStringLiteral("\"."));
         return false;
     }
-    if (!showRecipeNode(category, name)) {
+    if (!showRecipeNode(category, name, rowid)) {
         // The file was changed by another program since the tree was filled.
         m_dialogs.msgBox(QStringLiteral("\"") + name +
                          QStringLiteral("\" is not in the tree under \"") + category +
