@@ -90,7 +90,7 @@ QString paragraphs(const QString& text) {
 QString duration(const QJsonValue& v) {
     if (v.isDouble())
         return v.toDouble() > 0 ? amountText(v) + QStringLiteral(" min") : QString();
-    const QString s = v.toString().trimmed();
+    QString s = v.toString().trimmed();
     static const QRegularExpression iso(
         QStringLiteral("^P(?:(\\d+)D)?(?:T(?:(\\d+)H)?(?:(\\d+)M)?(?:(\\d+)S)?)?$"));
     const auto m = iso.match(s);
@@ -164,7 +164,7 @@ QString mealieIngredient(const QJsonValue& v, QStringList& out) {
     const QString title = str(i, "title");
     if (!title.isEmpty())
         out << title + QLatin1Char(':');
-    const QString display = str(i, "display");
+    QString display = str(i, "display");
     if (!display.isEmpty())
         return display;
     const QString food = nameOf(i.value(QLatin1String("food")));

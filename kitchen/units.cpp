@@ -155,7 +155,7 @@ QString kitchenFraction(double value, bool thirds) {
     // An amount is never rounded away to nothing.
     if (whole == 0 && best->at == 0.0)
         return value > 0 ? QStringLiteral("\u215b") : QStringLiteral("0");
-    const QString glyph = QString::fromUtf8(best->glyph);
+    QString glyph = QString::fromUtf8(best->glyph);
     if (whole == 0)
         return glyph;
     const QString w = QString::number(static_cast<qint64>(whole));
