@@ -29,6 +29,16 @@ bool allow(scmp_filter_ctx ctx, int call) {
     return seccomp_rule_add(ctx, SCMP_ACT_ALLOW, call, 0) == 0;
 }
 
+// One argument test; the library's SCMP_A* macros are C compound literals.
+scmp_arg_cmp arg(unsigned int index, scmp_compare op, scmp_datum_t a, scmp_datum_t b = 0) {
+    scmp_arg_cmp c{};
+    c.arg = index;
+    c.op = op;
+    c.datum_a = a;
+    c.datum_b = b;
+    return c;
+}
+
 bool build(scmp_filter_ctx ctx) {
     for (const int call : kPlain)
         if (!allow(ctx, call))
@@ -36,28 +46,28 @@ bool build(scmp_filter_ctx ctx) {
     // Output goes to the pipe and to standard error only.
     for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
         if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(write), 1,
-                             SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd))) != 0 ||
+                             arg(0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd))) != 0 ||
             seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(writev), 1,
-                             SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd))) != 0)
+                             arg(0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd))) != 0)
             return false;
     }
     // Memory, but never executable: nothing read from the file can become code.
-    const auto noExec = SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
+    const auto noExec = arg(2, SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
     if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(mmap), 1, noExec) != 0 ||
         seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(mprotect), 1, noExec) != 0)
         return false;
     // The size of what is open (fstat as the C library spells it), never a path's.
     if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(newfstatat), 1,
-                         SCMP_A3(SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH)) != 0)
+                         arg(3, SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH)) != 0)
         return false;
     // abort() signals this very process.
     if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1,
-                         SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(::getpid()))) != 0)
+                         arg(0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(::getpid()))) != 0)
         return false;
     // Descriptor flags (stdio asks for them); never a duplicate or a new descriptor.
     for (const int cmd : {F_GETFD, F_GETFL})
         if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 1,
-                             SCMP_A1(SCMP_CMP_EQ, static_cast<scmp_datum_t>(cmd))) != 0)
+                             arg(1, SCMP_CMP_EQ, static_cast<scmp_datum_t>(cmd))) != 0)
             return false;
     return true;
 }
