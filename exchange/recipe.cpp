@@ -169,11 +169,10 @@ QString withoutControls(const QString& text) {
     out.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u == u'\n' || u == u'\r' || u == u'\t')
-            out += c;
-        else if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0xFEFF || u == 0xFFFE || u == 0xFFFF)
-            continue;
-        else
+        const bool lineBreakOrTab = u == u'\n' || u == u'\r' || u == u'\t';
+        const bool control =
+            u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0xFEFF || u == 0xFFFE || u == 0xFFFF;
+        if (lineBreakOrTab || !control)
             out += c;
     }
     return out;
