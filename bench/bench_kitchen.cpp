@@ -51,10 +51,10 @@ const std::vector<const char*> kLines = {
     "2 garlic cloves, crushed",
 };
 
-QString recipe(int lines, int seed) {
+QString recipe(int lines, int offset) {
     QStringList out;
     for (int i = 0; i < lines; ++i)
-        out << QString::fromUtf8(kLines[static_cast<std::size_t>((i + seed) % kLines.size())]);
+        out << QString::fromUtf8(kLines[static_cast<std::size_t>((i + offset) % kLines.size())]);
     return out.join(QLatin1Char('\n'));
 }
 

@@ -50,7 +50,7 @@ void TestAccessStartup::noLeavesEverythingAndAsksAgain() {
                                         "Recipe.\n\nBring its recipes into the new format now? "
                                         "The original file is kept, unchanged, as "
                                         "Recipe.access.mdb."));
-        // As specified for a file that can't be opened: an empty tree, no message.
+        // A file that can't be opened gives: an empty tree, no message.
         QCOMPARE(f.tree(), QStringList());
         QCOMPARE(fileBytes(f.fileName()), original);
         QCOMPARE(QDir(f.folder()).entryList(QDir::Files | QDir::Hidden),

@@ -36,7 +36,7 @@ class TestHistory : public QObject {
         f.dialogs.answer(vbYes);
         f.store->SelectedCategory = "Cakes";
         f.store->DeleteCategory("Cakes");
-        // The specified messages only, nothing of the history among them.
+        // The window's own messages only, nothing of the history among them.
         QCOMPARE(f.dialogs.messages().first(), QStringLiteral("Recipe UpDated"));
         QCOMPARE(f.dialogs.messages().size(), 3);
 

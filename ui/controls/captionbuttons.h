@@ -7,7 +7,7 @@ namespace kb {
 class xp_canvas;
 class xptopbuttons;
 
-// The caption buttons of the program's own windows beside the specified ones: minimise,
+// The caption buttons of the program's own windows beside the main window's: minimise,
 // maximise (shown, but disabled: these windows are not maximised) and close, on the window's
 // frame, over its caption bar, wired to minimise and close the window; Escape closes it too,
 // wherever its focus is.

@@ -16,7 +16,7 @@ class Dialogs;
 class RecipeBas;
 class frmdeleted;
 
-// What the main window gains beside its specified commands: the history and backups following
+// What the main window gains beside its own buttons: the history and backups following
 // every write of the store, the "Deleted Recipes" window, and a check of the recipe file after
 // start-up. A child of the main window; made before the first write.
 class HistoryFeature : public QObject {

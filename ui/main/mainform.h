@@ -66,7 +66,7 @@ class Main : public QWidget {
     Dialogs& dialogs() { return m_dialogs; }
     const QString& appFolder() const { return m_appFolder; }
 
-    // Adds a command beside the specified window: an entry of the tree's context menu and,
+    // Adds a command beside the main window's own buttons: an entry of the tree's context menu and,
     // with a shortcut, a key that works anywhere in the window. It runs under the command
     // guard. The capabilities beside the window register theirs in installCommands().
     QAction* addTreeCommand(const QString& text, const QKeySequence& shortcut,
