@@ -18,8 +18,11 @@ cache="${KB_CACHE:-$HOME/.cache/kettlebox}"
 id=example.kettlebox.Recipe
 
 # What Debian asks of every package: its copyright and changelog, and no error from lintian.
+# The listing is read whole first: grep -q would stop early and, under pipefail, the broken
+# pipe would count as a missing file.
+listing=$(dpkg-deb -c "$deb")
 for doc in copyright changelog.Debian.gz; do
-  dpkg-deb -c "$deb" | grep -q "\./usr/share/doc/kettlebox/$doc\$" ||
+  grep -q "\./usr/share/doc/kettlebox/$doc\$" <<<"$listing" ||
     { echo "FAIL: the package has no /usr/share/doc/kettlebox/$doc"; exit 1; }
 done
 lintian --fail-on error "$deb" ||
