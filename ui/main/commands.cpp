@@ -1,5 +1,5 @@
-// The capabilities beside the main window (whose layout stays as it is) reach the user through the tree's context menu
-// and keyboard shortcuts; each registers its commands here, in menu order.
+// The capabilities beside the main window (whose layout stays as it is) reach the user through the
+// tree's context menu and keyboard shortcuts; each registers its commands here, in menu order.
 
 #include "ui/main/mainform.h"
 
