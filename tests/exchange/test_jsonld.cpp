@@ -130,7 +130,7 @@ void TestJsonLd::fieldsWithoutAColumnGoUnderHeadings() {
         "url":"https://cooking.example/stew","recipeCuisine":"Irish"})";
     const ReadResult r = readJsonLd(json);
     QCOMPARE(r.recipes.size(), 1);
-    const QString expected = "Stew it.\n\nDescription:\n" + longText +
+    const QString expected = "Stew it.\n\nDescription:\n" + longText.trimmed() +
                              "\n\nYield:\n4\n\nPreparation time:\n20 min\n\nCooking time:\n2 h"
                              "\n\nTotal time:\n1 d 2 h\n\nNutrition:\ncalories: 500 kcal\n"
                              "fatContent: 20 g\n\nCuisine:\nIrish\n\nSource:\n"

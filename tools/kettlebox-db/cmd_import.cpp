@@ -1,9 +1,11 @@
-// kettlebox-db import: recipes from JSON-LD files, web pages and MealMaster files into the
-// recipe file, all of them in one transaction, with a report of what came in.
+// kettlebox-db import: recipes from JSON-LD files, web pages (saved or at a web address) and
+// MealMaster files into the recipe file, all of them in one transaction, with a report of what came
+// in.
 
 #include "core/database.h"
 #include "core/store_error.h"
 #include "exchange/importer.h"
+#include "exchange/webfetch.h"
 #include "search/searchindex.h"
 #include "tools/kettlebox-db/commands.h"
 #include "tools/kettlebox-db/progress_line.h"
@@ -59,6 +61,11 @@ int runImport(Context& ctx) {
     };
     exchange::Importer importer(options);
     for (const QString& f : files) {
+        if (exchange::isWebAddress(f)) {
+            ctx.err << "Fetching " << f << "\n" << Qt::flush;
+            importer.addRecords(f, exchange::readWebAddress(f));
+            continue;
+        }
         ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
         importer.addFile(f);
     }
