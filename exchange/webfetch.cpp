@@ -51,6 +51,8 @@ QString failureOf(QNetworkReply& reply, const FetchOptions& options) {
     case QNetworkReply::TooManyRedirectsError:
         return QStringLiteral("the address redirects more than %1 times (a redirect loop)")
             .arg(options.maxRedirects);
+    case QNetworkReply::ProtocolUnknownError:
+        return QStringLiteral("the address redirects to something that is not a web page");
     case QNetworkReply::ContentNotFoundError:
     case QNetworkReply::ContentGoneError:
         return QStringLiteral("the page was not found (HTTP %1)").arg(status);
@@ -87,7 +89,7 @@ FetchResult fetchPage(const QUrl& url, const FetchOptions& options, const Progre
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(options.maxRedirects);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Kettlebox-Recipe/2.4"));
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,application/ld+json;q=0.9,"
@@ -97,12 +99,16 @@ FetchResult fetchPage(const QUrl& url, const FetchOptions& options, const Progre
     bool tooLarge = false;
     bool timedOut = false;
     bool badRedirect = false;
+    int redirects = 0;
+    bool redirectLoop = false;
     const auto stop = [&] { reply->abort(); };
     QObject::connect(reply, &QNetworkReply::redirected, reply, [&](const QUrl& to) {
-        // Only to another web page: never to a file or another kind of address.
-        if (isHttp(to)) {
-            emit reply->redirectAllowed();
-        } else {
+        // Only to another web page, never to a file or another kind of address, and only so
+        // many times.
+        if (++redirects > options.maxRedirects) {
+            redirectLoop = true;
+            stop();
+        } else if (!isHttp(to)) {
             badRedirect = true;
             stop();
         }
@@ -158,7 +164,11 @@ FetchResult fetchPage(const QUrl& url, const FetchOptions& options, const Progre
         result.failure = QStringLiteral("the page is larger than %1 MB, far larger than a "
                                         "recipe page")
                              .arg(megabytes(options.maxBytes));
-    else if (badRedirect)
+    else if (redirectLoop)
+        result.failure =
+            QStringLiteral("the address redirects more than %1 times (a redirect loop)")
+                .arg(options.maxRedirects);
+    else if (badRedirect || reply->error() == QNetworkReply::ProtocolUnknownError)
         result.failure = QStringLiteral("the address redirects to something that is not a web "
                                         "page");
     else if (timedOut)

@@ -31,12 +31,16 @@ class LocalServer : public QTcpServer {
     void incomingConnection(qintptr descriptor) override {
         auto* socket = new QTcpSocket(this);
         socket->setSocketDescriptor(descriptor);
+        // Every request of the connection in turn, as clients keep connections open.
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            if (!socket->canReadLine() || socket->property("answered").toBool())
-                return;
-            socket->setProperty("answered", true);
-            const QByteArray path = socket->readLine().split(' ').value(1);
-            answer(socket, path);
+            QByteArray pending = socket->property("pending").toByteArray() + socket->readAll();
+            for (qsizetype end = pending.indexOf("\r\n\r\n"); end >= 0;
+                 end = pending.indexOf("\r\n\r\n")) {
+                const QByteArray path = pending.left(end).split(' ').value(1);
+                pending.remove(0, end + 4);
+                answer(socket, path);
+            }
+            socket->setProperty("pending", pending);
         });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
@@ -44,10 +48,8 @@ class LocalServer : public QTcpServer {
   private:
     static void send(QTcpSocket* s, const QByteArray& status, const QByteArray& type,
                      const QByteArray& body, const QByteArray& extra = {}) {
-        s->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-                 "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extra +
-                 "Connection: close\r\n\r\n" + body);
-        s->disconnectFromHost();
+        s->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
+                 QByteArray::number(body.size()) + "\r\n" + extra + "\r\n" + body);
     }
 
     // A body of `total` bytes, sent as fast as it is taken, until the client gives up.
@@ -78,6 +80,8 @@ class LocalServer : public QTcpServer {
         else if (path == "/image")
             send(s, "200 OK", "image/png", "\x89PNG");
         else if (path == "/loop")
+            send(s, "302 Found", "text/html", {}, "Location: /loop-back\r\n");
+        else if (path == "/loop-back")
             send(s, "302 Found", "text/html", {}, "Location: /loop\r\n");
         else if (path == "/to-file")
             send(s, "302 Found", "text/html", {}, "Location: file:///etc/passwd\r\n");
