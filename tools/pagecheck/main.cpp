@@ -126,6 +126,7 @@ int main(int argc, char* argv[]) {
     int whole = 0;
     int notInData = 0;
     int dirty = 0;
+    int found = 0;
     QMap<QString, QStringList> failures; // kind: pages
     for (const QString& answerFile : answers) {
         QString pageFile = answerFile;
@@ -155,6 +156,8 @@ int main(int argc, char* argv[]) {
         const QString title = answer.value(QLatin1String("title")).toString();
         const QStringList ingredients = stringsOf(answer.value(QLatin1String("ingredients")));
         const QStringList steps = stringsOf(answer.value(QLatin1String("instructions_list")));
+        if (!read.recipes.isEmpty())
+            ++found;
         if (read.recipes.isEmpty()) {
             const QString reason = read.result.problems.isEmpty()
                                        ? QStringLiteral("?")
@@ -212,6 +215,7 @@ int main(int argc, char* argv[]) {
     }
     const int judged = pages - notInData;
     out << "Pages: " << pages << "\n";
+    out << "Gave a recipe: " << found << "\n";
     out << "Answer in the page's schema.org data: " << judged << "\n";
     out << "Whole: " << whole << " of " << judged << " ("
         << QString::number(judged ? 100.0 * whole / judged : 0, 'f', 1) << " %)\n";
