@@ -80,7 +80,8 @@ void import10k(benchmark::State& state) {
             auto db = kb::Database::OpenDatabase(base);
             kb::exchange::Importer importer({});
             importer.addFile(json);
-            const kb::exchange::ImportReport report = importer.run(*db);
+            kb::RecipeFile file = kb::RecipeFile::fromDatabasePath(base);
+            const kb::exchange::ImportReport report = importer.run(file, *db);
             if (report.imported != 10000)
                 qFatal("the import took %lld recipes", static_cast<long long>(report.imported));
         };
@@ -187,7 +188,8 @@ int main(int argc, char** argv) {
         all.recipes = peerRecipes(100000);
         importer.addRecords(QStringLiteral("generated"), all);
         const auto start = std::chrono::steady_clock::now();
-        importer.run(*db);
+        kb::RecipeFile file = kb::RecipeFile::fromDatabasePath(base);
+        importer.run(file, *db);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::printf("(100 000 recipes written into an empty file by the importer in %.1f s)\n",
                     took.count());

@@ -1,5 +1,8 @@
 #include "core/busywait.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 namespace kb {
 
 namespace {
@@ -14,6 +17,11 @@ void setBusyWaitHook(std::function<void()> h) {
 }
 
 void notifyBusyWait() {
+    // The hook drives the window's pointer, which only the GUI thread may touch; a connection
+    // of a worker waits without telling anyone.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return;
     if (hook())
         hook()();
 }

@@ -26,7 +26,7 @@ struct RecipeChange {
 };
 
 // A side file that follows every change the program makes to the recipe file, inside the same
-// transaction, so that both files commit together or not at all.
+// transaction, so that both files commit together or not at all. RecipeFile::write drives it.
 class RecipeFollower {
   public:
     virtual ~RecipeFollower() = default;
@@ -36,8 +36,8 @@ class RecipeFollower {
     virtual void attach(Database& db) = 0;
 
     // Called after attach and before the write transaction opens, with no lock held: the place
-    // for work that must see the file as it was and may take a while (a backup). Not told of
-    // changes made inside a transaction the caller already opened.
+    // for work that must see the file as it was and may take a while (a backup). Told once per
+    // write, of its outermost change: changes that join it are only recorded.
     virtual void prepare(Database& /*db*/, const RecipeChange& /*change*/) {}
 
     // Called inside the write transaction: before the change for Edited, Deleted and
@@ -45,17 +45,12 @@ class RecipeFollower {
     // CategoryAdded. A throw rolls the whole change back and goes to the command.
     virtual void record(Database& db, const RecipeChange& change) = 0;
 
-    // Called once the transaction has committed, on the same connection.
+    // Called once the outermost transaction has committed, on the same connection.
     virtual void committed(Database& db) { (void)db; }
 
     // Called once when the program is done with the file, after attach: the place to keep in the
     // side file what was only known in memory. A throw is taken as nothing kept.
     virtual void closing(Database& /*db*/) {}
 };
-
-// Runs `write` in one transaction with every follower told of `change` at its place. Attaches
-// the followers first.
-void writeFollowed(Database& db, const QList<RecipeFollower*>& followers, RecipeChange change,
-                   const std::function<void(RecipeChange&)>& write);
 
 } // namespace kb

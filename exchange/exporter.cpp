@@ -1,5 +1,7 @@
 #include "exchange/exporter.h"
 
+#include "core/recipefile.h"
+
 #include "core/database.h"
 #include "core/printexport.h"
 #include "core/recipetable.h"
@@ -21,6 +23,14 @@ QString cannotWrite(const QString& fileName, const QString& reason) {
 }
 
 } // namespace
+
+Collection collectRecipes(const RecipeFile& file, const QString& category, const QString& name,
+                          const Progress& progress) {
+    std::unique_ptr<Database> db = file.open();
+    Collection c = collectRecipes(*db, category, name, progress);
+    db->Close();
+    return c;
+}
 
 Collection collectRecipes(Database& db, const QString& category, const QString& name,
                           const Progress& progress) {

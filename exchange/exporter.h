@@ -8,7 +8,8 @@
 
 namespace kb {
 class Database;
-}
+class RecipeFile;
+} // namespace kb
 
 namespace kb::exchange {
 
@@ -37,6 +38,9 @@ struct Collection {
 // when that is given. Throws StoreError, or Cancelled.
 Collection collectRecipes(Database& db, const QString& category = {}, const QString& name = {},
                           const Progress& progress = {});
+// The same on a connection of its own.
+Collection collectRecipes(const RecipeFile& file, const QString& category = {},
+                          const QString& name = {}, const Progress& progress = {});
 
 enum class ExportFormat { JsonLd, Text };
 

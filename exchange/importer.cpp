@@ -149,7 +149,21 @@ void Importer::addRecords(const QString& source, const ReadResult& read) {
             m_listedCategories << c;
 }
 
-ImportReport Importer::run(Database& db) {
+ImportReport Importer::run(RecipeFile& file) {
+    std::unique_ptr<Database> db;
+    try {
+        db = file.open();
+    } catch (const StoreError& e) {
+        ImportReport report = m_report;
+        report.failure = e.message();
+        return report;
+    }
+    ImportReport report = run(file, *db);
+    db->Close();
+    return report;
+}
+
+ImportReport Importer::run(RecipeFile& file, Database& db) {
     ImportReport report = m_report;
     report.into = m_options.category.isEmpty()
                       ? QStringLiteral("each recipe's own category (\"%1\" for those without one)")
@@ -188,8 +202,7 @@ ImportReport Importer::run(Database& db) {
             return it->second;
         if (actual.isEmpty()) {
             db.AppendTableDef(recipeTableDef(db, name));
-            for (RecipeFollower* f : m_options.followers)
-                f->record(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
+            file.tell(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
             tables << name;
             created << name;
         }
@@ -209,146 +222,141 @@ ImportReport Importer::run(Database& db) {
     try {
         if (m_options.beforeWrite && (total > 0 || !m_listedCategories.isEmpty()))
             m_options.beforeWrite();
-        for (RecipeFollower* f : m_options.followers)
-            f->attach(db);
         // Work a follower does on the file as it was (a backup) happens once, before the
         // import's transaction takes its lock.
-        for (RecipeFollower* f : m_options.followers)
-            f->prepare(db, {RecipeChange::Kind::Import, m_options.category, 0, {}, {}});
-        db.Transaction([&] {
-            if (m_options.category.isEmpty())
-                for (const QString& c : m_listedCategories)
-                    if (existingCategory(tables, c).isEmpty() &&
-                        categoryProblem(c, tables).isEmpty())
-                        openTarget(c);
-            qsizetype done = 0;
-            for (const Pending& p : m_records) {
-                if (m_options.progress.stop())
-                    throw Cancelled{};
-                if (++done % 100 == 0)
-                    m_options.progress.report(done, total);
-                RecipeRecord r = p.record;
-                QStringList reasons = r.notes;
-                const QString where = p.record.position;
+        file.write(
+            db, {RecipeChange::Kind::Import, m_options.category, 0, {}, {}}, [&](RecipeChange&) {
+                if (m_options.category.isEmpty())
+                    for (const QString& c : m_listedCategories)
+                        if (existingCategory(tables, c).isEmpty() &&
+                            categoryProblem(c, tables).isEmpty())
+                            openTarget(c);
+                qsizetype done = 0;
+                for (const Pending& p : m_records) {
+                    if (m_options.progress.stop())
+                        throw Cancelled{};
+                    if (++done % 100 == 0)
+                        m_options.progress.report(done, total);
+                    RecipeRecord r = p.record;
+                    QStringList reasons = r.notes;
+                    const QString where = p.record.position;
 
-                // The category.
-                QString category = m_options.category;
-                if (category.isEmpty()) {
-                    // Our own export names its tables exactly; others' spaces around a
-                    // category are not part of its name.
-                    const QString own = r.stored ? r.category : r.category.trimmed();
-                    category = own.isEmpty() ? kDefaultCategory : own;
-                    if (existingCategory(tables, category).isEmpty()) {
-                        const QString problem = categoryProblem(category, tables);
-                        if (!problem.isEmpty()) {
-                            reasons << QStringLiteral("its category \"%1\" can't be a category "
-                                                      "name (%2), so it went into \"%3\"")
-                                           .arg(r.category, problem, kDefaultCategory);
-                            category = kDefaultCategory;
+                    // The category.
+                    QString category = m_options.category;
+                    if (category.isEmpty()) {
+                        // Our own export names its tables exactly; others' spaces around a
+                        // category are not part of its name.
+                        const QString own = r.stored ? r.category : r.category.trimmed();
+                        category = own.isEmpty() ? kDefaultCategory : own;
+                        if (existingCategory(tables, category).isEmpty()) {
+                            const QString problem = categoryProblem(category, tables);
+                            if (!problem.isEmpty()) {
+                                reasons << QStringLiteral("its category \"%1\" can't be a category "
+                                                          "name (%2), so it went into \"%3\"")
+                                               .arg(r.category, problem, kDefaultCategory);
+                                category = kDefaultCategory;
+                            }
                         }
                     }
-                }
-                Target& target = openTarget(category);
-                category = target.rs->Name();
+                    Target& target = openTarget(category);
+                    category = target.rs->Name();
 
-                // The name.
-                QString name = trimSpaces(r.name);
-                const QString original = name;
-                bool renamed = false;
-                if (!r.stored) {
-                    const QString problem = nameProblem(name);
-                    if (!problem.isEmpty()) {
+                    // The name.
+                    QString name = trimSpaces(r.name);
+                    const QString original = name;
+                    bool renamed = false;
+                    if (!r.stored) {
+                        const QString problem = nameProblem(name);
+                        if (!problem.isEmpty()) {
+                            if (m_options.names == NamePolicy::Report) {
+                                lines << ReportLine{ReportLine::Kind::Skipped,
+                                                    p.source,
+                                                    where,
+                                                    category,
+                                                    original,
+                                                    problem + QStringLiteral(", and names that "
+                                                                             "need changing are "
+                                                                             "reported, not "
+                                                                             "changed")};
+                                ++skipped;
+                                continue;
+                            }
+                            name = storableName(name);
+                            renamed = true;
+                            reasons << problem;
+                            if (!original.isEmpty() && original != name)
+                                r.instructions = QStringLiteral("Full name:\n") + original +
+                                                 (r.instructions.isEmpty()
+                                                      ? QString()
+                                                      : QStringLiteral("\n\n") + r.instructions);
+                        }
+                    }
+                    const bool duplicate =
+                        target.before.contains(name) || (!r.stored && target.added.contains(name));
+                    if (duplicate) {
                         if (m_options.names == NamePolicy::Report) {
-                            lines << ReportLine{ReportLine::Kind::Skipped,
-                                                p.source,
-                                                where,
-                                                category,
-                                                original,
-                                                problem + QStringLiteral(", and names that "
-                                                                         "need changing are "
-                                                                         "reported, not "
-                                                                         "changed")};
+                            lines << ReportLine{
+                                ReportLine::Kind::Skipped,
+                                p.source,
+                                where,
+                                category,
+                                original,
+                                QStringLiteral("a recipe of that name is already in "
+                                               "the category")};
                             ++skipped;
                             continue;
                         }
-                        name = storableName(name);
-                        renamed = true;
-                        reasons << problem;
-                        if (!original.isEmpty() && original != name)
-                            r.instructions = QStringLiteral("Full name:\n") + original +
-                                             (r.instructions.isEmpty()
-                                                  ? QString()
-                                                  : QStringLiteral("\n\n") + r.instructions);
-                    }
-                }
-                const bool duplicate =
-                    target.before.contains(name) || (!r.stored && target.added.contains(name));
-                if (duplicate) {
-                    if (m_options.names == NamePolicy::Report) {
-                        lines << ReportLine{ReportLine::Kind::Skipped,
-                                            p.source,
-                                            where,
-                                            category,
-                                            original,
-                                            QStringLiteral("a recipe of that name is already in "
-                                                           "the category")};
-                        ++skipped;
-                        continue;
-                    }
-                    const QString base = name.isEmpty() ? storableName(name) : name;
-                    for (int n = 2;; ++n) {
-                        const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
-                        if (!target.before.contains(candidate) &&
-                            !target.added.contains(candidate)) {
-                            name = candidate;
-                            break;
+                        const QString base = name.isEmpty() ? storableName(name) : name;
+                        for (int n = 2;; ++n) {
+                            const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
+                            if (!target.before.contains(candidate) &&
+                                !target.added.contains(candidate)) {
+                                name = candidate;
+                                break;
+                            }
                         }
+                        renamed = true;
+                        reasons << QStringLiteral(
+                            "a recipe of that name was already in the category");
                     }
-                    renamed = true;
-                    reasons << QStringLiteral("a recipe of that name was already in the category");
-                }
 
-                StoredValues values;
-                if (r.stored && !renamed) {
-                    values = *r.stored;
-                } else {
-                    values = {storedValue(name), storedValue(r.author), storedValue(r.ingredients),
-                              storedValue(r.instructions)};
+                    StoredValues values;
+                    if (r.stored && !renamed) {
+                        values = *r.stored;
+                    } else {
+                        values = {storedValue(name), storedValue(r.author),
+                                  storedValue(r.ingredients), storedValue(r.instructions)};
+                    }
+                    target.rs->AddNew();
+                    for (int i = 0; i < 4; ++i)
+                        target.rs->SetField(i, values[static_cast<size_t>(i)]);
+                    target.rs->Update();
+                    if (!file.followers().isEmpty())
+                        file.tell(db,
+                                  {RecipeChange::Kind::Added,
+                                   category,
+                                   target.rs->LastAddedRowId(),
+                                   {},
+                                   QList<std::optional<QString>>(values.begin(), values.end())});
+                    target.added.insert(name);
+                    ++imported;
+                    ReportLine line{
+                        ReportLine::Kind::Imported, p.source, where, category, name, {}};
+                    if (!reasons.isEmpty()) {
+                        line.kind = ReportLine::Kind::Changed;
+                        line.reason = (renamed && original != name
+                                           ? QStringLiteral("imported as %1 (was %2): ")
+                                                 .arg(quotedName(name), quotedName(original))
+                                           : QString()) +
+                                      reasons.join(QStringLiteral("; "));
+                        ++changed;
+                    }
+                    lines << line;
                 }
-                target.rs->AddNew();
-                for (int i = 0; i < 4; ++i)
-                    target.rs->SetField(i, values[static_cast<size_t>(i)]);
-                target.rs->Update();
-                if (!m_options.followers.isEmpty()) {
-                    const RecipeChange change{
-                        RecipeChange::Kind::Added,
-                        category,
-                        target.rs->LastAddedRowId(),
-                        {},
-                        QList<std::optional<QString>>(values.begin(), values.end())};
-                    for (RecipeFollower* f : m_options.followers)
-                        f->record(db, change);
-                }
-                target.added.insert(name);
-                ++imported;
-                ReportLine line{ReportLine::Kind::Imported, p.source, where, category, name, {}};
-                if (!reasons.isEmpty()) {
-                    line.kind = ReportLine::Kind::Changed;
-                    line.reason = (renamed && original != name
-                                       ? QStringLiteral("imported as %1 (was %2): ")
-                                             .arg(quotedName(name), quotedName(original))
-                                       : QString()) +
-                                  reasons.join(QStringLiteral("; "));
-                    ++changed;
-                }
-                lines << line;
-            }
-            m_options.progress.report(total, total);
-            // The recordsets go before the transaction ends.
-            targets.clear();
-        });
-        for (RecipeFollower* f : m_options.followers)
-            f->committed(db);
+                m_options.progress.report(total, total);
+                // The recordsets go before the transaction ends.
+                targets.clear();
+            });
     } catch (const Cancelled&) {
         report.cancelled = true;
         return report;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/recipefollower.h"
+#include "core/recipefile.h"
 #include "exchange/exporter.h"
 #include "exchange/recipe.h"
 
@@ -29,8 +29,6 @@ struct ImportOptions {
     // Runs once, just before anything is written (a backup of the file, say); what it throws
     // stops the import with nothing written.
     std::function<void()> beforeWrite;
-    // Side files told of every new category and recipe, in the same transaction; not owned.
-    QList<RecipeFollower*> followers;
     Progress progress;
 };
 
@@ -79,8 +77,11 @@ class Importer {
     // Set once the files are read and it is known how much there is to do.
     void setProgress(const Progress& progress) { m_options.progress = progress; }
 
+    // Writes into `file` as one change, which its followers are told of recipe by recipe.
     // Throws nothing for a bad record or a failed write: the report says what happened.
-    ImportReport run(Database& db);
+    ImportReport run(RecipeFile& file);
+    // The same on a connection the caller has open.
+    ImportReport run(RecipeFile& file, Database& db);
 
   private:
     struct Pending {

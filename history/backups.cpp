@@ -299,10 +299,7 @@ BackupFollower::BackupFollower(FailureFn onFailure, Clock clock)
         m_clock = [] { return QDateTime::currentDateTime(); };
 }
 
-BackupFollower::~BackupFollower() {
-    if (m_running.valid())
-        m_running.wait();
-}
+BackupFollower::~BackupFollower() = default;
 
 void BackupFollower::attach(Database&) {}
 
@@ -316,46 +313,46 @@ void BackupFollower::backUpAhead(const QString& databasePath) {
     // The work done and its total, for the progress shown should the delete have to wait.
     auto counts = std::make_shared<Counts>();
     m_aheadDone = counts;
-    m_running =
-        std::async(std::launch::async, [databasePath, file, before, now = m_clock(), counts] {
-            std::optional<Ahead> made;
-            try {
-                auto db = Database::OpenDatabase(databasePath);
-                const QString path = makeBackup(
-                    *db,
-                    [counts](std::int64_t done, std::int64_t total) {
-                        counts->done = done;
-                        counts->total = total;
-                        return true;
-                    },
-                    now);
-                db->Close();
-                // A write by another program meanwhile: the copy is kept, but it is not the
-                // file as the delete will find it.
-                if (FileStamp::of(file) == before)
-                    made = Ahead{before, path};
-            } catch (const std::exception&) {
-                // The delete then backs up by itself, and says so if that fails too.
-            }
-            return made;
-        });
+    auto made = std::make_shared<std::optional<Ahead>>();
+    m_made = made;
+    m_running.start([databasePath, file, before, now = m_clock(), counts, made] {
+        try {
+            auto db = Database::OpenDatabase(databasePath);
+            const QString path = makeBackup(
+                *db,
+                [counts](std::int64_t done, std::int64_t total) {
+                    counts->done = done;
+                    counts->total = total;
+                    return true;
+                },
+                now);
+            db->Close();
+            // A write by another program meanwhile: the copy is kept, but it is not the
+            // file as the delete will find it.
+            if (FileStamp::of(file) == before)
+                *made = Ahead{before, path};
+        } catch (const std::exception&) {
+            // The delete then backs up by itself, and says so if that fails too.
+        }
+    });
 }
 
 bool BackupFollower::aheadRunning() const {
-    return m_running.valid() &&
-           m_running.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    return m_running.running();
 }
 
 void BackupFollower::finishAhead() {
-    if (!m_running.valid())
+    if (!m_made)
         return;
     if (aheadRunning() && m_progress) {
         const ProgressFn progress = m_progress();
-        while (m_running.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
+        while (!m_running.wait(std::chrono::milliseconds(30)))
             if (progress)
                 progress(m_aheadDone->done, m_aheadDone->total);
     }
-    m_ahead = m_running.get();
+    m_running.wait();
+    m_ahead = std::move(*m_made);
+    m_made.reset();
 }
 
 void BackupFollower::prepare(Database& db, const RecipeChange& change) {

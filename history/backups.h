@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/background.h"
 #include "core/database.h"
 #include "core/filestamp.h"
 #include "core/recipefollower.h"
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
 #include <optional>
 
@@ -114,7 +114,8 @@ class BackupFollower final : public RecipeFollower {
     Clock m_clock;
     ProgressMaker m_progress;
     QDate m_lastDaily;
-    std::future<std::optional<Ahead>> m_running;
+    BackgroundJob m_running;
+    std::shared_ptr<std::optional<Ahead>> m_made;
     struct Counts {
         std::atomic<std::int64_t> done{0};
         std::atomic<std::int64_t> total{0};

@@ -206,34 +206,55 @@ std::optional<HistoryEntry> historyEntry(Database& db, std::int64_t id) {
     return e;
 }
 
-HistoryEntry putBack(Database& db, const QList<RecipeFollower*>& followers, std::int64_t id) {
-    attachHistory(db);
-    for (RecipeFollower* f : followers)
-        f->attach(db);
-    const std::optional<HistoryEntry> entry = historyEntry(db, id);
+QList<HistoryEntry> listHistory(const RecipeFile& file) {
+    std::unique_ptr<Database> db = file.open();
+    QList<HistoryEntry> out = listHistory(*db);
+    db->Close();
+    return out;
+}
+
+std::optional<HistoryEntry> historyEntry(const RecipeFile& file, std::int64_t id) {
+    std::unique_ptr<Database> db = file.open();
+    std::optional<HistoryEntry> out = historyEntry(*db, id);
+    db->Close();
+    return out;
+}
+
+HistoryEntry putBack(RecipeFile& file, std::int64_t id) {
+    std::unique_ptr<Database> db = file.open();
+    attachHistory(*db);
+    const std::optional<HistoryEntry> entry = historyEntry(*db, id);
     if (!entry)
         throw StoreError(QStringLiteral("That recipe is no longer in the history."));
-    db.Transaction([&] {
-        std::optional<QString> table = existingCategory(db, entry->category);
-        if (!table) {
-            const TableDef def = recipeTableDef(db, entry->category);
-            writeFollowed(db, followers, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
-                          [&](RecipeChange&) { db.AppendTableDef(def); });
-            table = def.Name();
-        }
-        writeFollowed(db, followers, {RecipeChange::Kind::Added, *table, 0, {}, entry->fields},
-                      [&](RecipeChange& c) {
-                          // A new row at the end, its values copied inside the engine.
-                          db.Execute(QStringLiteral("INSERT INTO main.%1 (%2) SELECT name, "
-                                                    "author, ingredients, instructions FROM "
-                                                    "history.entries WHERE id = ?1")
-                                         .arg(quoted(*table), fourColumns(db, *table)),
-                                     {QVariant::fromValue<qint64>(id)});
-                          c.rowid = db.LastInsertId();
-                          db.Execute(QStringLiteral("DELETE FROM history.entries WHERE id = ?1"),
-                                     {QVariant::fromValue<qint64>(id)});
-                      });
-    });
+    // One change for the followers: the day's first backup is taken before it, and the index
+    // learns of the file as committed.
+    file.write(*db, {RecipeChange::Kind::Added, entry->category, 0, {}, entry->fields},
+               [&](RecipeChange& c) {
+                   std::optional<QString> table = existingCategory(*db, entry->category);
+                   if (!table) {
+                       const TableDef def = recipeTableDef(*db, entry->category);
+                       file.write(*db, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
+                                  [&](RecipeChange&) { db->AppendTableDef(def); });
+                       table = def.Name();
+                   }
+                   c.category = *table;
+                   // A new row at the end, its values copied inside the engine.
+                   const std::int64_t added = db->Execute(
+                       QStringLiteral("INSERT INTO main.%1 (%2) SELECT name, author, "
+                                      "ingredients, instructions FROM history.entries WHERE id "
+                                      "= ?1")
+                           .arg(quoted(*table), fourColumns(*db, *table)),
+                       {QVariant::fromValue<qint64>(id)});
+                   // Another window or command put it back meanwhile: say so, not "Put back".
+                   if (added != 1)
+                       throw StoreError(QStringLiteral("That recipe is no longer in the history: "
+                                                       "it was put back or removed meanwhile, so "
+                                                       "nothing was changed."));
+                   c.rowid = db->LastInsertId();
+                   db->Execute(QStringLiteral("DELETE FROM history.entries WHERE id = ?1"),
+                               {QVariant::fromValue<qint64>(id)});
+               });
+    db->Close();
     return *entry;
 }
 

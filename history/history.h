@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/database.h"
-#include "core/recipefollower.h"
+#include "core/recipefile.h"
 
 #include <QDateTime>
 #include <QList>
@@ -58,14 +58,17 @@ void attachHistory(Database& db);
 // The history, newest first, without the fields (name only), or one entry with its fields.
 QList<HistoryEntry> listHistory(Database& db);
 std::optional<HistoryEntry> historyEntry(Database& db, std::int64_t id);
+// The same on a connection of their own.
+QList<HistoryEntry> listHistory(const RecipeFile& file);
+std::optional<HistoryEntry> historyEntry(const RecipeFile& file, std::int64_t id);
 
 // Drops entries older than kHistoryDays, keeping the newest kHistoryKeptAlways whatever their
 // age. Joins an open transaction.
 void pruneHistory(Database& db, const QDateTime& now);
 
 // Puts entry `id` back as a new row at the end of its category, made again with the four
-// columns when it is gone, and removes it from the history; one transaction, told to the
+// columns when it is gone, and removes it from the history; one write of `file`, told to its
 // followers as an added recipe (and an added category). Returns the entry put back.
-HistoryEntry putBack(Database& db, const QList<RecipeFollower*>& followers, std::int64_t id);
+HistoryEntry putBack(RecipeFile& file, std::int64_t id);
 
 } // namespace kb

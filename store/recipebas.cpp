@@ -377,7 +377,7 @@ void RecipeBas::AddRecipe(const QString& category) {
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
         RecipeChange change{RecipeChange::Kind::Added, category, 0, {}, boxValues()};
-        writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange& c) {
+        file().write(*RecipeDatabase, change, [&](RecipeChange& c) {
             rs.AddNew();
             writeBoxesTo(rs);
             rs.Update();
@@ -424,7 +424,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
         Recordset& rs = current(RecipeRecordset);
         RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), rowValues(rs),
                             boxValues()};
-        writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange&) {
+        file().write(*RecipeDatabase, change, [&](RecipeChange&) {
             rs.Edit();
             writeBoxesTo(rs);
             rs.Update();
@@ -444,24 +444,22 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
         RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), rowValues(rs), {}};
-        writeFollowed(*RecipeDatabase, m_followers, change, [&](RecipeChange&) { rs.Delete(); });
+        file().write(*RecipeDatabase, change, [&](RecipeChange&) { rs.Delete(); });
     });
     CloseRecipeDatabase();
     emptyRecipeFields(m_c);
     skipping([&] { LoadCatalogue(); });
 }
 
+RecipeFile& RecipeBas::file() {
+    // DatabasePath is the window's to set; the file follows it.
+    m_file.setDatabasePath(DatabasePath);
+    return m_file;
+}
+
 void RecipeBas::closeFollowers() noexcept {
-    if (DatabasePath.isEmpty() || m_followers.isEmpty())
-        return;
-    try {
-        std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);
-        for (RecipeFollower* f : m_followers)
-            f->closing(*db);
-        db->Close();
-    } catch (const std::exception&) {
-        // What a follower keeps here only saves work on the next start.
-    }
+    if (!DatabasePath.isEmpty())
+        file().closing();
 }
 
 void RecipeBas::CreateCategory() {
@@ -478,9 +476,8 @@ void RecipeBas::CreateCategory() {
         // This operation keeps its own database object, released however it ends.
         std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);
         const TableDef def = recipeTableDef(*db, NewCategoryName);
-        writeFollowed(*db, m_followers,
-                      {RecipeChange::Kind::CategoryAdded, NewCategoryName, 0, {}, {}},
-                      [&](RecipeChange&) { db->AppendTableDef(def); });
+        file().write(*db, {RecipeChange::Kind::CategoryAdded, NewCategoryName, 0, {}, {}},
+                     [&](RecipeChange&) { db->AppendTableDef(def); });
         db->Close();
     }
     m_dialogs.msgBox(NewCategoryName + QStringLiteral(" Category Created"));
@@ -496,9 +493,8 @@ void RecipeBas::DeleteCategory(const QString& category) {
         return;
     orClose(*this, [&] {
         OpenRecipeDatabase();
-        writeFollowed(*RecipeDatabase, m_followers,
-                      {RecipeChange::Kind::CategoryDeleted, category, 0, {}, {}},
-                      [&](RecipeChange&) { RecipeDatabase->DeleteTableDef(category); });
+        file().write(*RecipeDatabase, {RecipeChange::Kind::CategoryDeleted, category, 0, {}, {}},
+                     [&](RecipeChange&) { RecipeDatabase->DeleteTableDef(category); });
     });
     CloseRecipeDatabase();
     LoadCatalogue();

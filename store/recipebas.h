@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/database.h"
-#include "core/recipefollower.h"
+#include "core/recipefile.h"
 
 #include <QObject>
 #include <QString>
@@ -83,9 +83,11 @@ class RecipeBas {
 
     const RecipeControls& controls() const { return m_c; }
 
-    // Side files that follow every write (history, search index); not owned.
-    void addFollower(RecipeFollower* follower) { m_followers.append(follower); }
-    const QList<RecipeFollower*>& followers() const { return m_followers; }
+    // The recipe file at DatabasePath, with the side files that follow every write (history,
+    // search index).
+    RecipeFile& file();
+    void addFollower(RecipeFollower* follower) { m_file.addFollower(follower); }
+    const QList<RecipeFollower*>& followers() const { return m_file.followers(); }
     // Tells every follower that the program is done with the file; never fails.
     void closeFollowers() noexcept;
 
@@ -114,7 +116,7 @@ class RecipeBas {
 
     RecipeControls m_c;
     Dialogs& m_dialogs;
-    QList<RecipeFollower*> m_followers;
+    RecipeFile m_file;
     QStringList m_reportedUnreadable;
     // Categories whose names could not all be read when opened, not yet said.
     QStringList m_lateUnreadable;

@@ -33,20 +33,25 @@ RecipeRecord peer(const QString& name, const QString& category = {}) {
 }
 
 ImportReport importRecords(Database& db, const QList<RecipeRecord>& recipes,
-                           const ImportOptions& options = {}, const QString& source = "peer.json") {
+                           const ImportOptions& options = {}, const QString& source = "peer.json",
+                           const QList<RecipeFollower*>& followers = {}) {
     ReadResult read;
     read.recipes = recipes;
     for (int i = 0; i < read.recipes.size(); ++i)
         read.recipes[i].position = QString("item %1").arg(i + 1);
     Importer importer(options);
     importer.addRecords(source, read);
-    return importer.run(db);
+    RecipeFile file = RecipeFile::fromDatabasePath(db.FileName());
+    for (RecipeFollower* f : followers)
+        file.addFollower(f);
+    return importer.run(file, db);
 }
 
 ImportReport importFile(Database& db, const QString& fileName, const ImportOptions& options = {}) {
     Importer importer(options);
     importer.addFile(fileName);
-    return importer.run(db);
+    RecipeFile file = RecipeFile::fromDatabasePath(db.FileName());
+    return importer.run(file, db);
 }
 
 } // namespace
@@ -242,8 +247,9 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     auto db = test::newRecipeFile(m_dir.path());
     Follower follower;
     ImportOptions options;
-    options.followers = {&follower};
-    QVERIFY(importRecords(*db, {peer("One", "Cakes"), peer("Two", "Cakes")}, options).complete());
+    QVERIFY(importRecords(*db, {peer("One", "Cakes"), peer("Two", "Cakes")}, options, "peer.json",
+                          {&follower})
+                .complete());
     QCOMPARE(follower.attached, 1);
     QCOMPARE(follower.prepared, 1);
     QCOMPARE(follower.commits, 1);
@@ -256,8 +262,9 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     const QStringList before = test::dumpAll(*db);
     Follower failing;
     failing.failAt = 1;
-    options.followers = {&failing};
-    QCOMPARE(importRecords(*db, {peer("Three", "Cakes"), peer("Four", "Cakes")}, options).failure,
+    QCOMPARE(importRecords(*db, {peer("Three", "Cakes"), peer("Four", "Cakes")}, options,
+                           "peer.json", {&failing})
+                 .failure,
              QString("The history could not be written."));
     QCOMPARE(failing.commits, 0);
     QCOMPARE(test::dumpAll(*db), before);

@@ -153,6 +153,25 @@ class TestBackups : public QObject {
         QCOMPARE(db->TableDefs(), QStringList{"Soups"});
     }
 
+    void anUndeleteAsTheDaysFirstChangeIsBackedUpFirst() {
+        HistoryFixture f;
+        const QDateTime today = QDateTime::currentDateTime();
+        QDateTime now = today.addDays(-1);
+        BackupFollower backups([](const QString&, bool) {}, [&] { return now; });
+        f.store->addFollower(&backups);
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.store->DeleteRecipe("Soups", "Leek");
+        QCOMPARE(listBackups(f.base).first().when.date(), now.date());
+
+        now = today;
+        putBack(f.store->file(), f.history().first().id);
+        const QList<BackupInfo> all = listBackups(f.base);
+        QCOMPARE(all.first().when.date(), today.date());
+        QCOMPARE(count(all.first().path, "Soups"), 0); // the file as it was before
+        f.store->file().removeFollower(&backups);
+    }
+
     void aBackupAheadServesTheCategoryDeleteOnlyOfTheFileAsItWasCopied() {
         HistoryFixture f;
         BackupFollower backups([](const QString&, bool) {});

@@ -54,20 +54,21 @@ class TestHistory : public QObject {
 
         // Each entry back: the dropped category made again, the others at the end.
         auto db = f.open();
-        HistoryEntry back = putBack(*db, f.store->followers(), h[0].id);
+        HistoryEntry back = putBack(f.store->file(), h[0].id);
         QCOMPARE(back.category, QStringLiteral("Cakes"));
         QCOMPARE(f.storedBytes("Cakes"), cakes);
         QCOMPARE(db->Query("SELECT name FROM main.sqlite_master WHERE name = 'Cakes.name'").size(),
                  1);
-        putBack(*db, f.store->followers(), h[2].id);
-        putBack(*db, f.store->followers(), h[1].id);
+        putBack(f.store->file(), h[2].id);
+        putBack(f.store->file(), h[1].id);
         const QStringList now = f.storedBytes("Soups");
         QCOMPARE(now.size(), 4);
         QCOMPARE(now.mid(2), (QStringList{soups[1], soups[0]}));
         QVERIFY(listHistory(*db).isEmpty());
 
         // An entry that is gone is said so.
-        QVERIFY_THROWS_EXCEPTION(StoreError, putBack(*db, {}, h[0].id));
+        RecipeFile bare = RecipeFile::fromDatabasePath(f.base);
+        QVERIFY_THROWS_EXCEPTION(StoreError, putBack(bare, h[0].id));
     }
 
     void theHistoryIsNeverACategory() {

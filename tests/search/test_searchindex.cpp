@@ -1,6 +1,7 @@
 // The search index: what a query finds and in which order, and that the index follows every
 // change made through the store and notices changes made behind its back.
 
+#include "history/history.h"
 #include "search/searchindex.h"
 #include "tests/store/store_fixture.h"
 
@@ -154,6 +155,24 @@ class TestSearchIndex : public QObject {
         f->store->DeleteCategory(QStringLiteral("Soups"));
         QVERIFY(current());
         QCOMPARE(find(QStringLiteral("onion")), QStringList{QStringLiteral("Salads/Onion Salad")});
+    }
+
+    void anUndeleteLeavesTheIndexTrustedOnTheNextStart() {
+        HistoryFollower history;
+        f->store->addFollower(&history);
+        QCOMPARE(find(QStringLiteral("onion")).size(), 2); // built now
+        f->store->DeleteRecipe(QStringLiteral("Soups"), QStringLiteral("Onion Soup"));
+        putBack(f->store->file(), listHistory(f->store->file()).first().id);
+        f->store->closeFollowers();
+        f->store->file().removeFollower(&history);
+
+        // The stamp kept is of the file as committed: the next start reads no recipe.
+        SearchIndex later(SearchIndex::fileFor(f->base));
+        int categoriesRead = 0;
+        auto db = open();
+        QVERIFY(later.isCurrent(*db, [&](int, int) { ++categoriesRead; }));
+        QCOMPARE(categoriesRead, 0);
+        QCOMPARE(later.search(*db, QStringLiteral("onion")).total, 2);
     }
 
     void theIndexNeverShowsAsACategory() {

@@ -1,6 +1,6 @@
 // kettlebox-db export: recipes out of the recipe file as schema.org JSON-LD or plain text.
 
-#include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "exchange/exporter.h"
 #include "tools/kettlebox-db/commands.h"
@@ -38,13 +38,11 @@ int runExport(Context& ctx) {
     if (path.isEmpty())
         return kExitFailed;
     try {
-        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
         exchange::Progress progress;
         progress.step = [&ctx](qsizetype done, qsizetype total) {
             ctx.err << "\rExported " << done << " of " << total << " recipes" << Qt::flush;
         };
-        const exchange::Collection c = exchange::collectRecipes(*db, category);
-        db->Close();
+        const exchange::Collection c = exchange::collectRecipes(RecipeFile(path), category);
         exchange::exportRecipes(output, c,
                                 format == QLatin1String("text") ? exchange::ExportFormat::Text
                                                                 : exchange::ExportFormat::JsonLd,

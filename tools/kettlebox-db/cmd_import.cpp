@@ -2,7 +2,7 @@
 // MealMaster files into the recipe file, all of them in one transaction, with a report of what came
 // in.
 
-#include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "exchange/importer.h"
 #include "exchange/webfetch.h"
@@ -55,7 +55,6 @@ int runImport(Context& ctx) {
     });
     backups.setProgress([&ctx] { return progressLine(ctx, QStringLiteral("Backing up")); });
     SearchIndex index;
-    options.followers = {&backups, &index};
     options.progress.step = [&ctx](qsizetype done, qsizetype total) {
         ctx.err << "\rImported " << done << " of " << total << " recipes" << Qt::flush;
     };
@@ -69,14 +68,10 @@ int runImport(Context& ctx) {
         ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
         importer.addFile(f);
     }
-    exchange::ImportReport report;
-    try {
-        auto db = Database::OpenDatabase(QDir(path).absoluteFilePath(QStringLiteral("Recipe")));
-        report = importer.run(*db);
-        db->Close();
-    } catch (const StoreError& e) {
-        return fail(ctx, e.message());
-    }
+    RecipeFile file(path);
+    file.addFollower(&backups);
+    file.addFollower(&index);
+    const exchange::ImportReport report = importer.run(file);
     ctx.err << "\n";
     ctx.out << report.text();
     return report.complete() ? kExitOk : kExitFailed;

@@ -18,10 +18,10 @@ int runUndelete(Context& ctx) {
     if (!ok || id <= 0)
         return usageError(ctx, QStringLiteral("undelete"));
     try {
-        auto db = Database::OpenDatabase(cmd.recipe);
+        RecipeFile file = RecipeFile::fromDatabasePath(cmd.recipe);
         HistoryFollower history;
-        const HistoryEntry e = putBack(*db, {&history}, id);
-        db->Close();
+        file.addFollower(&history);
+        const HistoryEntry e = putBack(file, id);
         ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category << "\".\n";
         return kExitOk;
     } catch (const StoreError& e) {

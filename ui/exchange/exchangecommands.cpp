@@ -107,11 +107,7 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
         QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 
     exchange::Collection collection;
-    {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        collection = exchange::collectRecipes(*db, category, name);
-        db->Close();
-    }
+    collection = exchange::collectRecipes(m_store.file(), category, name);
     Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
                 collection.recipes.size());
     try {
@@ -148,7 +144,6 @@ void ExchangeCommands::importRecipes() {
     exchange::ImportOptions options;
     options.category = category == QLatin1String("*") ? QString() : category;
     options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
-    options.followers = m_store.followers();
     exchange::Importer importer(options);
     importer.addFile(file);
 
@@ -157,9 +152,7 @@ void ExchangeCommands::importRecipes() {
         Watch watch(m_dialogs, QStringLiteral("Importing recipes..."), kImportTitle,
                     importer.recordCount());
         importer.setProgress(watch.progress);
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        report = importer.run(*db);
-        db->Close();
+        report = importer.run(m_store.file());
     }
     if (report.imported > 0)
         m_store.LoadCatalogue();
@@ -199,11 +192,7 @@ void ExchangeCommands::printCookbook() {
                          vbYesNo + vbQuestion, kCookbookTitle) != vbYes)
         category.clear();
     exchange::Collection collection;
-    {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        collection = exchange::collectRecipes(*db, category);
-        db->Close();
-    }
+    collection = exchange::collectRecipes(m_store.file(), category);
     const QString title = category.isEmpty() ? QStringLiteral("Kettlebox Cookbook")
                                              : QStringLiteral("Kettlebox Cookbook: ") + category;
     exchange::writeCookbook(m_appFolder, title, collection.recipes);

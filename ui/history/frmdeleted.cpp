@@ -117,11 +117,7 @@ frmdeleted::~frmdeleted() = default;
 void frmdeleted::Reload() {
     m_entries.clear();
     List->clear();
-    runGuarded(m_dialogs, [this] {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        m_entries = listHistory(*db);
-        db->Close();
-    });
+    runGuarded(m_dialogs, [this] { m_entries = listHistory(m_store.file()); });
     for (const HistoryEntry& e : m_entries)
         new QTreeWidgetItem(List, {e.name(), e.category, shownWhen(e.when), whyText(e.why)});
     Status->setText(m_entries.isEmpty()
@@ -137,11 +133,7 @@ void frmdeleted::showChosen() {
     PutBack->setEnabled(row >= 0);
     std::optional<HistoryEntry> entry;
     if (row >= 0)
-        runGuarded(m_dialogs, [&] {
-            auto db = Database::OpenDatabase(m_store.DatabasePath);
-            entry = historyEntry(*db, m_entries.at(row).id);
-            db->Close();
-        });
+        runGuarded(m_dialogs, [&] { entry = historyEntry(m_store.file(), m_entries.at(row).id); });
     const auto field = [&](int i) {
         return entry ? entry->fields.value(i).value_or(QString()) : QString();
     };
@@ -162,11 +154,7 @@ void frmdeleted::PutBack_Click() {
     if (m_dialogs.msgBox(question, vbYesNo + vbQuestion, QStringLiteral("Deleted Recipes")) !=
         vbYes)
         return;
-    runGuarded(m_dialogs, [&] {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        putBack(*db, m_store.followers(), chosen.id);
-        db->Close();
-    });
+    runGuarded(m_dialogs, [&] { putBack(m_store.file(), chosen.id); });
     runGuarded(m_dialogs, [this] { m_store.LoadCatalogue(); });
     Reload();
 }

@@ -5,7 +5,6 @@
 #include "store/recipebas.h"
 #include "ui/history/frmdeleted.h"
 
-#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -29,12 +28,7 @@ HistoryFeature::HistoryFeature(QWidget* window, RecipeBas& store, Dialogs& dialo
     QTimer::singleShot(0, this, &HistoryFeature::startCheck);
 }
 
-HistoryFeature::~HistoryFeature() {
-    if (m_check) {
-        m_check->wait();
-        delete m_check;
-    }
-}
+HistoryFeature::~HistoryFeature() = default;
 
 void HistoryFeature::backUpAhead() {
     m_backups.backUpAhead(databasePath());
@@ -76,28 +70,31 @@ void HistoryFeature::backupFailed(const QString& why, bool always) {
 }
 
 void HistoryFeature::startCheck() {
-    if (m_check)
+    if (m_checkStarted)
         return;
+    m_checkStarted = true;
     const QString path = databasePath();
-    auto result = std::make_shared<std::optional<QString>>();
-    // A connection of its own on a worker thread: the window stays usable while it reads.
-    m_check = QThread::create([path, result] {
-        try {
-            *result = damagedFileMessage(path);
-        } catch (...) {
-            // A check that can't run says nothing; the commands report their own failures.
-        }
-    });
-    connect(m_check, &QThread::finished, this, [this, result] {
-        if (*result)
-            m_dialogs.msgBox(**result, vbCritical);
-        emit checkFinished();
-    });
-    m_check->start(QThread::LowPriority);
+    // A connection of its own off the GUI thread: the window stays usable while it reads.
+    runThenDeliver<std::optional<QString>>(
+        m_check,
+        [path]() -> std::optional<QString> {
+            try {
+                return damagedFileMessage(path);
+            } catch (...) {
+                // A check that can't run says nothing; the commands report their own failures.
+                return std::nullopt;
+            }
+        },
+        this,
+        [this](std::optional<QString> message) {
+            if (message)
+                m_dialogs.msgBox(*message, vbCritical);
+            emit checkFinished();
+        });
 }
 
 bool HistoryFeature::checkRunning() const {
-    return m_check && !m_check->isFinished();
+    return m_check.running();
 }
 
 } // namespace kb

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/background.h"
 #include "history/backups.h"
 #include "history/history.h"
 
@@ -7,7 +8,6 @@
 #include <QPointer>
 #include <memory>
 
-class QThread;
 class QWidget;
 
 namespace kb {
@@ -54,7 +54,8 @@ class HistoryFeature : public QObject {
     BackupFollower m_backups;
     bool m_saidDailyFailure = false;
     QPointer<frmdeleted> m_window;
-    QThread* m_check = nullptr;
+    BackgroundJob m_check;
+    bool m_checkStarted = false;
 };
 
 } // namespace kb

@@ -1,0 +1,117 @@
+#include "core/recipefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kb {
+
+namespace {
+const QString kBase = QStringLiteral("Recipe");
+}
+
+RecipeFile::RecipeFile(const QString& folder) : m_base(QDir(folder).filePath(kBase)) {}
+
+RecipeFile RecipeFile::fromDatabasePath(const QString& databasePath) {
+    RecipeFile file;
+    file.m_base = withoutRecipeSuffix(databasePath);
+    return file;
+}
+
+QString RecipeFile::folder() const {
+    return isSet() ? folderOf(m_base) : QString();
+}
+
+QString RecipeFile::folderOf(const QString& fileInFolder) {
+    return QFileInfo(fileInFolder).absolutePath();
+}
+
+QString RecipeFile::beside(const QString& name) const {
+    return QDir(folder()).filePath(name);
+}
+
+QString RecipeFile::fileName() const {
+    return m_base + kRecipeSuffix;
+}
+QString RecipeFile::journalFile() const {
+    return fileName() + QStringLiteral("-journal");
+}
+QString RecipeFile::historyFile() const {
+    return beside(kBase + QStringLiteral(".history"));
+}
+QString RecipeFile::indexFile() const {
+    return beside(kBase + QStringLiteral(".index"));
+}
+QString RecipeFile::detailsFile() const {
+    return beside(kBase + QStringLiteral(".details"));
+}
+QString RecipeFile::backupsFolder() const {
+    return beside(QStringLiteral("Backups"));
+}
+QString RecipeFile::lockFile() const {
+    return fileName() + QStringLiteral(".lock");
+}
+
+std::unique_ptr<Database> RecipeFile::open() const {
+    return Database::OpenDatabase(databasePath(), kRecipeConnect);
+}
+
+void RecipeFile::addFollower(RecipeFollower* follower) {
+    if (follower && !m_followers.contains(follower))
+        m_followers.append(follower);
+}
+
+void RecipeFile::removeFollower(RecipeFollower* follower) {
+    m_followers.removeAll(follower);
+}
+
+void RecipeFile::tell(Database& db, const RecipeChange& change) const {
+    for (RecipeFollower* f : m_followers)
+        f->record(db, change);
+}
+
+void RecipeFile::write(Database& db, RecipeChange change,
+                       const std::function<void(RecipeChange&)>& body) {
+    // Followers read the rows before a removal or an overwrite, and the new row after an
+    // addition; an import is only prepared for as a whole, its recipes are told one by one.
+    const bool after = change.kind == RecipeChange::Kind::Added ||
+                       change.kind == RecipeChange::Kind::CategoryAdded;
+    const bool told = change.kind != RecipeChange::Kind::Import;
+    const auto inside = [&] {
+        if (told && !after)
+            tell(db, change);
+        body(change);
+        if (told && after)
+            tell(db, change);
+    };
+    if (db.InTransaction()) {
+        inside();
+        return;
+    }
+    for (RecipeFollower* f : m_followers)
+        f->attach(db);
+    // A backup taken here must not hold the file's write lock while it copies.
+    for (RecipeFollower* f : m_followers)
+        f->prepare(db, change);
+    db.Transaction(inside);
+    for (RecipeFollower* f : m_followers)
+        f->committed(db);
+}
+
+void RecipeFile::closing() noexcept {
+    if (!isSet() || m_followers.isEmpty())
+        return;
+    try {
+        std::unique_ptr<Database> db = open();
+        for (RecipeFollower* f : m_followers)
+            f->closing(*db);
+        db->Close();
+    } catch (const std::exception&) {
+        // What a follower keeps here only saves work on the next start.
+    }
+}
+
+QString withoutRecipeSuffix(const QString& fileName) {
+    return fileName.endsWith(kRecipeSuffix) ? fileName.chopped(kRecipeSuffix.size()) : fileName;
+}
+
+} // namespace kb

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/database.h"
+#include "core/recipefollower.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace kb {
+
+// The recipe file and everything kept beside it: one object per recipe folder that knows the
+// names of the set (the recipe file, its history, search index, backups folder, lock and print
+// files), the side files that follow every change, and the one way a change is written.
+class RecipeFile {
+  public:
+    RecipeFile() = default;
+    // The recipe file of a folder.
+    explicit RecipeFile(const QString& folder);
+    // The store keeps the path of the recipe file without its suffix; the side files are
+    // named by its folder alone.
+    static RecipeFile fromDatabasePath(const QString& databasePath);
+    // The folder of any file of the set (the recipe file itself, a side file).
+    static QString folderOf(const QString& fileInFolder);
+
+    bool isSet() const { return !m_base.isEmpty(); }
+    QString folder() const;
+    void setDatabasePath(const QString& databasePath) { m_base = databasePath; }
+
+    // What Database::OpenDatabase takes: the recipe file's path without its suffix.
+    const QString& databasePath() const { return m_base; }
+    QString fileName() const;
+    QString journalFile() const;
+    QString historyFile() const;
+    QString indexFile() const;
+    QString detailsFile() const;
+    QString backupsFolder() const;
+    QString lockFile() const;
+    // A file of the set by its bare name ("Recipe.htm", say).
+    QString beside(const QString& name) const;
+
+    std::unique_ptr<Database> open() const;
+
+    // Side files told of every change; not owned.
+    void addFollower(RecipeFollower* follower);
+    void removeFollower(RecipeFollower* follower);
+    const QList<RecipeFollower*>& followers() const { return m_followers; }
+
+    // Runs `body` as one change told to every follower. The outermost write attaches the
+    // followers, lets them prepare before its transaction takes the lock, records the change
+    // in it and tells them it committed once the real COMMIT is done. A write made inside
+    // another joins it: it is recorded there, and prepared and committed with the outer one.
+    void write(Database& db, RecipeChange change, const std::function<void(RecipeChange&)>& body);
+    // Records a change that the caller already made inside a write.
+    void tell(Database& db, const RecipeChange& change) const;
+    // Tells every follower that the program is done with the file; never fails.
+    void closing() noexcept;
+
+  private:
+    QString m_base;
+    QList<RecipeFollower*> m_followers;
+};
+
+// The suffix of the recipe file and of its backups.
+inline const QString kRecipeSuffix = QStringLiteral(".mdb");
+// The path without the suffix, for a recipe file given with or without it.
+QString withoutRecipeSuffix(const QString& fileName);
+
+} // namespace kb

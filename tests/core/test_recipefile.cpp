@@ -1,0 +1,121 @@
+// The recipe file's one write driver, the busy pointer's hook and the one way work leaves the
+// GUI thread.
+
+#include "core/background.h"
+#include "core/busywait.h"
+#include "core/recipefile.h"
+#include "core/recipetable.h"
+#include "core/store_error.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+
+using namespace kb;
+
+namespace {
+
+// Notes what the driver tells it, and how the file looks to another connection at each step.
+struct Witness : RecipeFollower {
+    QString databasePath;
+    QStringList told;
+    void attach(Database&) override {}
+    void prepare(Database& db, const RecipeChange& c) override {
+        told << QStringLiteral("prepare %1 locked=%2").arg(c.category).arg(db.InTransaction());
+    }
+    void record(Database&, const RecipeChange& c) override {
+        told << QStringLiteral("record %1").arg(c.category);
+    }
+    void committed(Database& db) override {
+        // Seen from outside: the change is in the file by now.
+        auto other = Database::OpenDatabase(databasePath);
+        told << QStringLiteral("committed locked=%1 tables=%2")
+                    .arg(db.InTransaction())
+                    .arg(other->TableDefs().join(QLatin1Char(',')));
+    }
+};
+
+} // namespace
+
+class TestRecipeFile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    RecipeFile m_file{m_dir.path()};
+
+  private slots:
+    void init() {
+        QFile::remove(m_file.fileName());
+        Database::CreateDatabase(m_file.databasePath());
+        Database::setBusyTimeout(std::chrono::milliseconds(100));
+    }
+
+    void aNestedWriteIsPreparedAndCommittedOnceWithTheOuterOne() {
+        Witness w;
+        w.databasePath = m_file.databasePath();
+        m_file.addFollower(&w);
+        auto db = m_file.open();
+        m_file.write(
+            *db, {RecipeChange::Kind::Added, QStringLiteral("B"), 0, {}, {}}, [&](RecipeChange&) {
+                m_file.write(*db,
+                             {RecipeChange::Kind::CategoryAdded, QStringLiteral("A"), 0, {}, {}},
+                             [&](RecipeChange&) { db->AppendTableDef(recipeTableDef(*db, "A")); });
+                db->AppendTableDef(recipeTableDef(*db, "B"));
+            });
+        QCOMPARE(w.told, (QStringList{"prepare B locked=0", "record A", "record B",
+                                      "committed locked=0 tables=A,B"}));
+        m_file.removeFollower(&w);
+    }
+
+    void theBusyHookRunsOnlyOnTheGuiThread() {
+        std::atomic<int> onGui{0};
+        std::atomic<int> onWorker{0};
+        QThread* gui = QThread::currentThread();
+        setBusyWaitHook([&] { (QThread::currentThread() == gui ? onGui : onWorker)++; });
+        auto holder = m_file.open();
+        holder->Transaction([&] {
+            holder->AppendTableDef(recipeTableDef(*holder, "Held"));
+            // Another connection's write waits for the lock, then gives up.
+            const auto tryWrite = [this] {
+                try {
+                    auto db = m_file.open();
+                    db->AppendTableDef(recipeTableDef(*db, "Other"));
+                } catch (const StoreError&) {
+                }
+            };
+            BackgroundJob job;
+            job.start(tryWrite);
+            job.wait();
+            tryWrite();
+        });
+        setBusyWaitHook({});
+        QCOMPARE(onWorker.load(), 0);
+        QCOMPARE(onGui.load(), 1);
+    }
+
+    void aBackgroundResultArrivesOnTheGuiThread() {
+        BackgroundJob job;
+        QThread* ranOn = nullptr;
+        QThread* deliveredOn = nullptr;
+        int delivered = 0;
+        QObject context;
+        runThenDeliver<int>(
+            job,
+            [&] {
+                ranOn = QThread::currentThread();
+                return 42;
+            },
+            &context,
+            [&](int v) {
+                deliveredOn = QThread::currentThread();
+                delivered = v;
+            });
+        QTRY_COMPARE(delivered, 42);
+        QVERIFY(ranOn != QThread::currentThread());
+        QCOMPARE(deliveredOn, QThread::currentThread());
+    }
+};
+
+QTEST_MAIN(TestRecipeFile)
+#include "test_recipefile.moc"
