@@ -1,6 +1,5 @@
 // The tree's "Import from Web Address…": a recipe page fetched and imported as a saved page is.
 
-#include "core/database.h"
 #include "exchange/importer.h"
 #include "exchange/webfetch.h"
 #include "platform/dialogs.h"
@@ -77,15 +76,9 @@ void ExchangeCommands::importFromWebAddress() {
         return;
     exchange::ImportOptions options;
     options.category = category == QLatin1String("*") ? QString() : category;
-    options.followers = m_store.followers();
     exchange::Importer importer(options);
     importer.addRecords(address, read);
-    exchange::ImportReport report;
-    {
-        auto db = Database::OpenDatabase(m_store.DatabasePath);
-        report = importer.run(*db);
-        db->Close();
-    }
+    const exchange::ImportReport report = importer.run(m_store.file());
     if (report.imported > 0)
         m_store.LoadCatalogue();
     QString text = report.summary();
