@@ -3,6 +3,7 @@
 #include "access/header.h"
 #include "core/app.h"
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
@@ -254,6 +255,8 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
         const QList<PlannedCategory> plan = planCategories(file, existing, report);
         writeCategories(work, file, plan, options.progress);
         checkWritten(work, file, plan, existing);
+        // The converted file is no more open than the file it replaces.
+        matchRecipeFileMode(inPlace ? source : target, work);
         syncPath(work, false);
 
         if (inPlace) {

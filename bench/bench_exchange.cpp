@@ -1,13 +1,15 @@
-// Recipe exchange benchmarks: a 10 000-recipe JSON-LD file imported into an empty recipe file,
-// 100 000 recipes exported, a 2 MB recipe web page read, and the crafted hostile pages read
-// whole, each timed and the process's peak memory taken. After the benchmark table one line per
-// bar: BAR <name> <figure> <limit> pass|fail
+// Recipe exchange benchmarks: a 10 000-recipe JSON-LD file and a 10 000-recipe MealMaster file
+// imported into an empty recipe file, 20 000 recipes of one name imported, 100 000 recipes
+// exported, a 2 MB recipe web page read, and the crafted hostile pages read whole, each timed and
+// the process's peak memory taken. After the benchmark table one line per bar:
+// BAR <name> <figure> <limit> pass|fail
 
 #include "bench/bench_support.h"
 #include "core/database.h"
 #include "exchange/exporter.h"
 #include "exchange/importer.h"
 #include "exchange/jsonld.h"
+#include "exchange/mealmaster.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,6 +74,23 @@ void timedPrepared(benchmark::State& state, const std::string& key, Fn&& fn) {
 }
 
 // Reading the file and writing every recipe into an empty recipe file, in one transaction.
+void importFile(benchmark::State& state, const std::string& key, const QString& fileName,
+                qsizetype expected) {
+    const QString file = QDir(g_dir).filePath(fileName);
+    timedPrepared(state, key, [&] {
+        const QString base = newFile();
+        return [file, base, expected] {
+            auto db = kb::Database::OpenDatabase(base);
+            kb::exchange::Importer importer({});
+            importer.addFile(file);
+            kb::RecipeFile recipeFile = kb::RecipeFile::fromDatabasePath(base);
+            const kb::exchange::ImportReport report = importer.run(recipeFile, *db);
+            if (report.imported != expected)
+                qFatal("the import took %lld recipes", static_cast<long long>(report.imported));
+        };
+    });
+}
+
 void import10k(benchmark::State& state) {
     const QString json = QDir(g_dir).filePath(QStringLiteral("10k.jsonld"));
     timedPrepared(state, "import_10k", [&] {
@@ -180,6 +199,24 @@ int main(int argc, char** argv) {
         kb::exchange::writeJsonLd(json, peerRecipes(10000), {}, true);
     }
     {
+        // MealMaster as peers write it: the same recipes, ingredients in the columns.
+        QList<kb::exchange::RecipeRecord> recipes = peerRecipes(10000);
+        QFile mmf(QDir(g_dir).filePath(QStringLiteral("10k.mmf")));
+        mmf.open(QIODevice::WriteOnly);
+        mmf.write(kb::exchange::writeMealMaster(recipes));
+        // Recipes that all have one name, each a little different: every one gets a number.
+        for (qsizetype i = 0; i < recipes.size(); ++i) {
+            recipes[i].name = QStringLiteral("Pancakes");
+            recipes[i].category = QStringLiteral("Breakfast");
+        }
+        recipes << recipes;
+        for (qsizetype i = 0; i < recipes.size(); ++i)
+            recipes[i].ingredients += QStringLiteral("\n%1 g sugar").arg(i);
+        QFile one(QDir(g_dir).filePath(QStringLiteral("20k-one-name.jsonld")));
+        one.open(QIODevice::WriteOnly);
+        kb::exchange::writeJsonLd(one, recipes, {}, true);
+    }
+    {
         const QString base = QDir(g_dir).filePath(QStringLiteral("r100k"));
         kb::Database::CreateDatabase(base);
         auto db = kb::Database::OpenDatabase(base);
@@ -207,6 +244,22 @@ int main(int argc, char** argv) {
         ->Iterations(3)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("import_10k_mealmaster",
+                                 [](benchmark::State& state) {
+                                     importFile(state, "import_10k_mm", QStringLiteral("10k.mmf"),
+                                                10000);
+                                 })
+        ->Iterations(3)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("import_20k_one_name",
+                                 [](benchmark::State& state) {
+                                     importFile(state, "import_one_name",
+                                                QStringLiteral("20k-one-name.jsonld"), 20000);
+                                 })
+        ->Iterations(1)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("export_100k_jsonld", export100k)
         ->Iterations(3)
         ->UseManualTime()
@@ -217,6 +270,8 @@ int main(int argc, char** argv) {
 
     std::printf("\n");
     bar("import_10k_jsonld_s", median(g_seconds["import_10k"]), 10.0);
+    bar("import_10k_mealmaster_s", median(g_seconds["import_10k_mm"]), 10.0);
+    bar("import_20k_one_name_s", median(g_seconds["import_one_name"]), 10.0);
     bar("export_100k_jsonld_s", median(g_seconds["export_100k"]), 0);
     bar("import_web_page_ms", median(g_seconds["import_web_page"]) * 1000, 50);
     bar("crafted_page_slowest_s", g_seconds["crafted_slowest"].front(), 10);

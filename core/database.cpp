@@ -1,6 +1,7 @@
 #include "core/database.h"
 
 #include "core/busywait.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 
 #include <QCollator>
@@ -519,8 +520,10 @@ void Database::CreateDatabase(const QString& path, const QString& connect) {
 
 void Database::AttachSideFile(const QString& schema, const QString& fileName) {
     requireOpen();
-    if (!QFileInfo::exists(fileName))
+    if (!QFileInfo::exists(fileName)) {
         createKeyed(fileName, m_connection->rawKey);
+        matchRecipeFileMode(m_fileName, fileName);
+    }
     Statement st(*m_connection,
                  QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quoted(schema)),
                  Access::HeaderRead);
@@ -638,10 +641,21 @@ void Database::BackupTo(const QString& fileName,
         throw StoreError(QStringLiteral("A copy of the recipe file can't be made while a change "
                                         "is being written."));
     removeCopy();
+    // Made empty first with the recipe file's access, so that no recipe is ever in a file
+    // more open than the recipe file.
+    {
+        QFile made(fileName);
+        if (made.open(QIODevice::WriteOnly))
+            made.close();
+        matchRecipeFileMode(m_fileName, fileName);
+    }
     // A raw key followed by the salt keys a new file with exactly that salt.
     const QByteArray key = c.rawKey.left(c.rawKey.size() - 1) + c.salt.toHex() + "'";
     int rc = SQLITE_OK;
     bool stopped = false;
+    // What the copy's own side of the work failed with, which is not the recipe file's fault.
+    int copyErrno = 0;
+    bool copyFailed = false;
     try {
         auto dest =
             openKeyed(fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, key, Access::Write);
@@ -678,12 +692,31 @@ void Database::BackupTo(const QString& fileName,
         const int finish = sqlite3_backup_finish(backup);
         if (rc == SQLITE_DONE && finish != SQLITE_OK)
             rc = finish;
+        if (rc != SQLITE_DONE && rc != SQLITE_OK && sqlite3_errcode(dest->db) != SQLITE_OK) {
+            copyFailed = true;
+            copyErrno = sqlite3_system_errno(dest->db);
+        }
         dest->close();
         if (rc == SQLITE_DONE) {
             QFile written(fileName);
-            if (!written.open(QIODevice::ReadWrite) || ::fsync(written.handle()) != 0)
+            if (!written.open(QIODevice::ReadWrite) || ::fsync(written.handle()) != 0) {
                 rc = SQLITE_IOERR;
+                copyFailed = true;
+                copyErrno = errno;
+            }
         }
+    } catch (const StoreError&) {
+        removeCopy();
+        // Raised by the copy's own connection: it is the copy that could not be written, and
+        // nothing of the recipe file is at stake.
+        const QStorageInfo disk(QFileInfo(fileName).absolutePath());
+        throw StoreError(
+            QStringLiteral("The copy \"%1\" could not be written: %2.")
+                .arg(nativeName(fileName),
+                     disk.isValid() && disk.bytesAvailable() < kPageSize * 64
+                         ? QStringLiteral("the disk is full")
+                         : QStringLiteral("its folder can't be written to, or the disk reported "
+                                          "an error")));
     } catch (...) {
         removeCopy();
         throw;
@@ -694,6 +727,13 @@ void Database::BackupTo(const QString& fileName,
     }
     if (rc != SQLITE_DONE) {
         removeCopy();
+        if (copyFailed || (rc & 0xff) == SQLITE_FULL)
+            throw StoreError(
+                QStringLiteral("The copy \"%1\" could not be written: %2.")
+                    .arg(nativeName(fileName),
+                         copyErrno == ENOSPC || copyErrno == EDQUOT || (rc & 0xff) == SQLITE_FULL
+                             ? QStringLiteral("the disk is full")
+                             : QStringLiteral("the disk reported an error")));
         c.fail(rc, Access::Read);
     }
 }

@@ -1,7 +1,10 @@
 #include "core/recipefile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace kb {
 
@@ -108,6 +111,19 @@ void RecipeFile::closing() noexcept {
     } catch (const std::exception&) {
         // What a follower keeps here only saves work on the next start.
     }
+}
+
+void matchRecipeFileMode(const QString& recipeFile, const QString& made) {
+    struct stat recipe {};
+    struct stat target {};
+    if (::stat(QFile::encodeName(recipeFile).constData(), &recipe) != 0 ||
+        ::stat(QFile::encodeName(made).constData(), &target) != 0)
+        return;
+    mode_t mode = recipe.st_mode & 0666;
+    if (S_ISDIR(target.st_mode))
+        mode |= (mode & 0444) >> 2;
+    if ((target.st_mode & 07777) != mode)
+        ::chmod(QFile::encodeName(made).constData(), mode);
 }
 
 QString withoutRecipeSuffix(const QString& fileName) {

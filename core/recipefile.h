@@ -62,6 +62,11 @@ class RecipeFile {
     QList<RecipeFollower*> m_followers;
 };
 
+// Gives `made` (a file or folder made beside the recipe file `recipeFile`) no wider access
+// than the recipe file has: the same permission bits, and for a folder the matching search
+// bits. Its recipes are in it, readable with the built-in key. Harmless when either is gone.
+void matchRecipeFileMode(const QString& recipeFile, const QString& made);
+
 // The suffix of the recipe file and of its backups.
 inline const QString kRecipeSuffix = QStringLiteral(".mdb");
 // The path without the suffix, for a recipe file given with or without it.

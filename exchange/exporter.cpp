@@ -7,6 +7,7 @@
 #include "core/recipetable.h"
 #include "core/store_error.h"
 #include "exchange/jsonld.h"
+#include "exchange/mealmaster.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -104,6 +105,10 @@ void exportRecipes(const QString& fileName, const Collection& collection, Export
                             if (done % 250 == 0)
                                 progress.report(done, total);
                         });
+        } else if (format == ExportFormat::MealMaster) {
+            if (progress.stop())
+                throw Cancelled{};
+            file.write(writeMealMaster(collection.recipes));
         } else {
             if (progress.stop())
                 throw Cancelled{};

@@ -42,7 +42,8 @@ Collection collectRecipes(Database& db, const QString& category = {}, const QStr
 Collection collectRecipes(const RecipeFile& file, const QString& category = {},
                           const QString& name = {}, const Progress& progress = {});
 
-enum class ExportFormat { JsonLd, Text };
+// schema.org JSON-LD, plain text, or MealMaster (which other recipe programs read).
+enum class ExportFormat { JsonLd, Text, MealMaster };
 
 // The plain-text export: each recipe in the print export's layout, a category's recipes
 // under its name when there are several categories.

@@ -4,8 +4,10 @@
 #include "core/database.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
+#include "exchange/archive.h"
 #include "exchange/jsonld.h"
 #include "exchange/mealmaster.h"
+#include "exchange/otherformats.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -84,6 +86,36 @@ QString existingCategory(const QStringList& tables, const QString& name) {
     return {};
 }
 
+// A recipe as the four texts that tell it apart, without the spaces the stored format adds.
+QString recipeKey(const StoredValues& values) {
+    QString key;
+    for (const auto& v : values)
+        key += trimSpaces(v.value_or(QString())) + QChar(0x1F);
+    return key;
+}
+
+// NUL and other control characters taken out of every text (line breaks aside), exact values
+// included; what was taken out is said.
+void cleanRecord(RecipeRecord& r, QStringList& reasons) {
+    bool changed = false;
+    for (QString* text : {&r.author, &r.ingredients, &r.instructions}) {
+        const QString clean = withoutControls(*text);
+        changed = changed || clean != *text;
+        *text = clean;
+    }
+    if (r.stored) {
+        for (auto& v : *r.stored) {
+            if (!v)
+                continue;
+            const QString clean = withoutControls(*v);
+            changed = changed || clean != *v;
+            *v = clean;
+        }
+    }
+    if (changed)
+        reasons << QStringLiteral("control characters in its texts were taken out");
+}
+
 QString positionIn(const QString& source, const QString& position) {
     QString file = QFileInfo(source).fileName();
     if (position.isEmpty())
@@ -95,8 +127,62 @@ QString positionIn(const QString& source, const QString& position) {
 
 Importer::Importer(ImportOptions options) : m_options(std::move(options)) {}
 
+ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    QByteArray head = bytes.left(4096);
+    if (head.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte order mark says nothing of the kind
+        head.remove(0, 3);
+    head = head.trimmed();
+    const QByteArray lowerHead = head.toLower();
+    if (isZip(bytes))
+        return readRecipeArchive(bytes);
+    if (isGzip(bytes))
+        return readPaprikaRecipe(bytes);
+    if (suffix == QLatin1String("cook"))
+        return readCooklang(bytes, fileName);
+    const bool html = suffix == QLatin1String("html") || suffix == QLatin1String("htm") ||
+                      suffix == QLatin1String("xhtml") || lowerHead.startsWith("<!doctype html") ||
+                      lowerHead.contains("<html") || lowerHead.contains("<script");
+    if (!html && (lowerHead.startsWith("<?xml") || lowerHead.startsWith("<!doctype") ||
+                  lowerHead.startsWith('<'))) {
+        if (auto xml = readRecipeXml(bytes))
+            return *xml;
+    }
+    if (html || lowerHead.startsWith("<!doctype") || lowerHead.startsWith('<'))
+        return readHtml(bytes);
+    if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
+        suffix == QLatin1String("jsonld")) {
+        if (auto app = readAppJson(bytes))
+            return *app;
+        return readJsonLd(bytes);
+    }
+    if (looksLikeMealMaster(bytes))
+        return readMealMaster(bytes);
+    if (head.contains("Exported from") && head.contains("MasterCook"))
+        return readMasterCookText(bytes);
+    if (lowerHead.contains("rezkonv"))
+        return readRezKonv(bytes);
+    ReadResult result;
+    result.problems << SourceProblem{
+        QStringLiteral("the file"),
+        QStringLiteral("it is not a recipe file of a known kind (schema.org JSON-LD, a web "
+                       "page, MealMaster, MasterCook, Paprika, RecipeML, Gourmet, KRecipes, "
+                       "RezKonv, Cooklang, Mealie, Tandoor or Nextcloud Cookbook)")};
+    return result;
+}
+
 ReadResult readRecipeFile(const QString& fileName) {
     ReadResult result;
+    const QFileInfo info(fileName);
+    if (info.isDir())
+        return readCookbookFolder(fileName);
+    // Devices, pipes and sockets have no end or no size to check: only files are read.
+    if (info.exists() && !info.isFile()) {
+        result.problems << SourceProblem{QStringLiteral("the file"),
+                                         QStringLiteral("it is not a regular file (a device, a "
+                                                        "pipe or a socket), so it was not read")};
+        return result;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         result.problems << SourceProblem{
@@ -104,28 +190,17 @@ ReadResult readRecipeFile(const QString& fileName) {
             QStringLiteral("it can't be read (%1)").arg(file.errorString())};
         return result;
     }
-    if (file.size() > kMaxImportBytes) {
-        result.problems << SourceProblem{QStringLiteral("the file"),
-                                         QStringLiteral("it is larger than 1 GB, far too large "
-                                                        "for a recipe file")};
+    // The size is checked on what is read too: a file may grow while it is read.
+    const QByteArray bytes =
+        file.size() > kMaxImportBytes ? QByteArray() : file.read(kMaxImportBytes + 1);
+    if (file.size() > kMaxImportBytes || bytes.size() > kMaxImportBytes) {
+        result.problems << SourceProblem{
+            QStringLiteral("the file"),
+            QStringLiteral("it is larger than %1 MB, far too large for a recipe file")
+                .arg(kMaxImportBytes >> 20)};
         return result;
     }
-    const QByteArray bytes = file.readAll();
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    const QByteArray head = bytes.left(2048).trimmed().toLower();
-    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm") ||
-        suffix == QLatin1String("xhtml") || head.startsWith("<!doctype") ||
-        head.startsWith("<html") || head.contains("<script"))
-        return readHtml(bytes);
-    if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
-        suffix == QLatin1String("jsonld"))
-        return readJsonLd(bytes);
-    if (looksLikeMealMaster(bytes))
-        return readMealMaster(bytes);
-    result.problems << SourceProblem{QStringLiteral("the file"),
-                                     QStringLiteral("it is neither schema.org JSON-LD, a web "
-                                                    "page nor a MealMaster file")};
-    return result;
+    return readRecipeBytes(bytes, fileName);
 }
 
 void Importer::addFile(const QString& fileName) {
@@ -141,6 +216,27 @@ void Importer::addRecords(const QString& source, const ReadResult& read) {
         m_report.lines << ReportLine{
             ReportLine::Kind::Skipped, source, p.position, {}, {}, p.reason};
         ++m_report.skipped;
+    }
+    if (read.recipes.isEmpty()) {
+        // Nothing found is a failure, said in words, never "0 recipes came in".
+        QString reason = read.noRecipeReason;
+        if (reason.isEmpty() && read.problems.size() == 1)
+            reason = read.problems.first().reason;
+        if (reason.isEmpty() && !read.problems.isEmpty())
+            reason = QStringLiteral("%1 could not be read")
+                         .arg(counted(read.problems.size(), QStringLiteral("part"),
+                                      QStringLiteral("parts")));
+        if (reason.isEmpty())
+            reason = read.format.startsWith(QLatin1String("JSON"))
+                         ? QStringLiteral("it holds schema.org data, but no Recipe")
+                         : QStringLiteral("it holds nothing that is a recipe");
+        m_nothingFound << QStringLiteral("no recipe was found in %1: %2")
+                              .arg(QDir::toNativeSeparators(source), reason);
+        if (read.problems.isEmpty()) {
+            m_report.lines << ReportLine{
+                ReportLine::Kind::Skipped, source, QStringLiteral("the file"), {}, {}, reason};
+            ++m_report.skipped;
+        }
     }
     for (const RecipeRecord& r : read.recipes)
         m_records << Pending{source, r};
@@ -169,6 +265,10 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                       ? QStringLiteral("each recipe's own category (\"%1\" for those without one)")
                             .arg(kDefaultCategory)
                       : QStringLiteral("the category \"%1\"").arg(m_options.category);
+    if (m_records.isEmpty() && m_listedCategories.isEmpty() && !m_nothingFound.isEmpty()) {
+        report.failure = m_nothingFound.join(QLatin1Char('\n'));
+        return report;
+    }
     const QStringList tablesBefore = db.TableDefs();
 
     if (!m_options.category.isEmpty() &&
@@ -185,11 +285,15 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
     qsizetype imported = 0;
     qsizetype changed = 0;
     qsizetype skipped = 0;
+    qsizetype alreadyThere = 0;
     QStringList created;
     struct Target {
         std::unique_ptr<Recordset> rs;
         QSet<QString> before; // names there before the import
         QSet<QString> added;
+        QSet<QString> recipes;          // every recipe there, before and added, as recipeKey
+        QHash<QString, int> nextNumber; // the next suffix to try for a name, so that many
+                                        // recipes of one name don't try every number each
     };
     std::map<QString, Target> targets;
     QStringList tables = tablesBefore;
@@ -213,8 +317,13 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
             throw StoreError(QStringLiteral("The category \"%1\" is not a recipe table: it has "
                                             "fewer than four columns.")
                                  .arg(table));
-        for (; !t.rs->Eof(); t.rs->MoveNext())
-            t.before.insert(trimSpaces(t.rs->Fields(0).value_or(QString())));
+        for (; !t.rs->Eof(); t.rs->MoveNext()) {
+            StoredValues row;
+            for (int i = 0; i < 4; ++i)
+                row[static_cast<size_t>(i)] = t.rs->Fields(i);
+            t.before.insert(trimSpaces(row[0].value_or(QString())));
+            t.recipes.insert(recipeKey(row));
+        }
         return targets.emplace(table, std::move(t)).first->second;
     };
 
@@ -240,6 +349,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                     RecipeRecord r = p.record;
                     QStringList reasons = r.notes;
                     const QString where = p.record.position;
+                    cleanRecord(r, reasons);
 
                     // The category.
                     QString category = m_options.category;
@@ -265,6 +375,10 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                     QString name = trimSpaces(r.name);
                     const QString original = name;
                     bool renamed = false;
+                    // Exact values from a file are held to the same name rules as any other;
+                    // only a missing name, which an old recipe file can hold, is kept as it was.
+                    if (r.stored && !name.isEmpty() && !nameProblem(name).isEmpty())
+                        r.stored.reset();
                     if (!r.stored) {
                         const QString problem = nameProblem(name);
                         if (!problem.isEmpty()) {
@@ -291,6 +405,18 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                                       : QStringLiteral("\n\n") + r.instructions);
                         }
                     }
+                    // The very same recipe is not brought in twice.
+                    const QString key =
+                        r.stored && !renamed
+                            ? recipeKey(*r.stored)
+                            : recipeKey({name, r.author, r.ingredients, r.fullInstructions()});
+                    if (target.recipes.contains(key)) {
+                        lines << ReportLine{
+                            ReportLine::Kind::AlreadyThere, p.source, where, category, original,
+                            QStringLiteral("already there")};
+                        ++alreadyThere;
+                        continue;
+                    }
                     const bool duplicate =
                         target.before.contains(name) || (!r.stored && target.added.contains(name));
                     if (duplicate) {
@@ -307,11 +433,13 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                             continue;
                         }
                         const QString base = name.isEmpty() ? storableName(name) : name;
-                        for (int n = 2;; ++n) {
+                        int& next = target.nextNumber[base];
+                        for (int n = std::max(next, 2);; ++n) {
                             const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
                             if (!target.before.contains(candidate) &&
                                 !target.added.contains(candidate)) {
                                 name = candidate;
+                                next = n + 1;
                                 break;
                             }
                         }
@@ -325,7 +453,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                         values = *r.stored;
                     } else {
                         values = {storedValue(name), storedValue(r.author),
-                                  storedValue(r.ingredients), storedValue(r.instructions)};
+                                  storedValue(r.ingredients), storedValue(r.fullInstructions())};
                     }
                     target.rs->AddNew();
                     for (int i = 0; i < 4; ++i)
@@ -339,6 +467,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                    {},
                                    QList<std::optional<QString>>(values.begin(), values.end())});
                     target.added.insert(name);
+                    target.recipes.insert(recipeKey(values));
                     ++imported;
                     ReportLine line{
                         ReportLine::Kind::Imported, p.source, where, category, name, {}};
@@ -368,6 +497,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
     report.imported = imported;
     report.changed = changed;
     report.skipped += skipped;
+    report.alreadyThere = alreadyThere;
     report.createdCategories = created;
     return report;
 }
@@ -382,6 +512,8 @@ QString ImportReport::summary() const {
     QString s = recipesCounted(imported) + QStringLiteral(" came in");
     if (changed)
         s += QStringLiteral(", %1 of them changed").arg(changed);
+    if (alreadyThere)
+        s += QStringLiteral("; %1 already there").arg(alreadyThere);
     s += QStringLiteral("; %1 skipped.").arg(skipped);
     return s;
 }
@@ -417,6 +549,8 @@ QString ImportReport::text() const {
     };
     if (!cancelled && failure.isEmpty()) {
         section(ReportLine::Kind::Skipped, QStringLiteral("Skipped, and why:"));
+        section(ReportLine::Kind::AlreadyThere,
+                QStringLiteral("Already there, so not brought in again:"));
         section(ReportLine::Kind::Changed, QStringLiteral("Came in changed, and why:"));
         section(ReportLine::Kind::Imported, QStringLiteral("Came in as they were:"));
     } else {

@@ -37,7 +37,7 @@ inline const QString kDefaultCategory = QStringLiteral("Imported");
 inline constexpr qsizetype kMaxNameLength = 255;
 
 struct ReportLine {
-    enum class Kind { Imported, Changed, Skipped };
+    enum class Kind { Imported, Changed, Skipped, AlreadyThere };
     Kind kind = Kind::Imported;
     QString source; // the file
     QString position;
@@ -53,6 +53,7 @@ struct ImportReport {
     qsizetype imported = 0; // changed ones included
     qsizetype changed = 0;
     qsizetype skipped = 0;
+    qsizetype alreadyThere = 0; // the same four texts already in the category: not doubled
     bool cancelled = false;
     QString failure; // why nothing was written, when it failed
     QStringList createdCategories;
@@ -91,13 +92,17 @@ class Importer {
     ImportOptions m_options;
     QList<Pending> m_records;
     QStringList m_listedCategories;
+    QStringList m_nothingFound; // for each file without a recipe, why
     ImportReport m_report;
 };
 
-// The contents of a file as recipes: JSON-LD, a web page or MealMaster, told apart by name
-// and content. Files larger than kMaxImportBytes are refused.
+// The contents of a file as recipes, of any kind the program reads, told apart by name and
+// content; a folder is read as a Nextcloud Cookbook folder. Only regular files are read, and
+// none larger than kMaxImportBytes.
 ReadResult readRecipeFile(const QString& fileName);
-inline constexpr qint64 kMaxImportBytes = qint64(1) << 30;
+inline constexpr qint64 kMaxImportBytes = qint64(64) << 20;
+// The same for bytes already read (an archive's entry); `fileName` helps tell the kind.
+ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName);
 
 // Where the report of importing `fileName` is kept: beside it.
 QString reportFileName(const QString& fileName);

@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kb::exchange {
@@ -355,7 +356,9 @@ RecipeDetails detailsOf(const QJsonObject& o, const Graph& g) {
         if (!name.isEmpty() && !d.categories.contains(name))
             d.categories << name;
     }
-    d.keywords = oneLine(textOf(field(o, "keywords"), g));
+    for (const QString& k : oneLine(textOf(field(o, "keywords"), g)).split(QLatin1Char(',')))
+        if (!k.trimmed().isEmpty() && !d.keywords.contains(k.trimmed()))
+            d.keywords << k.trimmed();
     d.source = addressOf(field(o, "url"), g);
     if (d.source.isEmpty())
         d.source = addressOf(field(o, "mainEntityOfPage"), g);
@@ -368,6 +371,14 @@ RecipeDetails detailsOf(const QJsonObject& o, const Graph& g) {
 SchemaRecipe parseRecipe(const QJsonObject& o, const Graph& g) {
     SchemaRecipe r;
     r.name = oneLine(textOf(field(o, "name"), g));
+    // A name with control characters is left as it is, for the import's name rules to change
+    // and report.
+    const QString rawName = rawText(field(o, "name"));
+    if (std::any_of(rawName.begin(), rawName.end(), [](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\r') &&
+                   c != QLatin1Char('\t');
+        }))
+        r.name = rawName;
     r.author = oneLine(textOf(field(o, "author"), g));
     QJsonValue ingredients = field(o, "recipeIngredient");
     if (ingredients.isUndefined())
@@ -410,6 +421,11 @@ QStringList trimmedLines(const QStringList& lines) {
     return out;
 }
 
+// Whether the steps read say what the exported instructions said: one step a paragraph, the
+// details apart (or, from older exports, one step a line with the details among them).
+
+bool sameSteps(const QString& instructions, const QStringList& steps);
+
 // Finds the Recipe objects of one or more documents and turns them into records.
 struct Reader {
     ReadResult result;
@@ -445,7 +461,7 @@ struct Reader {
             trimmedOr(s[0]) == trimSpaces(rawText(o.value(QLatin1String("name")))) &&
             trimmedOr(s[1]) == trimSpaces(rawText(o.value(QLatin1String("author")))) &&
             trimmedLines(nonEmptyLines(trimmedOr(s[2]))) == trimmedLines(rawLines(ingredients)) &&
-            trimmedLines(nonEmptyLines(trimmedOr(s[3]))) == trimmedLines(steps);
+            sameSteps(trimmedOr(s[3]), steps);
         if (!same) {
             r.notes << QStringLiteral("its standard fields were changed after it was exported, "
                                       "so they were taken instead of the exported values");
@@ -677,6 +693,90 @@ QStringList nonEmptyLines(const QString& text) {
     return lines;
 }
 
+namespace {
+
+// "1 h 30 min" (as the reader writes durations) back as "PT1H30M"; nothing for other text.
+QString isoDuration(const QString& text) {
+    static const QRegularExpression part(QStringLiteral("(\\d+)\\s*(d|h|min|s)\\b"));
+    static const QRegularExpression whole(
+        QStringLiteral("^\\s*(?:\\d+\\s*(?:d|h|min|s)\\b\\s*)+$"));
+    if (!whole.match(text).hasMatch())
+        return {};
+    QString days;
+    QString time;
+    for (auto it = part.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        const QString unit = m.captured(2);
+        if (unit == QLatin1String("d"))
+            days += m.captured(1) + QLatin1Char('D');
+        else
+            time += m.captured(1) + (unit == QLatin1String("h")     ? QLatin1Char('H')
+                                     : unit == QLatin1String("min") ? QLatin1Char('M')
+                                                                    : QLatin1Char('S'));
+    }
+    return QLatin1Char('P') + days + (time.isEmpty() ? QString() : QLatin1Char('T') + time);
+}
+
+// The details as schema.org properties; returns those that have none (notes, a time in words),
+// which go out as text rather than be lost.
+RecipeDetails insertDetails(QJsonObject& o, const RecipeDetails& d) {
+    RecipeDetails left;
+    const auto put = [&o](const char* key, const QString& value) {
+        if (!value.trimmed().isEmpty())
+            o.insert(QLatin1String(key), value.trimmed());
+    };
+    put("description", d.description);
+    put("recipeYield", d.yield);
+    const std::pair<const char*, const QString*> times[] = {
+        {"prepTime", &d.prepTime}, {"cookTime", &d.cookTime}, {"totalTime", &d.totalTime}};
+    for (const auto& [key, text] : times)
+        put(key, isoDuration(*text));
+    if (isoDuration(d.prepTime).isEmpty())
+        left.prepTime = d.prepTime;
+    if (isoDuration(d.cookTime).isEmpty())
+        left.cookTime = d.cookTime;
+    if (isoDuration(d.totalTime).isEmpty())
+        left.totalTime = d.totalTime;
+    left.notes = d.notes;
+    put("recipeCuisine", d.cuisine);
+    if (!d.keywords.isEmpty())
+        put("keywords", d.keywords.join(QStringLiteral(", ")));
+    if (d.source.startsWith(QLatin1String("http://")) ||
+        d.source.startsWith(QLatin1String("https://")))
+        put("url", d.source);
+    else if (!d.source.isEmpty())
+        o.insert(QLatin1String("isBasedOn"), d.source.trimmed());
+    if (!d.nutrition.isEmpty())
+        o.insert(QLatin1String("nutrition"),
+                 QJsonObject{{QLatin1String("@type"), QStringLiteral("NutritionInformation")},
+                             {QLatin1String("description"), d.nutrition.trimmed()}});
+    put("image", d.image);
+    if (!d.categories.isEmpty()) {
+        QJsonArray all;
+        const QString own = o.value(QLatin1String("recipeCategory")).toString();
+        if (!own.isEmpty())
+            all.append(own);
+        for (const QString& c : d.categories)
+            if (c != own)
+                all.append(c);
+        o.insert(QLatin1String("recipeCategory"), all);
+    }
+    return left;
+}
+
+// Whether the steps read say what the exported instructions said: one step a paragraph, the
+// details apart (or, from older exports, one step a line with the details among them).
+bool sameSteps(const QString& instructions, const QStringList& steps) {
+    const QString read = steps.join(QLatin1Char(' ')).simplified();
+    QString body = instructions;
+    QJsonObject properties;
+    const QString left = insertDetails(properties, RecipeDetails::takeFrom(body)).text();
+    const QString both = body + QLatin1Char(' ') + left;
+    return read == both.simplified() || read == instructions.simplified();
+}
+
+} // namespace
+
 QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
     QJsonObject o;
     if (withContext)
@@ -693,10 +793,16 @@ QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
     for (const QString& line : nonEmptyLines(trimSpaces(r.ingredients)))
         ingredients.append(line);
     o.insert(QLatin1String("recipeIngredient"), ingredients);
+    // One step a paragraph as the user wrote it, never a wrapped line; the details that the
+    // instructions carry at their end go out as the properties they are.
+    QString instructions = trimSpaces(r.instructions);
+    const RecipeDetails details = RecipeDetails::takeFrom(instructions);
+    const QString left = insertDetails(o, details).text();
     QJsonArray steps;
-    for (const QString& line : nonEmptyLines(trimSpaces(r.instructions)))
+    for (const QString& paragraph :
+         paragraphsOf(left.isEmpty() ? instructions : instructions + QStringLiteral("\n\n") + left))
         steps.append(QJsonObject{{QLatin1String("@type"), QStringLiteral("HowToStep")},
-                                 {QLatin1String("text"), line}});
+                                 {QLatin1String("text"), paragraph}});
     o.insert(QLatin1String("recipeInstructions"), steps);
     if (r.stored) {
         const StoredValues& s = *r.stored;
@@ -742,26 +848,6 @@ void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStri
     out.write("]\n}\n");
 }
 
-QString RecipeDetails::text() const {
-    QStringList blocks;
-    const auto add = [&](const char* heading, const QString& text) {
-        if (!text.trimmed().isEmpty())
-            blocks << QLatin1String(heading) + QLatin1Char('\n') + text;
-    };
-    add("Description:", description);
-    add("Yield:", yield);
-    add("Preparation time:", prepTime);
-    add("Cooking time:", cookTime);
-    add("Total time:", totalTime);
-    add("Nutrition:", nutrition);
-    add("Cuisine:", cuisine);
-    add("Categories:", categories.join(QStringLiteral(", ")));
-    add("Keywords:", keywords);
-    add("Image:", image);
-    add("Source:", source);
-    return blocks.join(QStringLiteral("\n\n"));
-}
-
 RecipeRecord SchemaRecipe::record() const {
     RecipeRecord r;
     r.name = name;
@@ -769,10 +855,7 @@ RecipeRecord SchemaRecipe::record() const {
     r.category = details.categories.isEmpty() ? QString() : details.categories.first();
     r.ingredients = ingredients.join(QLatin1Char('\n'));
     r.instructions = steps.join(QLatin1Char('\n'));
-    const QString extras = details.text();
-    if (!extras.isEmpty())
-        r.instructions =
-            r.instructions.isEmpty() ? extras : r.instructions + QStringLiteral("\n\n") + extras;
+    r.details = details;
     return r;
 }
 

@@ -34,23 +34,6 @@ QStringList nonEmptyLines(const QString& text);
 // (of recipes or of ListItems), or a page's main entity. `where` prefixes the positions given.
 ReadResult readJsonLd(const QByteArray& json, const QString& where = {});
 
-// What a recipe's schema.org data says beyond its four texts. Until recipes have fields for
-// these, they go into the instructions under plain headings (text()), all from here.
-struct RecipeDetails {
-    QString description;
-    QString yield;
-    QString prepTime; // "1 h 30 min"
-    QString cookTime;
-    QString totalTime;
-    QString nutrition; // one "name: value" line each
-    QString cuisine;
-    QStringList categories;
-    QString keywords;
-    QString image;  // address
-    QString source; // the page's address
-    QString text() const;
-};
-
 // One Recipe as read from schema.org data: every text plain (no markup, references decoded),
 // one line per ingredient and per step, section headings as lines ending in ':'.
 struct SchemaRecipe {
@@ -58,7 +41,7 @@ struct SchemaRecipe {
     QString author;
     QStringList ingredients;
     QStringList steps;
-    RecipeDetails details;
+    RecipeDetails details; // beyond the four texts
     QString position;
     RecipeRecord record() const;
 };

@@ -3,7 +3,6 @@
 #include "core/app.h"
 
 #include <QRegularExpression>
-#include <QSet>
 
 namespace kb::exchange {
 
@@ -16,20 +15,25 @@ constexpr int kUnitAt = 8;
 constexpr int kTextAt = 11;
 constexpr int kRightAt = 41;
 constexpr int kLeftTextWidth = 28;
+constexpr int kLineWidth = 79;
 
-const QSet<QString>& unitCodes() {
-    static const QSet<QString> units = {
-        QStringLiteral("x"),  QStringLiteral("sm"), QStringLiteral("md"), QStringLiteral("lg"),
-        QStringLiteral("cn"), QStringLiteral("pk"), QStringLiteral("pn"), QStringLiteral("dr"),
-        QStringLiteral("ds"), QStringLiteral("ct"), QStringLiteral("bn"), QStringLiteral("sl"),
-        QStringLiteral("ea"), QStringLiteral("t"),  QStringLiteral("ts"), QStringLiteral("T"),
-        QStringLiteral("tb"), QStringLiteral("fl"), QStringLiteral("c"),  QStringLiteral("pt"),
-        QStringLiteral("qt"), QStringLiteral("ga"), QStringLiteral("oz"), QStringLiteral("lb"),
-        QStringLiteral("ml"), QStringLiteral("cb"), QStringLiteral("cl"), QStringLiteral("dl"),
-        QStringLiteral("l"),  QStringLiteral("mg"), QStringLiteral("cg"), QStringLiteral("dg"),
-        QStringLiteral("g"),  QStringLiteral("kg"),
-    };
-    return units;
+// A unit code: the standard list is short, but writers use codes of their own ("st", "sk",
+// "cv"), so any one or two letters are taken.
+bool isUnitCode(const QString& unit) {
+    if (unit.isEmpty() || unit.size() > 2)
+        return false;
+    for (const QChar c : unit)
+        if (!c.isLetter())
+            return false;
+    return true;
+}
+
+// Characters an amount is written with: digits, fractions in ASCII and unicode ("1 1/2",
+// "1½", "1-2", "0,5").
+bool isAmountChar(QChar c) {
+    const char16_t u = c.unicode();
+    return c.isDigit() || u == u' ' || u == u'/' || u == u'.' || u == u',' || u == u'-' ||
+           u == 0x2044 || u == 0x2013 || (u >= 0xBC && u <= 0xBE) || (u >= 0x2150 && u <= 0x215E);
 }
 
 bool isHeader(const QString& line) {
@@ -71,13 +75,12 @@ std::optional<Parsed> parseIngredient(const QString& segment) {
     const QString s = segment.leftJustified(kTextAt, QLatin1Char(' '));
     const QString amount = s.left(kAmountWidth);
     for (const QChar c : amount)
-        if (!(c.isDigit() || c == QLatin1Char(' ') || c == QLatin1Char('/') ||
-              c == QLatin1Char('.') || c == QLatin1Char('-')))
+        if (!isAmountChar(c))
             return std::nullopt;
     if (s[kAmountWidth] != QLatin1Char(' ') || s[kTextAt - 1] != QLatin1Char(' '))
         return std::nullopt;
     const QString unit = s.mid(kUnitAt, 2).trimmed();
-    if (!unit.isEmpty() && !unitCodes().contains(unit))
+    if (!unit.isEmpty() && !isUnitCode(unit))
         return std::nullopt;
     const QString text = s.mid(kTextAt).trimmed();
     if (amount.trimmed().isEmpty() && unit.isEmpty() && text.isEmpty())
@@ -119,51 +122,99 @@ struct Entry {
     int endedBy = 0; // the line of the header that cut it short
 };
 
-void readEntry(const Entry& e, ReadResult& result) {
-    const QString position = QStringLiteral("line %1").arg(e.line);
+// The header fields a recipe may carry; they are taken wherever they stand before the
+// directions, so that an unusual one does not end the ingredients.
+struct Fields {
     QString title;
-    QStringList categories;
-    QString yield;
-    int i = 1; // past the header line
-    bool sawField = false;
-    for (; i < e.lines.size(); ++i) {
-        const QString t = e.lines[i].trimmed();
-        if (t.isEmpty()) {
-            if (sawField) {
-                // The fields end at the first empty line after them.
-                ++i;
-                break;
-            }
-            continue;
-        }
+    QString author;
+    RecipeDetails details;
+
+    bool take(const QString& line) {
+        const QString t = line.trimmed();
         const auto field = [&t](const char* key) -> std::optional<QString> {
             const QLatin1String k(key);
             if (t.startsWith(k, Qt::CaseInsensitive))
                 return t.mid(k.size()).trimmed();
             return std::nullopt;
         };
-        if (auto v = field("Title:")) {
+        const auto list = [](const QString& text, QStringList& into) {
+            for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                if (!part.trimmed().isEmpty() && part.trimmed() != QLatin1String("None") &&
+                    !into.contains(part.trimmed()))
+                    into << part.trimmed();
+        };
+        if (auto v = field("Title:"))
             title = *v;
-        } else if (auto c = field("Categories:")) {
-            for (const QString& part : c->split(QLatin1Char(','), Qt::SkipEmptyParts))
-                if (!part.trimmed().isEmpty() && part.trimmed() != QLatin1String("None"))
-                    categories << part.trimmed();
-        } else if (auto y = field("Yield:")) {
-            yield = *y;
-        } else if (auto s = field("Servings:")) {
-            yield = *s;
-        } else {
-            break; // no more fields: the ingredients begin
-        }
-        sawField = true;
+        else if (auto c = field("Categories:"))
+            list(*c, details.categories);
+        else if (auto k = field("Tags:"))
+            list(*k, details.keywords);
+        else if (auto k2 = field("Keywords:"))
+            list(*k2, details.keywords);
+        else if (auto y = field("Yield:"))
+            details.yield = *y;
+        else if (auto sv = field("Servings:"))
+            details.yield = *sv;
+        else if (auto f = field("From:"))
+            author = *f;
+        else if (auto c2 = field("Contributor:"))
+            author = *c2;
+        else if (auto a = field("Author:"))
+            author = *a;
+        else if (auto src = field("Source:"))
+            details.source = *src;
+        else
+            return false;
+        return true;
     }
-    if (title.isEmpty()) {
+};
+
+// Directions as paragraphs: wrapped lines are joined by a space; an empty line starts a new
+// paragraph, kept apart by an empty line, and a numbered step starts one on the next line.
+QString directionsText(const QStringList& lines) {
+    static const QRegularExpression numbered(
+        QStringLiteral("^(?:\\d{1,3}[.)]|step\\s+\\d{1,3}\\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString text;
+    bool inParagraph = false;
+    bool blankBefore = false;
+    for (const QString& line : lines) {
+        const QString t = line.trimmed();
+        if (t.isEmpty()) {
+            blankBefore = blankBefore || inParagraph;
+            inParagraph = false;
+            continue;
+        }
+        if (inParagraph && !numbered.match(t).hasMatch()) {
+            text += QLatin1Char(' ') + t;
+            continue;
+        }
+        if (!text.isEmpty())
+            text += blankBefore ? QStringLiteral("\n\n") : QStringLiteral("\n");
+        text += t;
+        inParagraph = true;
+        blankBefore = false;
+    }
+    return text;
+}
+
+void readEntry(const Entry& e, ReadResult& result) {
+    const QString position = QStringLiteral("line %1").arg(e.line);
+    Fields fields;
+    int i = 1; // past the header line
+    for (; i < e.lines.size(); ++i) {
+        if (e.lines[i].trimmed().isEmpty())
+            continue;
+        if (!fields.take(e.lines[i]))
+            break; // no more fields: the ingredients begin
+    }
+    if (fields.title.isEmpty()) {
         result.problems << SourceProblem{position, QStringLiteral("the recipe has no title "
                                                                   "line, so it was not read")};
         return;
     }
 
-    // Ingredients until the first line that fits neither column nor a heading.
+    // Ingredients until the first line that fits neither column, a heading nor a field.
     QList<Block> blocks(1);
     for (; i < e.lines.size(); ++i) {
         const QString& line = e.lines[i];
@@ -174,8 +225,11 @@ void readEntry(const Entry& e, ReadResult& result) {
             continue;
         }
         const auto left = parseIngredient(line.left(kRightAt));
-        if (!left)
+        if (!left) {
+            if (fields.take(line))
+                continue;
             break;
+        }
         const QString rest = line.mid(kRightAt);
         std::optional<Parsed> right;
         if (!rest.trimmed().isEmpty() && line.mid(kTextAt + kLeftTextWidth, 2).trimmed().isEmpty())
@@ -211,30 +265,27 @@ void readEntry(const Entry& e, ReadResult& result) {
             ingredients << ingredientLine(ing);
     }
 
-    QStringList directions;
-    for (; i < e.lines.size(); ++i) {
-        const QString line = e.lines[i].trimmed();
-        if (line.isEmpty() && (directions.isEmpty() || directions.last().isEmpty()))
-            continue;
-        directions << line;
-    }
-    while (!directions.isEmpty() && directions.last().isEmpty())
+    QStringList directions = e.lines.mid(i);
+    while (!directions.isEmpty() && directions.last().trimmed().isEmpty())
         directions.removeLast();
+    // Our own export names the author on the directions' last line.
+    if (fields.author.isEmpty() && !directions.isEmpty()) {
+        static const QRegularExpression from(QStringLiteral("^\\s*(?:From|Contributor):\\s*(.+)$"));
+        const auto m = from.match(directions.last());
+        if (m.hasMatch()) {
+            fields.author = m.captured(1).trimmed();
+            directions.removeLast();
+        }
+    }
 
     RecipeRecord r;
     r.position = position;
-    r.name = title;
-    r.category = categories.value(0);
+    r.name = fields.title;
+    r.author = fields.author;
+    r.category = fields.details.categories.value(0);
     r.ingredients = ingredients.join(QLatin1Char('\n'));
-    QString instructions = directions.join(QLatin1Char('\n'));
-    QStringList extras;
-    if (!yield.isEmpty())
-        extras << QStringLiteral("Yield:\n") + yield;
-    if (categories.size() > 1)
-        extras << QStringLiteral("Categories:\n") + categories.join(QStringLiteral(", "));
-    for (const QString& x : extras)
-        instructions = instructions.isEmpty() ? x : instructions + QStringLiteral("\n\n") + x;
-    r.instructions = instructions;
+    r.instructions = directionsText(directions);
+    r.details = fields.details;
     if (!e.ended)
         r.notes << (e.endedBy ? QStringLiteral("its end line is missing (the next recipe begins "
                                                "at line %1), so it may be incomplete")
@@ -244,10 +295,58 @@ void readEntry(const Entry& e, ReadResult& result) {
     result.recipes << r;
 }
 
-QString formatIngredient(const MmIngredient& i, int width) {
-    QString line = i.amount.rightJustified(kAmountWidth, QLatin1Char(' ')) + QLatin1Char(' ') +
-                   i.unit.leftJustified(2, QLatin1Char(' ')) + QLatin1Char(' ') + i.text;
-    return width > 0 ? line.leftJustified(width, QLatin1Char(' ')) : line;
+// Long ingredient text goes on continuation lines ("-more text"), so that no line is wider
+// than a MealMaster screen.
+QStringList ingredientLines(const MmIngredient& i, int textWidth) {
+    QStringList out;
+    QString text = i.text;
+    QString first = text;
+    QStringList rest;
+    if (text.size() > textWidth) {
+        const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QString line;
+        for (const QString& w : words) {
+            const int room = rest.isEmpty() && first == text ? textWidth : textWidth - 1;
+            if (!line.isEmpty() && line.size() + 1 + w.size() > room) {
+                if (first == text)
+                    first = line;
+                else
+                    rest << line;
+                line.clear();
+            }
+            line = line.isEmpty() ? w : line + QLatin1Char(' ') + w;
+        }
+        if (first == text)
+            first = line;
+        else
+            rest << line;
+    }
+    out << i.amount.rightJustified(kAmountWidth, QLatin1Char(' ')) + QLatin1Char(' ') +
+               i.unit.leftJustified(2, QLatin1Char(' ')) + QLatin1Char(' ') + first;
+    for (const QString& r : rest)
+        out << QString(kTextAt, QLatin1Char(' ')) + QLatin1Char('-') + r;
+    return out;
+}
+
+QString sectionLine(const QString& heading) {
+    const QString middle = QStringLiteral("-----") + heading.toUpper() + QStringLiteral("-----");
+    return QStringLiteral("MMMMM") + middle;
+}
+
+// Directions wrapped to fit the screen, each line indented by two spaces.
+QStringList wrapped(const QString& line, int width) {
+    QStringList out;
+    QString current;
+    for (const QString& w : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!current.isEmpty() && current.size() + 1 + w.size() > width) {
+            out << current;
+            current.clear();
+        }
+        current = current.isEmpty() ? w : current + QLatin1Char(' ') + w;
+    }
+    if (!current.isEmpty())
+        out << current;
+    return out;
 }
 
 } // namespace
@@ -307,21 +406,39 @@ QByteArray writeMealMaster(const QList<MmRecipe>& recipes, CodePage page, bool t
         out << QStringLiteral("      Title: ") + r.title;
         out << QStringLiteral(" Categories: ") + r.categories.join(QStringLiteral(", "));
         out << QStringLiteral("      Yield: ") + r.yield << QString();
-        if (twoColumns) {
-            const qsizetype half = (r.ingredients.size() + 1) / 2;
-            for (qsizetype i = 0; i < half; ++i) {
-                QString line = formatIngredient(r.ingredients[i], kRightAt);
-                if (i + half < r.ingredients.size())
-                    line += formatIngredient(r.ingredients[i + half], 0);
-                out << line;
+        // The ingredients between two headings side by side, or one under the other.
+        qsizetype from = 0;
+        while (from <= r.ingredients.size()) {
+            qsizetype to = from;
+            while (to < r.ingredients.size() && !r.ingredients[to].heading)
+                ++to;
+            const QList<MmIngredient> group = r.ingredients.mid(from, to - from);
+            if (twoColumns) {
+                const qsizetype half = (group.size() + 1) / 2;
+                for (qsizetype i = 0; i < half; ++i) {
+                    QStringList left = ingredientLines(group[i], kLeftTextWidth);
+                    QStringList right;
+                    if (i + half < group.size())
+                        right = ingredientLines(group[i + half], kLeftTextWidth);
+                    for (qsizetype l = 0; l < std::max(left.size(), right.size()); ++l)
+                        out << left.value(l).leftJustified(kRightAt, QLatin1Char(' ')) +
+                                   right.value(l);
+                }
+            } else {
+                for (const MmIngredient& i : group)
+                    out << ingredientLines(i, kLineWidth - kTextAt);
             }
-        } else {
-            for (const MmIngredient& i : r.ingredients)
-                out << formatIngredient(i, 0);
+            if (to < r.ingredients.size())
+                out << sectionLine(r.ingredients[to].text);
+            from = to + 1;
         }
         out << QString();
-        for (const QString& d : r.directions)
-            out << (d.isEmpty() ? QString() : QStringLiteral("  ") + d);
+        for (const QString& d : r.directions) {
+            if (d.isEmpty())
+                out << QString();
+            for (const QString& w : wrapped(d, kLineWidth - 2))
+                out << QStringLiteral("  ") + w;
+        }
         out << QString() << QStringLiteral("MMMMM") << QString();
     }
     QString text;
@@ -332,6 +449,78 @@ QByteArray writeMealMaster(const QList<MmRecipe>& recipes, CodePage page, bool t
         text += l + QStringLiteral("\r\n");
     }
     return encode(text, page);
+}
+
+MmRecipe toMealMaster(const RecipeRecord& record) {
+    static const QRegularExpression split(
+        QStringLiteral("^([0-9\u00BC-\u00BE\u2150-\u215E/.,\\- ]*[0-9\u00BC-\u00BE\u2150-\u215E])"
+                       "(?:\\s+([A-Za-z]{1,2}))?\\s+(\\S.*)$"));
+    MmRecipe m;
+    QString instructions = trimSpaces(record.instructions);
+    RecipeDetails details = RecipeDetails::takeFrom(instructions);
+    m.title = trimSpaces(record.name);
+    if (!record.category.isEmpty())
+        m.categories << record.category;
+    for (const QString& c : details.categories)
+        if (!m.categories.contains(c))
+            m.categories << c;
+    details.categories.clear();
+    m.yield = details.yield;
+    details.yield.clear();
+    for (const QString& raw : trimSpaces(record.ingredients).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        MmIngredient i;
+        const auto match = split.match(line);
+        if (match.hasMatch() && match.captured(1).trimmed().size() <= kAmountWidth) {
+            i.amount = match.captured(1).trimmed();
+            i.unit = match.captured(2);
+            i.text = match.captured(3);
+        } else if (line.endsWith(QLatin1Char(':')) && line.size() < 60) {
+            i.heading = true;
+            i.text = line.chopped(1).trimmed();
+        } else {
+            i.text = line;
+        }
+        m.ingredients << i;
+    }
+    // Paragraphs apart by an empty line; the lines of one paragraph each wrapped.
+    const auto addText = [&m](const QString& text) {
+        for (const QString& raw : text.split(QLatin1Char('\n'))) {
+            const QString line = raw.trimmed();
+            if (line.isEmpty() && (m.directions.isEmpty() || m.directions.last().isEmpty()))
+                continue;
+            m.directions << line;
+        }
+    };
+    addText(instructions);
+    const QString rest = details.text();
+    if (!rest.isEmpty()) {
+        m.directions << QString();
+        addText(rest);
+    }
+    if (!trimSpaces(record.author).isEmpty()) {
+        m.directions << QString()
+                     << QStringLiteral("From: ") + trimSpaces(record.author).simplified();
+    }
+    while (!m.directions.isEmpty() && m.directions.last().isEmpty())
+        m.directions.removeLast();
+    return m;
+}
+
+QByteArray writeMealMaster(const QList<RecipeRecord>& recipes) {
+    QList<MmRecipe> list;
+    QString all;
+    for (const RecipeRecord& r : recipes) {
+        list << toMealMaster(r);
+        all += r.name + r.author + r.ingredients + r.instructions + r.category;
+    }
+    // The old code page peers expect, unless something in the recipes needs UTF-8.
+    const CodePage page = decode(encode(all, CodePage::Windows1252), CodePage::Windows1252) == all
+                              ? CodePage::Windows1252
+                              : CodePage::Utf8;
+    return writeMealMaster(list, page, false);
 }
 
 } // namespace kb::exchange

@@ -12,6 +12,32 @@ namespace kb::exchange {
 // all); std::nullopt for a missing value.
 using StoredValues = std::array<std::optional<QString>, 4>;
 
+// What a file tells of a recipe beyond its four texts. Kept together so that it can move into
+// the recipe details once the recipe file has them; until then it travels as text blocks under
+// plain headings at the end of the instructions (`text()`), and our own export gives them back
+// as schema.org properties (`takeFrom`).
+struct RecipeDetails {
+    QString description;
+    QString yield;
+    QString prepTime; // as readable text ("1 h 30 min")
+    QString cookTime;
+    QString totalTime;
+    QString nutrition;
+    QString cuisine;
+    QStringList categories; // every category the file names, the recipe's own first
+    QStringList keywords;
+    QString source;   // a web address, a book, a person
+    QString image;    // the photo's address or file name
+    QByteArray photo; // the photo itself, where the file carries one
+    QString notes;
+
+    bool isEmpty() const;
+    // The blocks ("Yield:\n6 servings"), separated by empty lines; empty when there is nothing.
+    QString text() const;
+    // Takes the blocks `text()` writes off the end of `instructions` and returns them.
+    static RecipeDetails takeFrom(QString& instructions);
+};
+
 // One recipe on its way in or out: the category it belongs to and its four texts. `stored`
 // is set when the exact row is known (read from a recipe file, or from our own export), so
 // that it can be written back byte for byte.
@@ -26,11 +52,23 @@ struct RecipeRecord {
     QString position;
     // What the reader had to change or guess, in words for the report.
     QStringList notes;
+    RecipeDetails details;
+
+    // The instructions with the details' blocks after them: what the instructions column gets.
+    QString fullInstructions() const;
 
     // The texts as the main window would show them: the stored values without surrounding
     // spaces.
     static RecipeRecord fromStored(const QString& category, const StoredValues& values);
 };
+
+// The text with NUL and other control characters taken out; line breaks (CR LF, LF or CR) and
+// tabs, which the program's own text boxes take, are kept.
+QString withoutControls(const QString& text);
+
+// The paragraphs of a text as the user wrote them: an empty line, or a line that begins with a
+// step number ("2.", "3)"), starts a new one; the lines of one paragraph are joined by a space.
+QStringList paragraphsOf(const QString& text);
 
 // Something in a file that did not become a recipe: where and why.
 struct SourceProblem {
@@ -46,6 +84,9 @@ struct ReadResult {
     QStringList categories;
     // How the file was read ("MealMaster, code page 437"), for the report.
     QString format;
+    // Why no recipe was found, in words ("it holds schema.org data, but no Recipe"), when the
+    // reader can tell; the importer says it when `recipes` is empty.
+    QString noRecipeReason;
 };
 
 // "1 recipe", "2 recipes": a count in words for the reports.

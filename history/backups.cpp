@@ -1,5 +1,6 @@
 #include "history/backups.h"
 
+#include "core/recipefile.h"
 #include "core/recipelock.h"
 #include "core/store_error.h"
 #include "history/history.h"
@@ -12,6 +13,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -46,6 +49,7 @@ QDir ensureBackupsFolder(const QString& databasePath) {
     const QString folder = backupsFolderOf(databasePath);
     if (!QDir().mkpath(folder))
         throw StoreError(QStringLiteral("the folder \"%1\" can't be made.").arg(shown(folder)));
+    matchRecipeFileMode(recipeFileOf(databasePath), folder);
     return QDir(folder);
 }
 
@@ -88,6 +92,8 @@ void copyFile(const QString& from, const QString& to, const ProgressFn& progress
         out.remove();
         throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(to)));
     }
+    // A copy is no more open than what it copies.
+    matchRecipeFileMode(from, to);
 }
 
 } // namespace
@@ -185,9 +191,19 @@ std::optional<BackupInfo> newestCleanBackup(const QString& databasePath) {
     return std::nullopt;
 }
 
-QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& now) {
+QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& now, bool prune) {
     const QString databasePath = withoutMdb(db.FileName());
     const QDir dir = ensureBackupsFolder(databasePath);
+    // Copies left by a backup that was killed are of no use to anyone.
+    for (const QFileInfo& fi :
+         dir.entryInfoList({QStringLiteral(".partial-*.mdb")}, QDir::Files | QDir::Hidden)) {
+        bool ok = false;
+        const pid_t pid = fi.completeBaseName().mid(9).toInt(&ok);
+        if (ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
+            QFile::remove(fi.absoluteFilePath());
+            QFile::remove(fi.absoluteFilePath() + QStringLiteral("-journal"));
+        }
+    }
     // Under a name the listing ignores until the copy is complete and checks clean.
     const QString temp =
         dir.filePath(QStringLiteral(".partial-%1.mdb").arg(QCoreApplication::applicationPid()));
@@ -202,13 +218,14 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
         QFile::remove(temp);
         throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(target)));
     }
-    pruneBackups(databasePath, now);
+    if (prune)
+        pruneBackups(databasePath, now);
     return target;
 }
 
-QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress) {
+QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress, bool prune) {
     auto db = Database::OpenDatabase(databasePath);
-    QString path = makeBackup(*db, progress);
+    QString path = makeBackup(*db, progress, QDateTime::currentDateTime(), prune);
     db->Close();
     return path;
 }
@@ -262,7 +279,8 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
     QString saved;
     if (QFileInfo::exists(target)) {
         try {
-            saved = backupRecipeFile(databasePath);
+            // Not pruned now: the backup being restored may be the day's oldest.
+            saved = backupRecipeFile(databasePath, {}, false);
         } catch (const StoreError&) {
             // A damaged file can't be copied through the engine: keep it as it is on disk,
             // with a journal a crash may have left.
@@ -276,6 +294,9 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
     const QString temp =
         QFileInfo(target).absolutePath() + QStringLiteral("/.Recipe-restoring.mdb");
     copyFile(backupFile, temp, progress);
+    // The restored file keeps the access the replaced one had.
+    if (!saved.isEmpty())
+        matchRecipeFileMode(saved, temp);
     if (!checkRecipeFile(temp).clean) {
         QFile::remove(temp);
         throw StoreError(QStringLiteral("The copy of \"%1\" did not check clean; nothing was "

@@ -61,10 +61,12 @@ std::optional<BackupInfo> newestCleanBackup(const QString& databasePath);
 std::optional<QString> damagedFileMessage(const QString& databasePath);
 
 // A backup of the open recipe file now; returns its path. Retention is applied after it.
+// Without `prune` the old backups stay until the next one.
 QString makeBackup(Database& db, const ProgressFn& progress = {},
-                   const QDateTime& now = QDateTime::currentDateTime());
+                   const QDateTime& now = QDateTime::currentDateTime(), bool prune = true);
 // The same for a recipe file that is not open: for the command line and before an import.
-QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress = {});
+QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress = {},
+                         bool prune = true);
 
 // Deletes the backups that retention does not keep.
 void pruneBackups(const QString& databasePath, const QDateTime& now);

@@ -100,12 +100,50 @@ void TestCli::exitCodeSaysWhetherEverythingCameIn() {
     QVERIFY(QFile::copy(QString(KB_EXCHANGE_DATA) + "/two-recipes-cp437.mmf", mmf));
     Run r = tool({"import", "--category", "Old Files", "--folder", c, mmf});
     QCOMPARE(r.code, 0);
-    // Both are there now: with --names report the second import takes nothing and says so.
+    // The same file again doubles nothing: both are already there, which is no failure.
+    r = tool({"import", "--names", "report", "--category", "Old Files", "--folder", c, mmf});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains("0 recipes came in; 2 already there; 0 skipped.") &&
+                 r.out.contains("two.mmf, line 3: \"Crème Caramel\" in \"Old Files\": already "
+                                "there"),
+             qPrintable(r.out));
+    // A recipe of a taken name that is not the same one is reported under --names report.
+    QFile f(mmf);
+    QVERIFY(f.open(QIODevice::ReadWrite | QIODevice::Append));
+    f.write(test::dataFile("two-recipes-cp437.mmf").replace("Knead", "Knead well"));
+    f.close();
     r = tool({"import", "--names", "report", "--category", "Old Files", "--folder", c, mmf});
     QCOMPARE(r.code, 1);
-    QVERIFY2(r.out.contains("two.mmf, line 3: \"Crème Caramel\" in \"Old Files\": a recipe of "
-                            "that name is already in the category"),
+    QVERIFY2(r.out.contains("\"Plain Bread\" in \"Old Files\": a recipe of that name is "
+                            "already in the category"),
              qPrintable(r.out));
+
+    // Nothing found, a file of no known kind, a device and a zip bomb: exit 1 and the reason.
+    const QString empty = m_dir.filePath("nothing.jsonld");
+    test::writeFile(empty, R"({"@context": "https://schema.org", "@type": "Person", "name": "x"})");
+    const QString unknown = m_dir.filePath("notes.txt");
+    test::writeFile(unknown, "Buy milk.\n");
+    const QList<std::pair<QString, QString>> refused = {
+        {empty, "no recipe was found in " + empty + ": it holds schema.org data, but no Recipe"},
+        {unknown, "it is not a recipe file of a known kind"},
+        {"/dev/zero", "it is not a regular file"},
+        {QString(KB_EXCHANGE_DATA) + "/zip-bomb.zip", "it looks like a zip bomb"}};
+    for (const auto& [file, reason] : refused) {
+        r = tool({"import", "--folder", c, file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains("Nothing was imported") && r.out.contains(reason),
+                 qPrintable(r.out));
+    }
+
+    // Names from a file reach the terminal escaped, never as escape sequences.
+    const QString escapes = m_dir.filePath("escapes.json");
+    test::writeFile(escapes, "{\"@type\": \"Recipe\", \"name\": \"Red\\u001b[31m Soup\", "
+                             "\"recipeIngredient\": [\"x\\u0000y\"]}");
+    r = tool({"import", "--folder", c, escapes});
+    QVERIFY(!r.out.contains(QChar(0x1b)));
+    QVERIFY2(r.out.contains("Red\\x1b[31m Soup"), qPrintable(r.out));
+    r = tool({"find", "--folder", c, "soup"});
+    QVERIFY(!r.out.contains(QChar(0x1b)));
     QCOMPARE(tool({"import", "--folder", c}).code, 2);
     QCOMPARE(tool({"export", "--format", "xml", "out"}).code, 2);
     QVERIFY(tool({"import", "--help"}).out.contains("--names suffix|report"));

@@ -21,13 +21,14 @@ using namespace kb::exchange;
 
 namespace {
 
-RecipeRecord peer(const QString& name, const QString& category = {}) {
+RecipeRecord peer(const QString& name, const QString& category = {},
+                  const QString& instructions = "Do it.") {
     RecipeRecord r;
     r.name = name;
     r.category = category;
     r.author = "Peer";
     r.ingredients = "1 thing";
-    r.instructions = "Do it.";
+    r.instructions = instructions;
     r.position = "item";
     return r;
 }
@@ -98,12 +99,13 @@ void TestImport::ownExportComesBackByteForByte() {
     QCOMPARE(report.changed, 0);
     QCOMPARE(test::dumpAll(*target), before);
 
-    // A second import of the same file finds every name there already.
-    QCOMPARE(importFile(*target, out).changed, 6);
-    const QStringList twice = test::dumpAll(*target);
-    QVERIFY(twice.contains("[Pea \"Split\" Soup (2) ]|[ ]|[1 <b>kg</b> & peas\r\n2 onions ]|"
-                           "[Soak.\r\n\r\nBoil: 'slowly'. ]"));
-    QVERIFY(twice.contains("[Pea \"Split\" Soup (3) ]|[Second of that name ]|[ ]|[ ]"));
+    // A second import of the same file finds every recipe there already and doubles nothing.
+    const ImportReport again = importFile(*target, out);
+    QVERIFY(again.complete());
+    QCOMPARE(again.alreadyThere, 6);
+    QCOMPARE(again.imported, 0);
+    QVERIFY(again.text().contains("Already there, so not brought in again:"));
+    QCOMPARE(test::dumpAll(*target), before);
 }
 
 void TestImport::namesTheStoreCantTakeAsTheyAre_data() {
@@ -120,10 +122,11 @@ void TestImport::namesTheStoreCantTakeAsTheyAre() {
     ImportOptions options;
     options.category = "Soups";
     options.names = suffix ? NamePolicy::Suffix : NamePolicy::Report;
-    const ImportReport report = importRecords(
-        *db,
-        {peer("Borscht"), peer(""), peer("Two\nlines"), peer(longName), peer("Fine"), peer("Fine")},
-        options);
+    const ImportReport report =
+        importRecords(*db,
+                      {peer("Borscht"), peer(""), peer("Two\nlines"), peer(longName), peer("Fine"),
+                       peer("Fine", {}, "Do it twice.")},
+                      options);
     const QStringList rows = test::dumpAll(*db);
     if (!suffix) {
         QCOMPARE(report.imported, 1);

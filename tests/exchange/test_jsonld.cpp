@@ -41,9 +41,11 @@ void TestJsonLd::writesTheStandardFieldsPeersRead() {
     QCOMPARE(o["recipeCategory"].toString(), QString("Soups"));
     QCOMPARE(o["recipeIngredient"].toArray(), (QJsonArray{"1 kg peas", "2 onions"}));
     const QJsonArray steps = o["recipeInstructions"].toArray();
-    QCOMPARE(steps.size(), 3);
-    QCOMPARE(steps[2].toObject()["@type"].toString(), QString("HowToStep"));
-    QCOMPARE(steps[2].toObject()["text"].toString(), QString("Serve."));
+    // One step a paragraph.
+    QCOMPARE(steps.size(), 2);
+    QCOMPARE(steps[0].toObject()["text"].toString(), QString("Soak. Boil."));
+    QCOMPARE(steps[1].toObject()["@type"].toString(), QString("HowToStep"));
+    QCOMPARE(steps[1].toObject()["text"].toString(), QString("Serve."));
 
     // An empty author is left out rather than written as a nameless person.
     r = RecipeRecord::fromStored("Soups",
@@ -135,7 +137,7 @@ void TestJsonLd::fieldsWithoutAColumnGoUnderHeadings() {
                              "\n\nTotal time:\n1 d 2 h\n\nNutrition:\ncalories: 500 kcal\n"
                              "fatContent: 20 g\n\nCuisine:\nIrish\n\nSource:\n"
                              "https://cooking.example/stew";
-    QCOMPARE(r.recipes[0].instructions, expected);
+    QCOMPARE(r.recipes[0].fullInstructions(), expected);
 }
 
 void TestJsonLd::storedValuesYieldToEditedStandardFields() {
@@ -212,15 +214,16 @@ void TestJsonLd::webPageWithSections() {
     QCOMPARE(rec.category, QString("Main Dishes"));
     QCOMPARE(rec.ingredients,
              QString("500 g minced beef\n12 lasagne sheets\n1 l milk\n80 g butter & flour"));
-    QVERIFY2(rec.instructions.startsWith(
+    QVERIFY2(rec.fullInstructions().startsWith(
                  "The sauce:\nBrown the beef.\nSimmer with tomatoes for 40 minutes.\n"
                  "The béchamel:\nMelt the butter, stir in the flour.\n"
                  "Whisk in the milk until thick.\nAssembly:\n"
                  "Layer sauce, sheets and béchamel three times.\nBake at 180 °C for 40 minutes."
                  "\n\nDescription:\n"),
-             qPrintable(rec.instructions));
-    QVERIFY(rec.instructions.contains("Preparation time:\n45 min\n\nCooking time:\n1 h 10 min"));
-    QVERIFY(rec.instructions.endsWith("Source:\nhttps://cooking.example/lasagne"));
+             qPrintable(rec.fullInstructions()));
+    QVERIFY(
+        rec.fullInstructions().contains("Preparation time:\n45 min\n\nCooking time:\n1 h 10 min"));
+    QVERIFY(rec.fullInstructions().endsWith("Source:\nhttps://cooking.example/lasagne"));
     // The third block is broken JSON; it is named by its place on the page.
     QCOMPARE(r.problems.size(), 1);
     QVERIFY2(r.problems[0].position.startsWith("script block 3 (line 46), line 3"),

@@ -39,8 +39,8 @@ void TestWebFetch::readsTheRecipeOfAPage() {
     QVERIFY2(r.problems.isEmpty(), qPrintable(r.problems.value(0).reason));
     QCOMPARE(r.recipes.size(), 1);
     QCOMPARE(r.recipes[0].name, QString("Web Soup"));
-    QVERIFY2(r.recipes[0].instructions.endsWith("Source:\n" + at("/recipe")),
-             qPrintable(r.recipes[0].instructions));
+    QVERIFY2(r.recipes[0].fullInstructions().endsWith("Source:\n" + at("/recipe")),
+             qPrintable(r.recipes[0].fullInstructions()));
 }
 
 void TestWebFetch::eachFailureIsSaidInWords_data() {

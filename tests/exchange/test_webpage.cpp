@@ -192,14 +192,14 @@ void TestWebPage::detailsComeFromTheRecipeOrThePage() {
     QCOMPARE(d.yield, QString("4, 4 servings"));
     QCOMPARE(d.totalTime, QString("1 h 30 min"));
     QCOMPARE(d.categories, (QStringList{"Main", "Winter & cold"}));
-    QCOMPARE(d.keywords, QString("beef, slow"));
+    QCOMPARE(d.keywords, (QStringList{"beef", "slow"}));
     QCOMPARE(d.source, QString("https://cook.example/stew"));
     QCOMPARE(d.image, QString("https://cook.example/stew.jpg"));
     // Until recipes have fields for them, they are kept in the instructions.
     const RecipeRecord& record = read.result.recipes[0];
     QCOMPARE(record.category, QString("Main"));
-    QVERIFY(record.instructions.contains("Categories:\nMain, Winter & cold"));
-    QVERIFY(record.instructions.contains("Image:\nhttps://cook.example/stew.jpg"));
+    QVERIFY(record.fullInstructions().contains("Categories:\nMain, Winter & cold"));
+    QVERIFY(record.fullInstructions().contains("Photo:\nhttps://cook.example/stew.jpg"));
 }
 
 void TestWebPage::nothingFoundSaysWhy_data() {

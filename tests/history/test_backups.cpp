@@ -153,6 +153,42 @@ class TestBackups : public QObject {
         QCOMPARE(db->TableDefs(), QStringList{"Soups"});
     }
 
+    void restoringTheDaysOldestBackupKeepsIt() {
+        HistoryFixture f;
+        f.makeCategory("Soups");
+        for (int i = 0; i < kBackupsKeptNewest; ++i)
+            backupRecipeFile(f.base);
+        const QString oldest = listBackups(f.base).last().path;
+        f.addRecipe("Soups", "Leek");
+        restoreBackup(oldest, f.base);
+        QVERIFY(QFile::exists(oldest));
+        QCOMPARE(count(f.fileName(), "Soups"), 0);
+    }
+
+    void everyFileMadeBesideTheRecipeFileIsNoMoreOpenThanIt() {
+        HistoryFixture f;
+        QVERIFY(QFile::setPermissions(f.fileName(), QFile::ReadOwner | QFile::WriteOwner));
+        BackupFollower backups([](const QString&, bool) {});
+        f.store->addFollower(&backups);
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        f.store->DeleteRecipe("Soups", "Leek"); // the history and the day's backup
+        restoreBackup(listBackups(f.base).first().path, f.base);
+        f.store->file().removeFollower(&backups);
+
+        const QDir dir(f.dir.path());
+        QStringList wider;
+        for (const QFileInfo& fi :
+             dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) +
+                 QDir(dir.filePath("Backups")).entryInfoList(QDir::Files))
+            if ((fi.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
+                                     QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther)) != 0)
+                wider << fi.fileName();
+        QCOMPARE(wider, QStringList{});
+        QVERIFY(QFileInfo::exists(dir.filePath("Recipe.history")));
+        QVERIFY(QFileInfo(dir.filePath("Backups")).permissions() & QFile::ExeOwner);
+    }
+
     void anUndeleteAsTheDaysFirstChangeIsBackedUpFirst() {
         HistoryFixture f;
         const QDateTime today = QDateTime::currentDateTime();

@@ -1,4 +1,5 @@
-// kettlebox-db export: recipes out of the recipe file as schema.org JSON-LD or plain text.
+// kettlebox-db export: recipes out of the recipe file as schema.org JSON-LD, plain text or
+// MealMaster.
 
 #include "core/recipefile.h"
 #include "core/store_error.h"
@@ -32,7 +33,8 @@ int runExport(Context& ctx) {
         else
             output = a;
     }
-    if (output.isEmpty() || (format != QLatin1String("jsonld") && format != QLatin1String("text")))
+    if (output.isEmpty() || (format != QLatin1String("jsonld") && format != QLatin1String("text") &&
+                             format != QLatin1String("mealmaster")))
         return usageError(ctx, self);
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
@@ -43,10 +45,11 @@ int runExport(Context& ctx) {
             ctx.err << "\rExported " << done << " of " << total << " recipes" << Qt::flush;
         };
         const exchange::Collection c = exchange::collectRecipes(RecipeFile(path), category);
-        exchange::exportRecipes(output, c,
-                                format == QLatin1String("text") ? exchange::ExportFormat::Text
-                                                                : exchange::ExportFormat::JsonLd,
-                                progress);
+        const auto kind = format == QLatin1String("text") ? exchange::ExportFormat::Text
+                          : format == QLatin1String("mealmaster")
+                              ? exchange::ExportFormat::MealMaster
+                              : exchange::ExportFormat::JsonLd;
+        exchange::exportRecipes(output, c, kind, progress);
         ctx.err << "\n";
         ctx.out << "Exported " << exchange::recipesCounted(c.recipes.size()) << " of "
                 << exchange::counted(c.categories.size(), QStringLiteral("category"),

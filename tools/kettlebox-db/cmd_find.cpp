@@ -42,7 +42,7 @@ int runFind(Context& ctx) {
         const SearchResult r = index.search(*db, text, std::numeric_limits<int>::max());
         db->Close();
         for (const SearchHit& h : r.hits)
-            ctx.out << h.category << '\t' << h.name << '\n';
+            ctx.out << printable(h.category) << '\t' << printable(h.name) << '\n';
     } catch (const StoreError& e) {
         return fail(ctx, e.message());
     }

@@ -27,7 +27,8 @@ int runHistory(Context& ctx) {
             ctx.out << "The history is empty.\n";
         for (const HistoryEntry& e : all)
             ctx.out << e.id << "\t" << e.when.toLocalTime().toString(Qt::ISODate) << "\t"
-                    << whyText(e.why) << "\t" << e.category << "\t" << e.name() << "\n";
+                    << whyText(e.why) << "\t" << printable(e.category) << "\t"
+                    << printable(e.name()) << "\n";
         return kExitOk;
     } catch (const StoreError& e) {
         return fail(ctx, e.message());

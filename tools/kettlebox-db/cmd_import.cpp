@@ -1,6 +1,5 @@
-// kettlebox-db import: recipes from JSON-LD files, web pages (saved or at a web address) and
-// MealMaster files into the recipe file, all of them in one transaction, with a report of what came
-// in.
+// kettlebox-db import: recipes from files of every kind the program reads, and from web
+// addresses, into the recipe file, all of them in one transaction, with a report of what came in.
 
 #include "core/recipefile.h"
 #include "core/store_error.h"
@@ -61,11 +60,11 @@ int runImport(Context& ctx) {
     exchange::Importer importer(options);
     for (const QString& f : files) {
         if (exchange::isWebAddress(f)) {
-            ctx.err << "Fetching " << f << "\n" << Qt::flush;
+            ctx.err << "Fetching " << printable(f) << "\n" << Qt::flush;
             importer.addRecords(f, exchange::readWebAddress(f));
             continue;
         }
-        ctx.err << "Reading " << QDir::toNativeSeparators(f) << "\n" << Qt::flush;
+        ctx.err << "Reading " << printable(QDir::toNativeSeparators(f)) << "\n" << Qt::flush;
         importer.addFile(f);
     }
     RecipeFile file(path);
@@ -73,7 +72,7 @@ int runImport(Context& ctx) {
     file.addFollower(&index);
     const exchange::ImportReport report = importer.run(file);
     ctx.err << "\n";
-    ctx.out << report.text();
+    ctx.out << printable(report.text(), true);
     return report.complete() ? kExitOk : kExitFailed;
 }
 

@@ -63,25 +63,33 @@ const QList<Command>& commands() {
                         "whole. ACCESSFILE itself is never changed."),
          &runImportAccess},
         {QStringLiteral("export"),
-         QStringLiteral("export --format jsonld|text [--category NAME] [--folder FOLDER] OUTPUT"),
+         QStringLiteral(
+             "export --format jsonld|text|mealmaster [--category NAME] [--folder FOLDER] "
+             "OUTPUT"),
          QStringLiteral("Writes the recipes of the recipe file in FOLDER (the current folder by "
                         "default) to OUTPUT:\nall of them, or those of the category NAME. "
                         "jsonld is schema.org Recipe JSON-LD, which\nother recipe programs "
-                        "read and \"import\" reads back exactly; text is the print layout.\n"
+                        "read and \"import\" reads back exactly; text is the print layout;\n"
+                        "mealmaster is the MealMaster layout other recipe programs read.\n"
                         "OUTPUT is replaced only once the new file is complete."),
          &runExport},
         {QStringLiteral("import"),
          QStringLiteral("import [--category NAME] [--names suffix|report] [--folder FOLDER] "
                         "FILE|URL..."),
-         QStringLiteral("Reads recipes from schema.org JSON-LD files, web pages holding it and "
-                        "MealMaster files\ninto the recipe file in FOLDER, into the category "
-                        "NAME (made if new) or else each\nrecipe's own category. All of them "
-                        "come in together or, on a failure, none. A URL\n(http:// or https://) is "
-                        "fetched and read as a web page. A recipe\nwhose name is "
-                        "already there or can't be stored as it is gets a changed name\n"
-                        "(suffix, the default) or is left out (report). The report on standard "
-                        "output says\nwhat came in, what was changed and what was skipped, and "
-                        "why. Exits with 0 only\nwhen every recipe came in."),
+         QStringLiteral(
+             "Reads recipes from schema.org JSON-LD files, web pages holding it, "
+             "MealMaster,\nMasterCook (.mxp, .mx2), Paprika, RecipeML, Gourmet, "
+             "KRecipes, RezKonv, Cooklang files,\nMealie and Tandoor exports and "
+             "Nextcloud Cookbook folders\ninto the recipe file in FOLDER, into the category "
+             "NAME (made if new) or else each\nrecipe's own category. All of them "
+             "come in together or, on a failure, none. A URL (http:// or https://)\nis fetched and "
+             "read as a web page. A recipe whose name is "
+             "already there or can't be stored as it is gets a changed name\n"
+             "(suffix, the default) or is left out (report). The report on standard "
+             "output says\nwhat came in, what was changed and what was skipped, and "
+             "why; a recipe\nthat is already there with the same four texts is not "
+             "brought in again. Exits with\n0 only when every recipe came in or was "
+             "already there; a file with no recipe is\na failure, with the reason."),
          &runImport},
     };
     return all;
@@ -100,6 +108,23 @@ int usageError(Context& ctx, const QString& commandName) {
     if (const Command* c = find(commandName))
         ctx.err << "usage: kettlebox-db " << c->usage << "\n";
     return kExitUsage;
+}
+
+QString printable(const QString& text, bool keepLines) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool control = u < 0x20 || (u >= 0x7F && u < 0xA0) || u == 0x2028 || u == 0x2029 ||
+                             (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        if (!control || (keepLines && u == u'\n'))
+            out += c;
+        else if (u < 0x100)
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+    }
+    return out;
 }
 
 bool helpAsked(Context& ctx, const QString& commandName) {

@@ -40,6 +40,11 @@ bool helpAsked(Context& ctx, const QString& commandName);
 // and returns an empty string when it does not exist.
 QString existingFolder(Context& ctx, const QString& folder);
 
+// Text from a recipe file or an imported file made safe for a terminal: control characters
+// (escape sequences above all) are shown as "\x1b" and the like, never sent raw; line breaks
+// are kept only when `keepLines`.
+QString printable(const QString& text, bool keepLines = false);
+
 // "kettlebox-db: " and the message on standard error; returns kExitFailed.
 int fail(Context& ctx, const QString& message);
 

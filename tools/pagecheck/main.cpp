@@ -146,7 +146,7 @@ int main(int argc, char* argv[]) {
         bool clean = true;
         for (const RecipeRecord& r : read.result.recipes)
             if (leftovers(r.name) || leftovers(r.author) || leftovers(r.ingredients) ||
-                leftovers(r.instructions))
+                leftovers(r.fullInstructions()))
                 clean = false;
         if (!clean) {
             ++dirty;

@@ -14,6 +14,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
 
 namespace kb {
 
@@ -23,9 +27,10 @@ const QString kExportTitle = QStringLiteral("Export Recipes");
 const QString kImportTitle = QStringLiteral("Import Recipes");
 const QString kCookbookTitle = QStringLiteral("Print Cookbook");
 const QString kExportFilter =
-    QStringLiteral("schema.org recipes (*.jsonld *.json);;Plain text (*.txt)");
-const QString kImportFilter =
-    QStringLiteral("Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.txt);;All files (*)");
+    QStringLiteral("schema.org recipes (*.jsonld *.json);;Plain text (*.txt);;MealMaster (*.mmf)");
+const QString kImportFilter = QStringLiteral(
+    "Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.mx2 *.txt *.paprikarecipe "
+    "*.paprikarecipes *.xml *.rml *.grmt *.kreml *.rk *.cook *.zip);;All files (*)");
 
 // A file name made from a recipe or category name.
 QString fileNameOf(const QString& name) {
@@ -103,17 +108,19 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
         return;
     if (QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".jsonld");
-    const bool text =
-        QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    const exchange::ExportFormat format =
+        suffix == QLatin1String("txt") ? exchange::ExportFormat::Text
+        : suffix == QLatin1String("mmf") || suffix == QLatin1String("mm")
+            ? exchange::ExportFormat::MealMaster
+            : exchange::ExportFormat::JsonLd;
 
     exchange::Collection collection;
     collection = exchange::collectRecipes(m_store.file(), category, name);
     Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
                 collection.recipes.size());
     try {
-        exchange::exportRecipes(
-            file, collection, text ? exchange::ExportFormat::Text : exchange::ExportFormat::JsonLd,
-            watch.progress);
+        exchange::exportRecipes(file, collection, format, watch.progress);
     } catch (const exchange::Cancelled&) {
         watch.window.reset();
         m_dialogs.msgBox(QStringLiteral("The export was cancelled; no file was written."));
@@ -145,15 +152,31 @@ void ExchangeCommands::importRecipes() {
     options.category = category == QLatin1String("*") ? QString() : category;
     options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
     exchange::Importer importer(options);
-    importer.addFile(file);
+    // One window from the first byte read to the last recipe written, with Cancel throughout.
+    std::unique_ptr<Progress> window =
+        m_dialogs.progress(QStringLiteral("Importing recipes..."), kImportTitle, true);
+    const std::optional<exchange::ReadResult> read = readOffThread(file, *window);
+    if (!read) {
+        m_dialogs.msgBox(QStringLiteral("The import was cancelled. Nothing was imported: the "
+                                        "recipe file is as it was before."),
+                         vbInformation, kImportTitle);
+        return;
+    }
+    importer.addRecords(file, *read);
 
     exchange::ImportReport report;
     {
-        Watch watch(m_dialogs, QStringLiteral("Importing recipes..."), kImportTitle,
-                    importer.recordCount());
-        importer.setProgress(watch.progress);
+        bool stopped = false;
+        exchange::Progress progress;
+        progress.step = [&](qsizetype done, qsizetype all) {
+            if (!window->setProgress(done, all))
+                stopped = true;
+        };
+        progress.cancelled = [&stopped] { return stopped; };
+        importer.setProgress(progress);
         report = importer.run(m_store.file());
     }
+    window.reset();
     if (report.imported > 0)
         m_store.LoadCatalogue();
 
@@ -181,6 +204,30 @@ void ExchangeCommands::importRecipes() {
         text += QStringLiteral("\n\n") + e.message();
     }
     m_dialogs.msgBox(text, report.complete() ? vbInformation : vbExclamation, kImportTitle);
+}
+
+std::optional<exchange::ReadResult> ExchangeCommands::readOffThread(const QString& file,
+                                                                    Progress& window) {
+    // Shared with the worker, which may outlive a cancelled wait.
+    struct Shared {
+        exchange::ReadResult result;
+        std::atomic_bool done{false};
+    };
+    auto shared = std::make_shared<Shared>();
+    QThread* worker = QThread::create([file, shared] {
+        shared->result = exchange::readRecipeFile(file);
+        shared->done = true;
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+    // The window answers (and can be cancelled) while the worker reads; a cancelled read is
+    // left to finish on its own and its result dropped.
+    while (!shared->done) {
+        if (!window.setProgress(0, 0))
+            return std::nullopt;
+        QThread::msleep(15);
+    }
+    return std::move(shared->result);
 }
 
 void ExchangeCommands::printCookbook() {

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "exchange/recipe.h"
 #include "ui/print/frmprint.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace kb {
 
 class Dialogs;
+class Progress;
 class RecipeBas;
 
 // The tree's commands that take recipes out of the recipe file (JSON-LD or plain text, a
@@ -45,6 +48,9 @@ class ExchangeCommands : public QObject {
   private:
     void exportSelection(const QString& category, const QString& name, const QString& suggested);
     QString chosenCategory() const;
+    // The file read on a worker thread while `window` (with Cancel) is kept answering; nothing
+    // when the user cancelled.
+    std::optional<exchange::ReadResult> readOffThread(const QString& file, Progress& window);
 
     RecipeBas& m_store;
     Dialogs& m_dialogs;
