@@ -8,12 +8,17 @@ CMAKE_ARGS ?=
 PREFIX     ?= $(HOME)/Kettlebox
 # `make install` installs for the whole machine here (DESTDIR= is honoured).
 INSTALL_PREFIX ?= /usr/local
-# The programs alone, without tests, for `make install` and `make package`.
-PKG_BUILD  ?= build-package
-# PKG_REBUILD=no packs what PKG_BUILD already holds (CI packs the tree `make test` built).
+# `make run`, `make test`, `make install` and `make package` share one build folder, so each
+# source is compiled once whatever order they come in.
+PKG_BUILD  ?= $(BUILD)
+# PKG_REBUILD=no packs what PKG_BUILD already holds, building nothing.
 PKG_REBUILD ?= yes
-# A compiler cache, where the machine has one, makes rebuilds in several checkouts cheap.
-LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# What `make run` starts, and what an installation holds.
+RUN_TARGETS := kettlebox kettlebox-db kettlebox-mdbread
+PKG_TARGETS := $(RUN_TARGETS) kb_man kb_starter kb_changelog
+# A compiler cache, where the machine has one, makes rebuilds in several checkouts cheap. It is
+# looked for when cmake runs, after `deps` has installed it, not when this file is read.
+LAUNCHER    = $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: deps configure build run install package-build package test-package test test-asan bench \
         format format-check clean
@@ -21,21 +26,22 @@ LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccac
 deps:
 	@scripts/install-deps.sh
 
+# Installing and packing never build the tests: they take what PKG_TARGETS built.
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKB_WERROR=$(WERROR) $(LAUNCHER) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKB_WERROR=$(WERROR) \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON $(LAUNCHER) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Builds only what it runs, never the tests.
 run: configure
-	cmake --build $(BUILD) -j $(JOBS) --target kettlebox kettlebox-db
+	cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS)
 	@scripts/run.sh $(BUILD)/bin "$(PREFIX)"
 
-package-build: deps
-	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKB_TESTS=OFF \
-	  -DKB_WERROR=$(WERROR) $(LAUNCHER)
-	cmake --build $(PKG_BUILD) -j $(JOBS)
+package-build:
+	$(MAKE) configure BUILD=$(PKG_BUILD)
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target $(PKG_TARGETS)
 
 install: package-build
 	cmake --install $(PKG_BUILD) --prefix $(INSTALL_PREFIX)
@@ -56,11 +62,13 @@ test-asan:
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKB_BENCH=ON
-	cmake --build build-bench -j $(JOBS) --target kb_bench kb_bench_history kb_bench_search kb_bench_exchange
+	cmake --build build-bench -j $(JOBS) --target kb_bench kb_bench_history kb_bench_search kb_bench_exchange \
+	  kb_bench_kitchen
 	build-bench/bin/kb_bench
 	build-bench/bin/kb_bench_history
 	build-bench/bin/kb_bench_search
 	build-bench/bin/kb_bench_exchange
+	build-bench/bin/kb_bench_kitchen
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -83,8 +83,9 @@ class StreamParser {
 using Progress = std::function<void(int percent)>;
 
 // Runs the reader `helper` on `file` under `limits`: an empty environment, no core dump, no
-// file it may write, a wall-clock timeout that kills it. A timeout, a signal, a non-zero exit or
-// a damaged stream is thrown as a StoreError saying that the file can't be read.
+// file it may write, no descriptor of ours but its pipes, no new privileges, a wall-clock
+// timeout that kills it (the reader then shuts itself in further). A timeout, a signal, a non-zero
+// exit or a damaged stream is thrown as a StoreError saying that the file can't be read.
 SourceFile readAccessFile(const QString& file, const QString& helper, const Limits& limits = {},
                           const Progress& progress = {});
 

@@ -7,6 +7,8 @@ set(KB_APP_ID "example.kettlebox.Recipe")
 # The empty recipe file a new user of an installed copy starts from.
 set(KB_STARTER_DIR "${CMAKE_INSTALL_DATADIR}/kettlebox")
 file(RELATIVE_PATH KB_STARTER_FROM_BIN "/${CMAKE_INSTALL_BINDIR}" "/${KB_STARTER_DIR}")
+# The Debian revision of the package (the version after the dash).
+set(KB_DEB_RELEASE 1)
 # Helper programs that only the programs start (never the user) go here, not on the PATH.
 set(KB_LIBEXEC_DIR "${CMAKE_INSTALL_LIBEXECDIR}/kettlebox")
 

@@ -4,14 +4,16 @@ set(CPACK_PACKAGE_NAME kettlebox)
 set(CPACK_PACKAGE_VENDOR "Kettlebox")
 set(CPACK_PACKAGE_CONTACT "Kettlebox <support@kettlebox.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "personal collection of cooking recipes")
+# Lines of at most 80 characters, as Debian's tools want them.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "Kettlebox Recipe keeps a personal collection of cooking recipes in one encrypted file: a "
-  "tree of categories and recipe names, and the shown recipe's name, author, ingredients and "
-  "instructions. Recipes can be added, edited, deleted and printed.")
+  "Kettlebox Recipe keeps a personal collection of cooking recipes in one\n"
+  "encrypted file: a tree of categories and recipe names, and the shown recipe's\n"
+  "name, author, ingredients and instructions. Recipes can be added, edited,\n"
+  "deleted and printed.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://kettlebox.example")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${KB_DEB_RELEASE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Library dependencies as dpkg-shlibdeps finds them in the programs.

@@ -10,6 +10,9 @@
 #ifndef KB_STARTER_FROM_BIN
 #define KB_STARTER_FROM_BIN "../share/kettlebox"
 #endif
+#ifndef KB_LIBEXEC_FROM_BIN
+#define KB_LIBEXEC_FROM_BIN "../libexec/kettlebox"
+#endif
 
 namespace kb {
 
@@ -49,7 +52,8 @@ bool provideStarterFile(const QString& starterFile, const QString& folder) {
 QString resolveAppFolder(const AppFolderPlaces& places,
                          const std::function<bool(const QString&)>& writable) {
     const QString& program = places.programFolder;
-    if (QFileInfo::exists(QDir(program).filePath(kRecipeFile)) || writable(program))
+    if (!places.installed &&
+        (QFileInfo::exists(QDir(program).filePath(kRecipeFile)) || writable(program)))
         return program;
     const QString& data = places.dataFolder;
     // Failures are left for the window to meet as a missing file, like any other start.
@@ -59,10 +63,18 @@ QString resolveAppFolder(const AppFolderPlaces& places,
 }
 
 AppFolderPlaces processPlaces() {
-    const QString program = QCoreApplication::applicationDirPath();
+    // Before the application object exists, the executable is found as Qt finds it on Linux.
+    const QString program = QCoreApplication::instance()
+                                ? QCoreApplication::applicationDirPath()
+                                : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    const QDir bin(program);
+    const QString starterFolder =
+        QDir::cleanPath(bin.filePath(QStringLiteral(KB_STARTER_FROM_BIN)));
     return AppFolderPlaces{
         program, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-        QDir::cleanPath(program + QStringLiteral("/" KB_STARTER_FROM_BIN "/") + kRecipeFile)};
+        QDir(starterFolder).filePath(kRecipeFile),
+        QFileInfo(starterFolder).isDir() ||
+            QFileInfo(bin.filePath(QStringLiteral(KB_LIBEXEC_FROM_BIN))).isDir()};
 }
 
 } // namespace kb

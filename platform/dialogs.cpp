@@ -4,12 +4,18 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <algorithm>
 
 namespace kb {
 
@@ -34,6 +40,7 @@ class DialogProgress final : public Progress {
         m_dialog.setMinimumDuration(500);
         m_dialog.setAutoReset(false);
         m_dialog.setAccessibleName(text);
+        m_dialog.setMinimumWidth(std::min(Dialogs::titleWidth(title), 900));
         if (!cancellable)
             m_dialog.setCancelButton(nullptr);
         m_dialog.setValue(0);
@@ -59,10 +66,47 @@ std::unique_ptr<Progress> QtDialogs::progress(const QString& text, const QString
     return std::make_unique<DialogProgress>(text, title, cancellable);
 }
 
-int QtDialogs::msgBox(const QString& text, int style, const QString& title) {
+int Dialogs::msgBoxWith(const QString& text, const QString& informative, const QString& details,
+                        int style, const QString& title) {
+    QString all = text;
+    for (const QString& more : {informative, details})
+        if (!more.isEmpty())
+            all += QStringLiteral("\r\n\r\n") + more;
+    return msgBox(all, style, title);
+}
+
+int Dialogs::titleWidth(const QString& title) {
+    // The window system appends the program's name to a title that lacks it; the frame's
+    // icon and buttons take about 120 pixels, and caption fonts are often bold.
+    QString shown = effectiveTitle(title);
+    const QString program = QGuiApplication::applicationDisplayName();
+    if (!program.isEmpty() && !shown.contains(program))
+        shown += QStringLiteral(" \u2014 ") + program;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(shown) * 11 / 10 + 120;
+}
+
+namespace {
+
+// The box sizes itself to its text; a short text must not leave the title cut short. Called
+// last: the box lays itself out anew with each button and text it is given.
+int run(QMessageBox& box, const QString& title) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(std::min(Dialogs::titleWidth(title), 900), 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box.exec();
+}
+
+int showBox(const QString& text, const QString& informative, const QString& details, int style,
+            const QString& title) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(effectiveTitle(title));
+    box.setWindowTitle(Dialogs::effectiveTitle(title));
     box.setText(text);
+    box.setInformativeText(informative);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
 
     switch (style & 0x70) {
     case vbCritical:
@@ -89,22 +133,45 @@ int QtDialogs::msgBox(const QString& text, int style, const QString& title) {
         QPushButton* no = box.addButton(QMessageBox::No);
         box.setDefaultButton(secondDefault ? no : yes);
         box.setEscapeButton(no);
-        box.exec();
+        run(box, title);
         return box.clickedButton() == yes ? vbYes : vbNo;
+    }
+    case vbYesNoCancel: {
+        QPushButton* yes = box.addButton(QMessageBox::Yes);
+        QPushButton* no = box.addButton(QMessageBox::No);
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(secondDefault ? no : yes);
+        // Escape, or closing the box, is the one answer that changes nothing.
+        box.setEscapeButton(cancel);
+        run(box, title);
+        if (box.clickedButton() == yes)
+            return vbYes;
+        return box.clickedButton() == no ? vbNo : vbCancel;
     }
     case vbOKCancel: {
         QPushButton* ok = box.addButton(QMessageBox::Ok);
         QPushButton* cancel = box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(secondDefault ? cancel : ok);
         box.setEscapeButton(cancel);
-        box.exec();
+        run(box, title);
         return box.clickedButton() == ok ? vbOK : vbCancel;
     }
     default:
         box.addButton(QMessageBox::Ok);
-        box.exec();
+        run(box, title);
         return vbOK;
     }
+}
+
+} // namespace
+
+int QtDialogs::msgBox(const QString& text, int style, const QString& title) {
+    return showBox(text, {}, {}, style, title);
+}
+
+int QtDialogs::msgBoxWith(const QString& text, const QString& informative, const QString& details,
+                          int style, const QString& title) {
+    return showBox(text, informative, details, style, title);
 }
 
 QString QtDialogs::inputBox(const QString& prompt, const QString& title,
@@ -114,6 +181,9 @@ QString QtDialogs::inputBox(const QString& prompt, const QString& title,
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
     dialog.setInputMode(QInputDialog::TextInput);
+    // The dialog takes its size from its layout: the field is made wide enough for the title.
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(std::min(titleWidth(title), 900));
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();

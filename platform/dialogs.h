@@ -12,6 +12,7 @@ namespace kb {
 // Message box styles, added together as the classic message box takes them.
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbOKCancel = 1;
+inline constexpr int vbYesNoCancel = 3;
 inline constexpr int vbYesNo = 4;
 inline constexpr int vbCritical = 16;
 inline constexpr int vbQuestion = 32;
@@ -42,6 +43,13 @@ class Dialogs {
     // Shows a message box; an empty title means the application title. Returns the answer code.
     virtual int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) = 0;
 
+    // A message box with a second, smaller text beneath `text` and, when `details` is not empty,
+    // a part the user opens to read them; the box stays the size of the first two. By default
+    // the texts are joined into one box.
+    virtual int msgBoxWith(const QString& text, const QString& informative,
+                           const QString& details = {}, int style = vbOKOnly,
+                           const QString& title = {});
+
     // Shows an input box; returns the typed text, or the empty string when cancelled.
     virtual QString inputBox(const QString& prompt, const QString& title,
                              const QString& defaultText = {}) = 0;
@@ -65,12 +73,17 @@ class Dialogs {
 
     // The title a box really carries.
     static QString effectiveTitle(const QString& title);
+    // The width a box needs so that the window manager shows its whole title: the title as the
+    // window system shows it (with the program's name appended) beside the frame's buttons.
+    static int titleWidth(const QString& title);
 };
 
 // The real boxes, parented to the active window.
 class QtDialogs final : public Dialogs {
   public:
     int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) override;
+    int msgBoxWith(const QString& text, const QString& informative, const QString& details = {},
+                   int style = vbOKOnly, const QString& title = {}) override;
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText = {}) override;
     bool printDialog(QPrinter& printer, QWidget* parent) override;

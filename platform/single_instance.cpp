@@ -1,11 +1,14 @@
 #include "platform/single_instance.h"
 
 #include "core/app.h"
+#include "core/recipefile.h"
 #include "core/recipelock.h"
 #include "platform/dialogs.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
@@ -26,6 +29,16 @@ QString defaultName() {
     return kAppTitle + QLatin1Char('-') + QString::number(::getuid());
 }
 
+// An abstract name is open to every local user, who could take ours first: only a copy of
+// this user is talked to, in either direction.
+bool peerIsThisUser(qintptr fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return fd >= 0 &&
+           ::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::getuid();
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
@@ -34,12 +47,26 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
+QString SingleInstance::nameFor(const QString& folder) {
+    // One name per recipe folder however it is spelt (a link, "..", a trailing slash).
+    QString path = QFileInfo(folder).canonicalFilePath();
+    if (path.isEmpty())
+        path = QDir::cleanPath(QDir(folder).absolutePath());
+    const QByteArray digest =
+        QCryptographicHash::hash(QFile::encodeName(path), QCryptographicHash::Sha256);
+    return defaultName() + QLatin1Char('-') + QString::fromLatin1(digest.toHex().left(16));
+}
+
 bool SingleInstance::askRunningToActivate() const {
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(kConnectTimeoutMs))
         return false;
+    if (!peerIsThisUser(socket.socketDescriptor())) {
+        socket.abort();
+        return false;
+    }
     socket.write(kActivate);
     socket.waitForBytesWritten(kConnectTimeoutMs);
     socket.disconnectFromServer();
@@ -62,7 +89,8 @@ bool SingleInstance::handOver(const QString& name) {
     if (fd < 0)
         return false;
     bool handed = false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+        peerIsThisUser(fd)) {
         const ssize_t sent = ::send(fd, kActivate.constData(),
                                     static_cast<std::size_t>(kActivate.size()), MSG_NOSIGNAL);
         handed = sent == kActivate.size();
@@ -93,6 +121,11 @@ bool SingleInstance::claim() {
 
     connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            if (!peerIsThisUser(socket->socketDescriptor())) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (socket->readAll().startsWith(kActivate.trimmed()))
@@ -113,14 +146,13 @@ bool SingleInstance::holdRecipeFile(const QString& folder, Dialogs& dialogs) {
     if (!m_server && askRunningToActivate())
         return false;
     const QString holder = recipeLockHolder(*m_fileLock);
-    dialogs.msgBox(
-        QStringLiteral("The recipe file \"%1\" is open in another Kettlebox window%2. "
-                       "Two windows on one file would undo each other's changes, so "
-                       "this one ends without opening it. Close the other window "
-                       "first, then start the program again.")
-            .arg(QDir::toNativeSeparators(QDir(folder).filePath(QStringLiteral("Recipe.mdb"))),
-                 holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)),
-        vbExclamation, kAppTitle);
+    dialogs.msgBox(QStringLiteral("The recipe file \"%1\" is open in another Kettlebox window%2. "
+                                  "Two windows on one file would undo each other's changes, so "
+                                  "this one ends without opening it. Close the other window "
+                                  "first, then start the program again.")
+                       .arg(QDir::toNativeSeparators(RecipeFile(folder).fileName()),
+                            holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)),
+                   vbExclamation, kAppTitle);
     return false;
 }
 

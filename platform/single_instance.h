@@ -12,17 +12,22 @@ namespace kb {
 
 class Dialogs;
 
-// One running program per user and one per recipe file. The first start listens on a local
-// socket named after the application title and the user, outside any folder so that TMPDIR
-// does not matter; a later start connects to it, asks the running window to come to the front,
-// and ends without opening anything. The running program also holds the lock beside its recipe
-// file, which a second copy meets whatever its environment or user.
+// One running program per recipe file. The first start on a file listens on a local socket
+// named after the application title, the user and the file's folder (nameFor), outside any
+// folder so that TMPDIR does not matter; a later start on that file connects to it, asks the
+// running window to come to the front, and ends without opening anything, while a start on
+// another file runs beside it. Both ends check that the other is a process of the same user.
+// The running program also holds the lock beside its recipe file, which a second copy meets
+// whatever its environment or user.
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
     // `name` defaults to the application title and the user's id.
     explicit SingleInstance(const QString& name = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
+
+    // The name of the copies that keep their recipe file in `folder`.
+    static QString nameFor(const QString& folder);
 
     // True when this process is now the one running instance. False when another one runs;
     // that one has then been asked to activate its window.

@@ -5,13 +5,13 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang-format clang-tidy ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
-  libsqlcipher-dev libssl-dev
+  libsqlcipher-dev libssl-dev libseccomp-dev
   mdbtools-dev mdbtools
   sqlcipher libzip-dev zlib1g-dev
   libbenchmark-dev
   xvfb xauth openbox xdotool
   poppler-utils strace
-  desktop-file-utils appstream dpkg-dev file man-db debootstrap imagemagick
+  desktop-file-utils appstream dpkg-dev file man-db debootstrap imagemagick lintian
   fonts-dejavu-core fonts-wine
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Puts the built program and kettlebox-db into a portable folder outside the build tree, gives
-# that folder a recipe file when it has none, and starts the copy there. The recipes so never
-# live in the build folder, and cleaning the build can't touch them.
+# Puts the built program, kettlebox-db and the reader of old Access files into a portable
+# folder outside the build tree, gives that folder a recipe file when it has none, and starts
+# the copy there. The recipes so never live in the build folder, and cleaning the build can't
+# touch them.
 #
 #   scripts/run.sh BUILD_BIN PORTABLE_FOLDER
 set -euo pipefail
@@ -15,7 +16,7 @@ case "$folder/" in
 esac
 # Each program is copied beside itself and renamed over the old one, so a copy that is running
 # keeps its file and a failed copy leaves the old one whole.
-for prog in kettlebox kettlebox-db; do
+for prog in kettlebox kettlebox-db kettlebox-mdbread; do
   install -m 755 "$bin/$prog" "$folder/.$prog.new"
   mv -f "$folder/.$prog.new" "$folder/$prog"
 done

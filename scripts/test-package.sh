@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a fresh Debian 12 root and uses it there as a new user
-# would: `apt-get install ./kettlebox_*.deb`, `kettlebox --version`, the menu entry's command
+# Checks the Debian package with lintian, installs it into a fresh Debian 12 root and uses it
+# there as a new user would: `apt-get install ./kettlebox_*.deb`, `kettlebox --version`, the menu entry's command
 # on a virtual display, a category and a recipe added (scripts/new-user-steps.sh), then
 # `apt-get remove`, which must leave the user's recipes in place.
 #
@@ -16,6 +16,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 shots_out=$(realpath -m "${2:-$(dirname "$deb")/test-package}")
 cache="${KB_CACHE:-$HOME/.cache/kettlebox}"
 id=example.kettlebox.Recipe
+
+# What Debian asks of every package: its copyright and changelog, and no error from lintian.
+for doc in copyright changelog.Debian.gz; do
+  dpkg-deb -c "$deb" | grep -q "\./usr/share/doc/kettlebox/$doc\$" ||
+    { echo "FAIL: the package has no /usr/share/doc/kettlebox/$doc"; exit 1; }
+done
+lintian --fail-on error "$deb" ||
+  { echo "FAIL: lintian reports errors on the package"; exit 1; }
 
 t0=$(date +%s)
 base=$("$here/debian-root.sh" "$cache/debian12-root")

@@ -188,6 +188,59 @@ QString searchQuery(const QString& text) {
     return terms.join(QLatin1Char(' '));
 }
 
+QStringList searchTerms(const QString& text) {
+    const QStringList parts = text.toLower().split(QLatin1Char('"'));
+    QStringList terms;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        QStringList words;
+        appendWords(parts.at(i), words);
+        if (i % 2 == 1) {
+            if (!words.isEmpty())
+                terms << words.join(QLatin1Char(' '));
+        } else {
+            terms << words;
+        }
+    }
+    return terms;
+}
+
+namespace {
+
+QString likePattern(const QString& term) {
+    QString p = term;
+    p.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    p.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    p.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + p + QLatin1Char('%');
+}
+
+// A short piece of the first field that holds the first term, with the terms marked, for a
+// recipe that the full-text match (word starts only) did not find.
+QString innerSnippet(const QStringList& fields, const QStringList& terms) {
+    constexpr qsizetype kAround = 40;
+    for (const QString& field : fields) {
+        const QString flat = field.simplified();
+        const qsizetype at = flat.indexOf(terms.value(0), 0, Qt::CaseInsensitive);
+        if (at < 0)
+            continue;
+        const qsizetype from = std::max<qsizetype>(0, at - kAround);
+        const qsizetype to = std::min(flat.size(), at + terms.value(0).size() + kAround);
+        QString piece = flat.mid(from, to - from);
+        for (const QString& t : terms) {
+            for (qsizetype i = piece.indexOf(t, 0, Qt::CaseInsensitive); i >= 0;
+                 i = piece.indexOf(t, i + t.size() + 2, Qt::CaseInsensitive)) {
+                piece.insert(i + t.size(), SearchIndex::kMarkClose);
+                piece.insert(i, SearchIndex::kMarkOpen);
+            }
+        }
+        return (from > 0 ? QStringLiteral("\u2026") : QString()) + piece +
+               (to < flat.size() ? QStringLiteral("\u2026") : QString());
+    }
+    return {};
+}
+
+} // namespace
+
 QString SearchIndex::fileFor(const QString& databasePath) {
     return QFileInfo(databasePath).absolutePath() + QStringLiteral("/Recipe.index");
 }
@@ -425,7 +478,7 @@ bool SearchIndex::ensureCurrent(Database& db, const Progress& progress) {
     return true;
 }
 
-SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
+SearchResult SearchIndex::search(Database& db, const QString& text, int limit, Match match) {
     attach(db);
     SearchResult result;
     const QString query = searchQuery(text);
@@ -439,12 +492,15 @@ SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
         int score;
     };
     QList<Ranked> ranked;
+    QSet<std::int64_t> wordStarts;
+    // Every word found as the start of a word: these rank first.
+    constexpr int kWordStartRank = 100000;
     for (const QVariantList& r :
          db.Query(QStringLiteral("SELECT docid, matchinfo(recipes, 'b') FROM search.recipes "
                                  "WHERE recipes MATCH ?1"),
                   {query})) {
         const QByteArray bits = r.at(1).toByteArray();
-        int score = 0;
+        int score = kWordStartRank;
         for (qsizetype p = 0; p + 4 <= bits.size(); p += 4) {
             const quint32 cols = qFromUnaligned<quint32>(bits.constData() + p);
             for (int c = 0; c < 4; ++c)
@@ -454,6 +510,38 @@ SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
                 }
         }
         ranked.append({r.at(0).toLongLong(), score});
+        wordStarts.insert(r.at(0).toLongLong());
+    }
+    // Then those where a word is found only inside a longer one, as in a compound word.
+    const QStringList terms = match == Match::Anywhere ? searchTerms(text) : QStringList();
+    if (!terms.isEmpty()) {
+        QStringList all;
+        QStringList scores;
+        QVariantList binds;
+        for (qsizetype i = 0; i < terms.size(); ++i) {
+            binds << likePattern(terms.at(i));
+            QStringList in;
+            for (const char* column : {"name", "author", "ingredients", "instructions"})
+                in << QStringLiteral("%1 LIKE ?%2 ESCAPE '\\'")
+                          .arg(QLatin1String(column))
+                          .arg(i + 1);
+            all << QLatin1Char('(') + in.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+            scores << QStringLiteral("CASE WHEN %1 THEN %5 WHEN %2 THEN %6 WHEN %3 THEN %7 "
+                                     "WHEN %4 THEN %8 ELSE 0 END")
+                          .arg(in.at(0), in.at(1), in.at(2), in.at(3))
+                          .arg(kWeights[0])
+                          .arg(kWeights[1])
+                          .arg(kWeights[2])
+                          .arg(kWeights[3]);
+        }
+        for (const QVariantList& r :
+             db.Query(QStringLiteral("SELECT docid, %1 FROM search.recipes WHERE %2")
+                          .arg(scores.join(QLatin1Char('+')), all.join(QStringLiteral(" AND "))),
+                      binds)) {
+            const std::int64_t docid = r.at(0).toLongLong();
+            if (!wordStarts.contains(docid))
+                ranked.append({docid, static_cast<int>(r.at(1).toLongLong())});
+        }
     }
     result.total = static_cast<int>(ranked.size());
     const qsizetype shown = std::min<qsizetype>(limit, ranked.size());
@@ -468,28 +556,43 @@ SearchResult SearchIndex::search(Database& db, const QString& text, int limit) {
     for (const QVariantList& r : db.Query(QStringLiteral("SELECT id, name FROM search.categories")))
         categories.insert(r.at(0).toLongLong(), r.at(1).toString());
     QStringList ids;
+    QStringList startIds;
     QHash<std::int64_t, qsizetype> place;
     for (qsizetype i = 0; i < shown; ++i) {
-        ids << QString::number(ranked.at(i).docid);
-        place.insert(ranked.at(i).docid, i);
+        const std::int64_t docid = ranked.at(i).docid;
+        ids << QString::number(docid);
+        if (wordStarts.contains(docid))
+            startIds << QString::number(docid);
+        place.insert(docid, i);
     }
     result.hits.resize(shown);
-    const QString snippet = QStringLiteral("snippet(recipes, '%1', '%2', '\u2026', -1, 12)")
-                                .arg(kMarkOpen)
-                                .arg(kMarkClose);
     for (const QVariantList& r :
-         db.Query(QStringLiteral("SELECT docid, name, %1 FROM search.recipes WHERE recipes "
-                                 "MATCH ?1 AND docid IN (%2)")
-                      .arg(snippet, ids.join(QLatin1Char(','))),
-                  {query})) {
+         db.Query(QStringLiteral("SELECT docid, name, author, ingredients, instructions FROM "
+                                 "search.recipes WHERE docid IN (%1)")
+                      .arg(ids.join(QLatin1Char(','))))) {
         const std::int64_t docid = r.at(0).toLongLong();
         SearchHit& h = result.hits[place.value(docid)];
         h.category = categories.value(docid >> kRowBits);
         h.name = trimSpaces(r.at(1).toString());
-        h.snippet = r.at(2).toString().simplified();
+        h.author = trimSpaces(r.at(2).toString());
         h.rowid = docid & (kRowLimit - 1);
         h.score = ranked.at(place.value(docid)).score;
+        if (!wordStarts.contains(docid))
+            h.snippet = innerSnippet(
+                {r.at(1).toString(), r.at(2).toString(), r.at(3).toString(), r.at(4).toString()},
+                terms);
     }
+    if (startIds.isEmpty())
+        return result;
+    const QString snippet = QStringLiteral("snippet(recipes, '%1', '%2', '\u2026', -1, 12)")
+                                .arg(kMarkOpen)
+                                .arg(kMarkClose);
+    for (const QVariantList& r :
+         db.Query(QStringLiteral("SELECT docid, %1 FROM search.recipes WHERE recipes "
+                                 "MATCH ?1 AND docid IN (%2)")
+                      .arg(snippet, startIds.join(QLatin1Char(','))),
+                  {query}))
+        result.hits[place.value(r.at(0).toLongLong())].snippet = r.at(1).toString().simplified();
     return result;
 }
 

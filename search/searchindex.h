@@ -15,6 +15,7 @@ namespace kb {
 struct SearchHit {
     QString category;
     QString name;
+    QString author;
     QString snippet;
     std::int64_t rowid = 0;
     int score = 0;
@@ -29,6 +30,9 @@ struct SearchResult {
 // text in double quotes is a phrase. Operators and punctuation are taken as plain text. Empty
 // when there is nothing to look for.
 QString searchQuery(const QString& text);
+// The same words and phrases in lower case, each to be found anywhere in the text, inside a
+// longer word too ("strudel" in "Apfelstrudel").
+QStringList searchTerms(const QString& text);
 
 // The search index: a full-text table of every recipe's four fields in a side file beside the
 // recipe file, with a fingerprint of each category, so that a change made by another program
@@ -62,10 +66,14 @@ class SearchIndex : public RecipeFollower {
     // Rebuilds when the index is not current; true when it did.
     bool ensureCurrent(Database& db, const Progress& progress = {});
 
-    // The recipes matching `text`, best first: a match in the name ranks above one in the
-    // author, then the ingredients, then the instructions; equals in category order, then in
-    // stored order.
-    SearchResult search(Database& db, const QString& text, int limit = 200);
+    // The recipes matching `text`, best first: those where every word starts a word rank above
+    // those where some word is found only inside a longer one (with Match::Anywhere); then a match
+    // in the name ranks above one in the author, the ingredients, then the instructions; equals in
+    // category order, then in stored order. Looking inside longer words reads every recipe, so it
+    // is asked for apart: the window does it once typing pauses.
+    enum class Match { WordStarts, Anywhere };
+    SearchResult search(Database& db, const QString& text, int limit = 200,
+                        Match match = Match::WordStarts);
 
   private:
     // The recipe file as it was on disk when last found current.

@@ -36,6 +36,21 @@ template <typename Fn> void orClose(RecipeBas& store, Fn&& step) {
     }
 }
 
+// Moves on from a row found by FindFirst to the `occurrence`-th row of the same name.
+bool findOccurrence(Recordset& rs, const QString& name, int occurrence, bool missingIsEmpty) {
+    if (!rs.FindFirst(name, missingIsEmpty))
+        return false;
+    for (int passed = 0; passed < occurrence;) {
+        rs.MoveNext();
+        if (rs.Eof())
+            return false;
+        const std::optional<QString> stored = rs.Fields(0);
+        if ((stored || missingIsEmpty) && trimSpaces(stored.value_or(QString())) == name)
+            ++passed;
+    }
+    return true;
+}
+
 Recordset& current(const std::unique_ptr<Recordset>& rs) {
     if (!rs)
         throw StoreError(QStringLiteral("No category is open."));
@@ -307,13 +322,14 @@ void RecipeBas::LoadCategoryTree() {
     reportUnreadable(unreadable, false);
 }
 
-void RecipeBas::ShowRecipe(const QString& category, const QString& name) {
+void RecipeBas::ShowRecipe(const QString& category, const QString& name, int occurrence) {
     openCategory(category);
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
         rs.MoveFirst(); // an empty category fails here, as a scan from its first row would
-        // The first row in stored order whose trimmed name matches; a missing name reads as "".
-        if (rs.FindFirst(name, true)) {
+        // The first row in stored order whose trimmed name matches, or the later one of that
+        // name asked for; a missing name reads as "".
+        if (findOccurrence(rs, name, occurrence, true)) {
             const std::optional<QString> stored = rs.Fields(0);
             // The name box shows the name exactly as stored, its trailing space included.
             m_c.Text1->setText(stored.value_or(QString()));
@@ -371,11 +387,29 @@ void requireRecipeName(const RecipeControls& c) {
                                         "recipe's name in Recipe Name, then save again."));
 }
 
+void RecipeBas::refuseTakenName(Recordset& rs, const QString& category, const QString& name,
+                                std::int64_t except) {
+    // Two recipes of one name in a category could not be told apart in the list: the second
+    // would be out of reach of every command.
+    const QString wanted = trimSpaces(name);
+    if (rs.RecordCount() == 0)
+        return;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        const QString stored = trimSpaces(rs.Fields(0).value_or(QString()));
+        if (rs.RowId() != except && stored.compare(wanted, Qt::CaseInsensitive) == 0)
+            throw StoreError(QStringLiteral("The category \"%1\" already has a recipe named "
+                                            "\"%2\", so nothing was saved. Give this recipe "
+                                            "another name, then save again.")
+                                 .arg(category, stored));
+    }
+}
+
 void RecipeBas::AddRecipe(const QString& category) {
     requireRecipeName(m_c);
     openCategory(category);
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
+        refuseTakenName(rs, category, m_c.Text1->text(), -1);
         RecipeChange change{RecipeChange::Kind::Added, category, 0, {}, boxValues()};
         file().write(*RecipeDatabase, change, [&](RecipeChange& c) {
             rs.AddNew();
@@ -387,7 +421,7 @@ void RecipeBas::AddRecipe(const QString& category) {
     CloseRecipeDatabase();
 }
 
-bool RecipeBas::openAndFind(const QString& category, const QString& name) {
+bool RecipeBas::openAndFind(const QString& category, const QString& name, int occurrence) {
     openCategory(category);
     bool match = false;
     orClose(*this, [&] {
@@ -398,9 +432,31 @@ bool RecipeBas::openAndFind(const QString& category, const QString& name) {
         rs.MoveFirst();
         // The first row in stored order whose trimmed name matches; a missing name never
         // does. A failing search is reported, not taken for a recipe that is gone.
-        match = rs.FindFirst(trimSpaces(name), false);
+        match = findOccurrence(rs, trimSpaces(name), occurrence, false);
     });
     return match;
+}
+
+int RecipeBas::occurrenceOf(const QString& category, const QString& name, std::int64_t rowid) {
+    openCategory(category);
+    int occurrence = 0;
+    orClose(*this, [&] {
+        Recordset& rs = current(RecipeRecordset);
+        const QString wanted = trimSpaces(name);
+        if (rs.RecordCount() == 0 || !rs.FindFirst(wanted, false))
+            return;
+        for (int seen = 0; !rs.Eof(); rs.MoveNext()) {
+            if (trimSpaces(rs.Fields(0).value_or(QString())) != wanted)
+                continue;
+            if (rs.RowId() == rowid) {
+                occurrence = seen;
+                return;
+            }
+            ++seen;
+        }
+    });
+    CloseRecipeDatabase();
+    return occurrence;
 }
 
 void RecipeBas::goneElsewhere(const QString& category, const QString& name) {
@@ -414,10 +470,21 @@ void RecipeBas::goneElsewhere(const QString& category, const QString& name) {
                          .arg(trimSpaces(name), category));
 }
 
-void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
+void RecipeBas::UpdateRecipe(const QString& category, const QString& name, int occurrence) {
     requireRecipeName(m_c);
-    if (!openAndFind(category, name))
+    if (!openAndFind(category, name, occurrence))
         goneElsewhere(category, name);
+    // A new name must be free; a recipe keeping its own name is left alone, so that a file
+    // that already holds two of one name can still be edited.
+    if (trimSpaces(m_c.Text1->text()) != trimSpaces(name)) {
+        orClose(*this, [&] {
+            Recordset& rs = current(RecipeRecordset);
+            refuseTakenName(rs, category, m_c.Text1->text(), rs.RowId());
+        });
+        CloseRecipeDatabase();
+        if (!openAndFind(category, name, occurrence))
+            goneElsewhere(category, name);
+    }
     // The edit is not passed over: a failed save goes back to the caller with the boxes as
     // typed, so nothing the user typed is lost and no success is claimed.
     orClose(*this, [&] {
@@ -436,8 +503,8 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name) {
     skipping([&] { LoadCatalogue(); });
 }
 
-void RecipeBas::DeleteRecipe(const QString& category, const QString& name) {
-    if (!openAndFind(category, name))
+void RecipeBas::DeleteRecipe(const QString& category, const QString& name, int occurrence) {
+    if (!openAndFind(category, name, occurrence))
         goneElsewhere(category, name);
     // A failed delete goes back to the caller, who would otherwise report a row as deleted
     // that is still there.

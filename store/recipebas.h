@@ -59,6 +59,9 @@ class RecipeBas {
     QString RecipeCategory;
     QString SelectedCategory;
     QString NewCategoryName;
+    // Which of the category's recipes named SelectedRecipe is chosen, from 0 in stored order:
+    // a file may hold two of one name, and each node stands for its own row.
+    int SelectedOccurrence = 0;
 
     std::unique_ptr<Database> RecipeDatabase;
     std::unique_ptr<Recordset> RecipeRecordset;
@@ -73,10 +76,15 @@ class RecipeBas {
     // Root and categories only.
     void LoadCategoryTree();
 
-    void ShowRecipe(const QString& category, const QString& name);
+    // `occurrence` picks among rows of one name, as SelectedOccurrence does.
+    void ShowRecipe(const QString& category, const QString& name, int occurrence = 0);
+    // Refuses, as UpdateRecipe does for a new name, a name that another recipe of the
+    // category has (without surrounding spaces, letter case aside).
     void AddRecipe(const QString& category);
-    void UpdateRecipe(const QString& category, const QString& name);
-    void DeleteRecipe(const QString& category, const QString& name);
+    void UpdateRecipe(const QString& category, const QString& name, int occurrence = 0);
+    void DeleteRecipe(const QString& category, const QString& name, int occurrence = 0);
+    // Which of the rows named `name` the row `rowid` is, from 0; 0 when it is none of them.
+    int occurrenceOf(const QString& category, const QString& name, std::int64_t rowid);
 
     void CreateCategory();
     void DeleteCategory(const QString& category);
@@ -104,7 +112,10 @@ class RecipeBas {
     void openCategory(const QString& category);
     // Opens the category and finds the recipe's row as the update and the delete do; every
     // failure goes to the caller. True when the row was found.
-    bool openAndFind(const QString& category, const QString& name);
+    bool openAndFind(const QString& category, const QString& name, int occurrence = 0);
+    // Throws when another row of the open category than `except` is named `name`.
+    void refuseTakenName(Recordset& rs, const QString& category, const QString& name,
+                         std::int64_t except);
     // The recipe to write is not in the file any more: rebuilds the tree and throws.
     [[noreturn]] void goneElsewhere(const QString& category, const QString& name);
     // Says which categories a tree load could not list, once for each; `complete` when the

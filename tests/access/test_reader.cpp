@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace kb;
 using namespace kb::access;
@@ -87,6 +89,7 @@ class TestAccessReader : public QObject {
     void memoAtAndOverTheBindSize();
     void faultsOfTheFileAreReported();
     void environmentDoesNotReachTheReader();
+    void readerRunsShutIn();
     void stoppedReaders_data();
     void stoppedReaders();
     void streamChecks_data();
@@ -252,6 +255,21 @@ void TestAccessReader::environmentDoesNotReachTheReader() {
     qunsetenv("MDBICONV");
     qunsetenv("MDB_JET3_CHARSET");
     QCOMPARE(table(f, QStringLiteral("Soups"))->rows[1][1].text, QStringLiteral("Ольга Петрова"));
+}
+
+void TestAccessReader::readerRunsShutIn() {
+    QTemporaryDir dir;
+    const QString file = fileOf(dir, jet::writeJet4(jet::recipeTables()));
+    // A descriptor of ours without close-on-exec, as a library might leave one.
+    const int ours = ::open(QFile::encodeName(file).constData(), O_RDONLY);
+    QVERIFY(ours >= 0);
+    const SourceFile f = readAccessFile(file, QStringLiteral(KB_READER_PROBE));
+    ::close(ours);
+    const QStringList ways = userTables(f);
+    if (ways == QStringList{QStringLiteral("no filter")})
+        QSKIP("This kernel refuses system-call filters");
+    QVERIFY2(ways.isEmpty(), qPrintable(ways.join(QStringLiteral(", "))));
+    QVERIFY(!QFileInfo::exists(file + QStringLiteral(".written")));
 }
 
 void TestAccessReader::stoppedReaders_data() {

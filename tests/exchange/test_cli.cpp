@@ -93,8 +93,12 @@ void TestCli::sampleFileOutAndBackIn() {
 }
 
 void TestCli::exitCodeSaysWhetherEverythingCameIn() {
-    const QString c = sub("c");
+    // A folder that isn't there yet is made, with the one above it.
+    const QString c = m_dir.filePath("c/new");
     QCOMPARE(tool({"init", c}).code, 0);
+    QCOMPARE(QFile::permissions(c) & 0x7777, QFile::ReadOwner | QFile::WriteOwner |
+                                                 QFile::ExeOwner | QFile::ReadUser |
+                                                 QFile::WriteUser | QFile::ExeUser);
     const QString mmf = m_dir.filePath("two.mmf");
     QFile::remove(mmf);
     QVERIFY(QFile::copy(QString(KB_EXCHANGE_DATA) + "/two-recipes-cp437.mmf", mmf));

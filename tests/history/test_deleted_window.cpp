@@ -5,6 +5,7 @@
 #include "ui/history/frmdeleted.h"
 #include "ui/history/historyfeature.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -89,6 +90,28 @@ class TestDeletedWindow : public QObject {
         QCOMPARE(f.dialogs.prompts().size(), 1);
         QVERIFY(f.dialogs.prompts().first().text.contains(backup));
         QCOMPARE(f.dialogs.prompts().first().style, vbCritical);
+    }
+
+    void aBadlyDamagedFileIsToldInAFewLines() {
+        HistoryFixture f;
+        f.makeCategory("Soups");
+        f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+               "INSERT INTO Soups SELECT 'r' || i, hex(randomblob(300)), 'I', 'S' FROM n");
+        const QString backup = backupRecipeFile(f.base);
+        const qint64 size = QFileInfo(f.fileName()).size();
+        for (int i = 0; i < 8; ++i)
+            flipByte(f.fileName(), size / 4 + i * (size / 16) + 100);
+        QWidget window;
+        HistoryFeature feature(&window, *f.store, f.dialogs, f.dir.path());
+        QSignalSpy done(&feature, &HistoryFeature::checkFinished);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(f.dialogs.prompts().size(), 1);
+        const Prompt& box = f.dialogs.prompts().first();
+        QVERIFY2(box.text.count(QLatin1Char('\n')) <= 10, qPrintable(box.text));
+        QVERIFY(box.text.contains(backup));
+        QVERIFY(box.text.contains(QStringLiteral("kettlebox-db restore")));
+        if (!box.details.isEmpty())
+            QVERIFY(box.text.contains(QStringLiteral("Show Details")));
     }
 };
 

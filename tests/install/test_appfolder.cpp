@@ -65,6 +65,17 @@ class TestAppFolder : public QObject {
         QVERIFY(!QFileInfo::exists(m_program + QStringLiteral("/Recipe.mdb")));
     }
 
+    void installedCopyAlwaysUsesTheDataFolder() {
+        // Run by root, /usr/bin is writable, and may even hold a file an earlier version left.
+        AppFolderPlaces places{m_program, m_data, m_starter};
+        places.installed = true;
+        writeFile(m_program + QStringLiteral("/Recipe.mdb"), "left behind");
+        QCOMPARE(resolveAppFolder(places), m_data);
+        QCOMPARE(test::fileBytes(m_data + QStringLiteral("/Recipe.mdb")), QByteArray("starter"));
+        QCOMPARE(QDir(m_program).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Recipe.mdb")});
+    }
+
     void starterIsCopiedOnceAndNeverOverAFile() {
         const AppFolderPlaces places{m_program, m_data, m_starter};
         QCOMPARE(resolveAppFolder(places, never), m_data);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTreeView>
 
 using namespace kb;
 using namespace kb::test;
@@ -34,6 +35,8 @@ class TestSafeguards : public QObject {
     void saveEditedAfterCancelSaysNothingWasSaved();
     void aRecipeRemovedElsewhereIsNeitherSavedNorDeleted();
     void longNamesAreStoredWhole();
+    void aNameTakenInTheCategoryIsRefusedWithTheTypingKept();
+    void recipesOfOneNameEachReachTheirOwnRow();
 };
 
 void TestSafeguards::aTableNamedLikeTheRootHidesNoOtherCategory() {
@@ -232,6 +235,69 @@ void TestSafeguards::longNamesAreStoredWhole() {
     QVERIFY(f.press(form.delete_));
     QCOMPARE(f.dialogs.messages().last(), QStringLiteral("Record Deleted"));
     QCOMPARE(f.storedNames("Soups"), QStringList({"Tomato Soup", "Lentil Soup"}));
+}
+
+void TestSafeguards::aNameTakenInTheCategoryIsRefusedWithTheTypingKept() {
+    MainFixture f;
+    f.makeFile(sampleCollection());
+    Main& form = f.start();
+    QVERIFY(f.press(form.add));
+    f.clickNode("Soups");
+    f.type(" lentil SOUP ", "Di", "red lentils", "Simmer.");
+    f.dialogs.answer(vbYes);
+    QVERIFY(f.press(form.Save));
+    QVERIFY2(f.dialogs.messages().last().contains(QStringLiteral("\"Lentil Soup\"")),
+             qPrintable(f.dialogs.messages().last()));
+    QCOMPARE(f.storedNames("Soups"), QStringList({"Tomato Soup", "Lentil Soup"}));
+    QCOMPARE(f.fields(), QStringList({" lentil SOUP ", "Di", "red lentils", "Simmer."}));
+    QCOMPARE(f.pairs(), kAdding);
+    // The same name in another category is no clash.
+    f.clickNode("baking");
+    f.dialogs.answer(vbYes);
+    QVERIFY(f.press(form.Save));
+    QCOMPARE(f.dialogs.messages().last(), QStringLiteral("Recipe Added"));
+
+    // Save Edited: a new name that is taken is refused; the recipe's own name, recased, is not.
+    f.clickNode("Scones", "baking");
+    QVERIFY(f.press(form.Edit));
+    form.Text1->setText(QStringLiteral("bread"));
+    QVERIFY(f.press(form.saveedited));
+    QVERIFY(f.dialogs.messages().last().contains(QStringLiteral("\"Bread\"")));
+    QCOMPARE(f.pairs(), kEditing);
+    QCOMPARE(form.Text1->text(), QStringLiteral("bread"));
+    form.Text1->setText(QStringLiteral("SCONES"));
+    QVERIFY(f.press(form.saveedited));
+    QCOMPARE(f.dialogs.messages().last(), QStringLiteral("Recipe UpDated"));
+    QCOMPARE(f.storedNames("baking"), QStringList({"SCONES", "Bread", "lentil SOUP"}));
+}
+
+void TestSafeguards::recipesOfOneNameEachReachTheirOwnRow() {
+    MainFixture f;
+    f.makeFile({{QStringLiteral("Desserts"),
+                 {{"Pavlova", "Ann", "eggs", "Whisk."},
+                  {"Trifle", "Bo", "cream", "Layer."},
+                  {"Pavlova", "Cy", "meringue", "Bake."}}}});
+    Main& form = f.start();
+    const QModelIndex second = form.Tv->model()->index(2, 0, f.node("Desserts"));
+    QCOMPARE(second.data().toString(), QStringLiteral("Pavlova"));
+    f.clickNode(second);
+    QCOMPARE(form.Text2->text(), QStringLiteral("Cy"));
+
+    // Edited under its own name: the second row changes.
+    QVERIFY(f.press(form.Edit));
+    form.Text3->setPlainText(QStringLiteral("meringue\nkiwi"));
+    QVERIFY(f.press(form.saveedited));
+    QCOMPARE(f.storedRecipes("Desserts").at(2).ingredients, QStringLiteral("meringue\nkiwi"));
+    QCOMPARE(f.storedRecipes("Desserts").at(0).ingredients, QStringLiteral("eggs"));
+
+    // Find's result of the second row goes to the second node.
+    QVERIFY(form.showRecipeNode(QStringLiteral("Desserts"), QStringLiteral("Pavlova"), 3));
+    QCOMPARE(form.Tv->currentIndex().row(), 2);
+    QCOMPARE(form.Text2->text(), QStringLiteral("Cy"));
+
+    QVERIFY(f.press(form.delete_));
+    QCOMPARE(f.storedRecipes("Desserts").size(), 2);
+    QCOMPARE(f.storedRecipes("Desserts").at(0).author, QStringLiteral("Ann"));
 }
 
 QTEST_MAIN(TestSafeguards)

@@ -167,6 +167,41 @@ class TestFindRecipe : public QObject {
         QVERIFY(f->dialogs.prompts().isEmpty());
     }
 
+    void wordsInsideLongerWordsAreListedOnceTypingPauses() {
+        FindRecipe* w = openWithKeys();
+        QTest::keyClicks(w->words, QStringLiteral("oup"));
+        QCOMPARE(w->results->count(), 0);
+        QTRY_COMPARE(rows(),
+                     (QStringList{QStringLiteral("Tomato Soup"), QStringLiteral("Lentil Soup")}));
+        QCOMPARE(w->count->text(), QStringLiteral("2 recipes found"));
+    }
+
+    void resultsShowAuthorAndCategoryAndMoreThanTheBestOnAsking() {
+        f = std::make_unique<MainFixture>();
+        QList<Recipe> many;
+        for (int i = 1; i <= 205; ++i)
+            many << Recipe{QStringLiteral("Broth %1").arg(i), QStringLiteral("Ann"),
+                           QStringLiteral("water"), QStringLiteral("Boil.")};
+        f->makeFile({{QStringLiteral("Soups"), many}});
+        f->start();
+        FindRecipe* w = openWithKeys();
+        QTest::keyClicks(w->words, QStringLiteral("broth"));
+        QCOMPARE(w->results->count(), FindRecipe::kShown + 1);
+        QVERIFY(w->results->item(0)->text().startsWith(
+            QStringLiteral("Broth 1  \u2014  in Soups, by Ann\n")));
+        QListWidgetItem* more = w->results->item(FindRecipe::kShown);
+        QVERIFY(more->data(FindRecipe::MoreRole).toBool());
+        QCOMPARE(more->text(), QStringLiteral("Show 5 more of the 205 found..."));
+        w->results->setCurrentItem(more);
+        QTest::keyClick(w->words, Qt::Key_Return);
+        QCOMPARE(w->results->count(), 205);
+        // The place is kept: the first of the newly listed.
+        QCOMPARE(w->results->currentRow(), FindRecipe::kShown);
+        QCOMPARE(w->results->currentItem()->data(FindRecipe::NameRole).toString(),
+                 QStringLiteral("Broth 201"));
+        QVERIFY(f->dialogs.prompts().isEmpty());
+    }
+
     void inAddingModeItSaysSoInstead() {
         f->clickNode(QStringLiteral("Bread"), QStringLiteral("baking"));
         QVERIFY(f->press(f->form().add));

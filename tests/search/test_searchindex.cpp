@@ -32,7 +32,7 @@ class TestSearchIndex : public QObject {
         auto db = open();
         index->ensureCurrent(*db);
         QStringList out;
-        for (const SearchHit& h : index->search(*db, text).hits)
+        for (const SearchHit& h : index->search(*db, text, 200, SearchIndex::Match::Anywhere).hits)
             out << h.category + QLatin1Char('/') + h.name;
         return out;
     }
@@ -83,7 +83,7 @@ class TestSearchIndex : public QObject {
         QTest::newRow("upper case") << QStringLiteral("CRÈME") << QStringList{brulee};
         QTest::newRow("author") << QStringLiteral("emile") << QStringList{brulee};
         QTest::newRow("start of a word") << QStringLiteral("tom") << QStringList{tomato, onion};
-        QTest::newRow("never its middle") << QStringLiteral("mato") << QStringList{};
+        QTest::newRow("inside a word too") << QStringLiteral("mato") << QStringList{tomato};
         QTest::newRow("any field, any order")
             << QStringLiteral("cheese onion") << QStringList{onion};
         QTest::newRow("every word") << QStringLiteral("soup vanilla") << QStringList{};
@@ -98,6 +98,27 @@ class TestSearchIndex : public QObject {
         QFETCH(QString, query);
         QFETCH(QStringList, found);
         QCOMPARE(find(query), found);
+    }
+
+    void aWordInsideACompoundWordRanksAfterWordStarts() {
+        f->addRow(QStringLiteral("Desserts"),
+                  {v(QStringLiteral("Apfelstrudel")), v(QStringLiteral("Oma")),
+                   v(QStringLiteral("apples")), v(QStringLiteral("Roll up."))});
+        f->addRow(QStringLiteral("Desserts"),
+                  {v(QStringLiteral("Pear Tart")), v(QStringLiteral("Ann")),
+                   v(QStringLiteral("strudel dough")), v(QStringLiteral("Bake."))});
+        QCOMPARE(find(QStringLiteral("strudel")),
+                 (QStringList{QStringLiteral("Desserts/Pear Tart"),
+                              QStringLiteral("Desserts/Apfelstrudel")}));
+        auto db = open();
+        QCOMPARE(index->search(*db, QStringLiteral("STRUDEL apfel")).total, 0); // word starts
+        const SearchResult r =
+            index->search(*db, QStringLiteral("STRUDEL apfel"), 200, SearchIndex::Match::Anywhere);
+        QCOMPARE(r.total, 1);
+        QCOMPARE(r.hits.at(0).author, QStringLiteral("Oma"));
+        QVERIFY2(r.hits.at(0).snippet.contains(QStringLiteral("«Apfel»«strudel»")) ||
+                     r.hits.at(0).snippet.contains(QStringLiteral("Apfel«strudel»")),
+                 qPrintable(r.hits.at(0).snippet));
     }
 
     void aMatchInTheNameRanksAboveAuthorIngredientsAndInstructions() {

@@ -7,7 +7,13 @@
 namespace kb::test {
 
 int ScriptedDialogs::msgBox(const QString& text, int style, const QString& title) {
-    m_prompts.append({Prompt::Kind::Message, text, style, effectiveTitle(title), {}});
+    return msgBoxWith(text, {}, {}, style, title);
+}
+
+int ScriptedDialogs::msgBoxWith(const QString& text, const QString& informative,
+                                const QString& details, int style, const QString& title) {
+    m_prompts.append(
+        {Prompt::Kind::Message, text, style, effectiveTitle(title), {}, informative, details});
     const bool question = (style & 0x7) != vbOKOnly;
     if (!question)
         return vbOK; // a plain message has only one answer; it takes nothing from the queue
@@ -21,7 +27,7 @@ int ScriptedDialogs::msgBox(const QString& text, int style, const QString& title
 
 QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title,
                                   const QString& defaultText) {
-    m_prompts.append({Prompt::Kind::Input, prompt, 0, effectiveTitle(title), defaultText});
+    m_prompts.append({Prompt::Kind::Input, prompt, 0, effectiveTitle(title), defaultText, {}, {}});
     if (m_answers.isEmpty() || !std::holds_alternative<QString>(m_answers.head())) {
         QTest::qFail(qPrintable(QStringLiteral("unscripted input box: ") + prompt), __FILE__,
                      __LINE__);
@@ -31,7 +37,7 @@ QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title,
 }
 
 bool ScriptedDialogs::printDialog(QPrinter& printer, QWidget*) {
-    m_prompts.append({Prompt::Kind::Print, QStringLiteral("print"), 0, {}, {}});
+    m_prompts.append({Prompt::Kind::Print, QStringLiteral("print"), 0, {}, {}, {}, {}});
     if (m_answers.isEmpty() || !std::holds_alternative<PrintTo>(m_answers.head())) {
         QTest::qFail("unscripted print dialog", __FILE__, __LINE__);
         return false;
@@ -77,14 +83,14 @@ QString ScriptedDialogs::fileAnswer(const QString& title) {
 }
 
 QString ScriptedDialogs::openFileName(const QString& title, const QString& filter) {
-    m_prompts.append({Prompt::Kind::OpenFile, title, 0, effectiveTitle(title), filter});
+    m_prompts.append({Prompt::Kind::OpenFile, title, 0, effectiveTitle(title), filter, {}, {}});
     return fileAnswer(title);
 }
 
 QString ScriptedDialogs::saveFileName(const QString& title, const QString& suggested,
                                       const QString& filter) {
     Q_UNUSED(filter)
-    m_prompts.append({Prompt::Kind::SaveFile, title, 0, effectiveTitle(title), suggested});
+    m_prompts.append({Prompt::Kind::SaveFile, title, 0, effectiveTitle(title), suggested, {}, {}});
     return fileAnswer(title);
 }
 

@@ -17,6 +17,9 @@ struct Prompt {
     int style = 0;
     QString title;
     QString defaultText;
+    // A message box's second text and its details part.
+    QString informative;
+    QString details;
 };
 
 // Answers prompts from a queue and records every one of them. A prompt that no answer was
@@ -34,6 +37,8 @@ class ScriptedDialogs final : public Dialogs {
     void cancelProgressAt(std::int64_t done) { m_cancelAt = done; }
 
     int msgBox(const QString& text, int style = vbOKOnly, const QString& title = {}) override;
+    int msgBoxWith(const QString& text, const QString& informative, const QString& details = {},
+                   int style = vbOKOnly, const QString& title = {}) override;
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText = {}) override;
     bool printDialog(QPrinter& printer, QWidget* parent) override;

@@ -1,6 +1,7 @@
 // kettlebox-db init: makes a first recipe file for the program, which never creates one itself.
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 #include "tools/kettlebox-db/commands.h"
@@ -36,6 +37,22 @@ void fillSample(const QString& path) {
     db->Close();
 }
 
+// Makes `path` and the folders above it that are missing, each for its owner alone: it is
+// about to hold the recipes.
+bool makeFolder(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    if (info.exists())
+        return false;
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !makeFolder(parent))
+        return false;
+    return QDir().mkdir(info.absoluteFilePath(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner) ||
+           QFileInfo(path).isDir(); // made by someone else meanwhile
+}
+
 } // namespace
 
 int runInit(Context& ctx) {
@@ -54,13 +71,19 @@ int runInit(Context& ctx) {
             folderGiven = true;
         }
     }
+    if (folderGiven) {
+        folder = QDir::cleanPath(QDir().absoluteFilePath(folder));
+        if (!makeFolder(folder))
+            return fail(ctx, QStringLiteral("the folder \"%1\" can't be made.")
+                                 .arg(QDir::toNativeSeparators(folder)));
+    }
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
         return kExitFailed;
     const QDir dir(path);
     const QString target = dir.absoluteFilePath(QStringLiteral("Recipe"));
-    const QString targetFile = QDir::toNativeSeparators(target + QLatin1String(".mdb"));
-    if (QFileInfo::exists(target + QLatin1String(".mdb")))
+    const QString targetFile = QDir::toNativeSeparators(target + kRecipeSuffix);
+    if (QFileInfo::exists(target + kRecipeSuffix))
         return fail(ctx,
                     QStringLiteral("\"%1\" already exists; it was left as it is.").arg(targetFile));
     // The file is filled under a name of its own and moved in place only when it is complete.
@@ -71,11 +94,11 @@ int runInit(Context& ctx) {
         if (sample)
             fillSample(work);
     } catch (const StoreError& e) {
-        QFile::remove(work + QLatin1String(".mdb"));
+        QFile::remove(work + kRecipeSuffix);
         return fail(ctx, e.message());
     }
-    if (!QFile::rename(work + QLatin1String(".mdb"), target + QLatin1String(".mdb"))) {
-        QFile::remove(work + QLatin1String(".mdb"));
+    if (!QFile::rename(work + kRecipeSuffix, target + kRecipeSuffix)) {
+        QFile::remove(work + kRecipeSuffix);
         return fail(ctx, QStringLiteral("\"%1\" already exists or can't be written; it was left as "
                                         "it is.")
                              .arg(targetFile));

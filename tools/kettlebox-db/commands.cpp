@@ -15,13 +15,16 @@ int runFind(Context& ctx);
 int runImportAccess(Context& ctx);
 int runExport(Context& ctx);
 int runImport(Context& ctx);
+int runIngredients(Context& ctx);
+int runShop(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
         {QStringLiteral("init"), QStringLiteral("init [--sample] [FOLDER]"),
-         QStringLiteral("Makes a new, empty recipe file Recipe.mdb in FOLDER (the current "
-                        "folder by default).\n--sample fills it with a few categories and "
-                        "recipes. An existing Recipe.mdb is never overwritten."),
+         QStringLiteral(
+             "Makes a new, empty recipe file Recipe.mdb in FOLDER (the current "
+             "folder by default), made when missing.\n--sample fills it with a few categories and "
+             "recipes. An existing Recipe.mdb is never overwritten."),
          &runInit},
         {QStringLiteral("check"), QStringLiteral("check [FOLDER]"),
          QStringLiteral("Checks the recipe file, its history and its backups for damage, one "
@@ -91,6 +94,22 @@ const QList<Command>& commands() {
              "brought in again. Exits with\n0 only when every recipe came in or was "
              "already there; a file with no recipe is\na failure, with the reason."),
          &runImport},
+        {QStringLiteral("ingredients"), QStringLiteral("ingredients [--json]"),
+         QStringLiteral("Reads ingredient lines on standard input and writes, for each line in "
+                        "order, its amount,\nunit and item: tab-separated, or with --json one "
+                        "JSON object a line with text,\nquantity, quantityMax, unit and item "
+                        "(null where the line has none). A line that\ncan't be read keeps its "
+                        "text as the item."),
+         &runIngredients},
+        {QStringLiteral("shop"),
+         QStringLiteral("shop [--servings N | --factor F] [--system metric|us] [--folder FOLDER] "
+                        "CATEGORY/NAME..."),
+         QStringLiteral("Prints the shopping list of the recipes named (category, a slash, the "
+                        "recipe's name):\ntheir ingredient lines merged by item and kind of "
+                        "measure, grouped by aisle, with\nthe recipes each line comes from. "
+                        "--servings N scales each recipe to N servings\n(recipes keep no "
+                        "servings yet: N is then the factor); --factor F multiplies them."),
+         &runShop},
     };
     return all;
 }

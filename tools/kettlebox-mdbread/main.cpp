@@ -17,10 +17,15 @@
 // All tables are listed before the first row. The catalogue is read here, without the
 // library's property parser, and a table whose page map is missing is refused instead of read.
 // Exit: 0 read, 2 can't be opened, 3 no readable catalogue, 64 usage.
+//
+// Once the file is open it shuts itself in (confine.h): whatever the file makes the library do,
+// this process can then only read what it holds open and write its output.
 
 // glib first: the library header includes it inside its extern "C" block.
 #include <glib.h>
 #include <mdbtools.h>
+
+#include "tools/kettlebox-mdbread/confine.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -140,6 +145,7 @@ bool isTextual(int type) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kb::mdbread::closeInheritedDescriptors();
     const char* file = nullptr;
     size_t bindSize = 1 << 20;
     for (int i = 1; i < argc; ++i) {
@@ -161,6 +167,8 @@ int main(int argc, char** argv) {
     if (!mdb)
         return kExitUnopenable;
     mdb_set_bind_size(mdb, bindSize);
+    // The library has opened the file and its character conversions: nothing more to open.
+    kb::mdbread::confine();
     std::fwrite("KBMDB01\n", 1, 8, stdout);
     emit('V', std::string(1, static_cast<char>(mdb->f->jet_version)));
 

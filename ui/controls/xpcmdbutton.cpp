@@ -6,6 +6,7 @@
 #include "ui/controls/vbinput.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -247,6 +248,23 @@ void xpcmdbutton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!m_surface.isNull())
         p.drawPixmap(0, 0, m_surface);
+    if (m_showFocus && hasFocus() && width() > 8 && height() > 8) {
+        p.setPen(QPen(kCaptionEnabled, 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+}
+
+void xpcmdbutton::focusInEvent(QFocusEvent* e) {
+    // A click gives focus too; only a key that brought it here needs to show where it is.
+    m_showFocus = e->reason() != Qt::MouseFocusReason;
+    update();
+    QWidget::focusInEvent(e);
+}
+
+void xpcmdbutton::focusOutEvent(QFocusEvent* e) {
+    m_showFocus = false;
+    update();
+    QWidget::focusOutEvent(e);
 }
 
 void xpcmdbutton::resizeEvent(QResizeEvent*) {

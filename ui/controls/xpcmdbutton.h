@@ -81,6 +81,8 @@ class xpcmdbutton : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -102,6 +104,8 @@ class xpcmdbutton : public QWidget {
     PictureClip m_pc;
     QPixmap m_surface; // the retained face: paint events only copy it
     int m_shortcutId = 0;
+    // Focus that came from the keyboard is drawn, as a dotted frame inside the face.
+    bool m_showFocus = false;
     bool m_secondClick = false; // the press of a double click raises no Click
 };
 

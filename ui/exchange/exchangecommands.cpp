@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -146,7 +147,9 @@ void ExchangeCommands::importRecipes() {
         QStringLiteral("When a recipe's name is already in its category, or can't be stored as "
                        "it is:\nshould it come in under a changed name (Yes), or be left out "
                        "and reported (No)?"),
-        vbYesNo + vbQuestion, kImportTitle);
+        vbYesNoCancel + vbQuestion, kImportTitle);
+    if (names == vbCancel)
+        return;
 
     exchange::ImportOptions options;
     options.category = category == QLatin1String("*") ? QString() : category;
@@ -232,22 +235,66 @@ std::optional<exchange::ReadResult> ExchangeCommands::readOffThread(const QStrin
 
 void ExchangeCommands::printCookbook() {
     QString category = chosenCategory();
-    if (!category.isEmpty() &&
-        m_dialogs.msgBox(QStringLiteral("Print the recipes of the category \"%1\" only?\n"
-                                        "No prints every category.")
-                             .arg(category),
-                         vbYesNo + vbQuestion, kCookbookTitle) != vbYes)
-        category.clear();
+    // Every question can be left with Escape, which prints nothing.
+    if (!category.isEmpty()) {
+        const int answer =
+            m_dialogs.msgBox(QStringLiteral("Print the recipes of the category \"%1\" only?\n"
+                                            "No prints every category.")
+                                 .arg(category),
+                             vbYesNoCancel + vbQuestion, kCookbookTitle);
+        if (answer == vbCancel)
+            return;
+        if (answer != vbYes)
+            category.clear();
+    } else if (m_dialogs.msgBox(QStringLiteral("Print the whole collection, every recipe of "
+                                               "every category?"),
+                                vbOKCancel + vbQuestion, kCookbookTitle) != vbOK) {
+        return;
+    }
     exchange::Collection collection;
-    collection = exchange::collectRecipes(m_store.file(), category);
+    {
+        // The whole collection can take a while to read: its progress shows, with a Cancel.
+        std::unique_ptr<Progress> shown;
+        bool stopped = false;
+        exchange::Progress progress;
+        if (category.isEmpty()) {
+            shown =
+                m_dialogs.progress(QStringLiteral("Reading the recipes..."), kCookbookTitle, true);
+            progress.step = [&](qsizetype done, qsizetype total) {
+                if (!shown->setProgress(done, total))
+                    stopped = true;
+            };
+            progress.cancelled = [&] { return stopped; };
+        }
+        try {
+            collection = exchange::collectRecipes(m_store.file(), category, {}, progress);
+        } catch (const exchange::Cancelled&) {
+            return;
+        }
+    }
     const QString title = category.isEmpty() ? QStringLiteral("Kettlebox Cookbook")
                                              : QStringLiteral("Kettlebox Cookbook: ") + category;
-    exchange::writeCookbook(m_appFolder, title, collection.recipes);
+    // The whole book in plain text stays out of the program's folder: in a folder of this
+    // user's alone, removed when the preview closes.
+    if (!m_cookbookFolder) {
+        m_cookbookFolder = std::make_unique<QTemporaryDir>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("kettlebox-cookbook-XXXXXX")));
+        if (!m_cookbookFolder->isValid()) {
+            const QString why = m_cookbookFolder->errorString();
+            m_cookbookFolder.reset();
+            throw StoreError(QStringLiteral("The cookbook could not be printed, because no "
+                                            "private folder could be made for it in \"%1\" "
+                                            "(%2).")
+                                 .arg(QDir::toNativeSeparators(QDir::tempPath()), why));
+        }
+    }
+    exchange::writeCookbook(m_cookbookFolder->path(), title, collection.recipes);
     if (!m_preview) {
         m_preview = new frmprint(m_appFolder, m_dialogs);
         m_preview->setObjectName(QStringLiteral("cookbookPreview"));
+        connect(m_preview, &QObject::destroyed, this, [this] { m_cookbookFolder.reset(); });
     }
-    m_preview->WB->Navigate(exchange::cookbookPagePath(m_appFolder));
+    m_preview->WB->Navigate(exchange::cookbookPagePath(m_cookbookFolder->path()));
     m_preview->setCaption(QStringLiteral("Print [ ") + title + QStringLiteral(" ]"));
     m_preview->setWindowState(m_preview->windowState() & ~Qt::WindowMinimized);
     m_preview->show();

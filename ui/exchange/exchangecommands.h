@@ -7,7 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class QTemporaryDir;
 
 namespace kb {
 
@@ -56,6 +59,8 @@ class ExchangeCommands : public QObject {
     Dialogs& m_dialogs;
     QString m_appFolder;
     QPointer<frmprint> m_preview;
+    // Where the shown cookbook's page is, while the preview is open.
+    std::unique_ptr<QTemporaryDir> m_cookbookFolder;
 };
 
 } // namespace kb

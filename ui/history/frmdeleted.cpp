@@ -99,7 +99,6 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
     Status = new QLabel(frame);
     Status->setObjectName(QStringLiteral("Status"));
     Status->setFont(formFont());
-    Status->setAccessibleName(QStringLiteral("History status"));
 
     setTabOrder(List, PutBack);
     setTabOrder(PutBack, CloseForm);
@@ -120,9 +119,12 @@ void frmdeleted::Reload() {
     runGuarded(m_dialogs, [this] { m_entries = listHistory(m_store.file()); });
     for (const HistoryEntry& e : m_entries)
         new QTreeWidgetItem(List, {e.name(), e.category, shownWhen(e.when), whyText(e.why)});
-    Status->setText(m_entries.isEmpty()
-                        ? QStringLiteral("Nothing has been deleted or changed.")
-                        : QStringLiteral("%1 recipes in the history.").arg(m_entries.size()));
+    const qsizetype n = m_entries.size();
+    Status->setText(n == 0   ? QStringLiteral("Nothing has been deleted or changed.")
+                    : n == 1 ? QStringLiteral("1 recipe in the history.")
+                             : QStringLiteral("%1 recipes in the history.").arg(n));
+    // A reader says a label's name in place of its text: the name is the text itself.
+    Status->setAccessibleName(Status->text());
     if (List->topLevelItemCount() > 0)
         List->setCurrentItem(List->topLevelItem(0));
     showChosen();

@@ -10,6 +10,35 @@
 
 namespace kb {
 
+namespace {
+
+struct Report {
+    QString text;
+    QString details;
+};
+
+// The check's own words can run to a hundred lines, which would push the backup's name and
+// the OK button off the screen: the box says in brief what is damaged, and those words go
+// to its details.
+Report shortened(const QString& message) {
+    const QString gap = QStringLiteral("\r\n\r\n");
+    const qsizetype end = message.indexOf(gap);
+    const QString first = end < 0 ? message : message.left(end);
+    constexpr int kMostLines = 3;
+    constexpr int kMostChars = 400;
+    if (first.count(QLatin1Char('\n')) < kMostLines && first.size() <= kMostChars)
+        return {message, {}};
+    const qsizetype open = first.indexOf(QStringLiteral(" ("));
+    QString brief = open > 0 ? first.left(open) : first.section(QLatin1Char('\n'), 0, 0);
+    QString details = open > 0 ? first.mid(open + 2) : first;
+    if (details.endsWith(QStringLiteral(").")))
+        details.chop(2);
+    brief += QStringLiteral(". What the check found is under Show Details.");
+    return {brief + (end < 0 ? QString() : message.mid(end)), details.trimmed()};
+}
+
+} // namespace
+
 HistoryFeature::HistoryFeature(QWidget* window, RecipeBas& store, Dialogs& dialogs,
                                QString appFolder)
     : QObject(window), m_parent(window), m_store(store), m_dialogs(dialogs),
@@ -87,8 +116,10 @@ void HistoryFeature::startCheck() {
         },
         this,
         [this](std::optional<QString> message) {
-            if (message)
-                m_dialogs.msgBox(*message, vbCritical);
+            if (message) {
+                const Report report = shortened(*message);
+                m_dialogs.msgBoxWith(report.text, {}, report.details, vbCritical);
+            }
             emit checkFinished();
         });
 }

@@ -12,10 +12,12 @@
 #include "ui/exchange/exchangecommands.h"
 #include "ui/history/historyfeature.h"
 #include "ui/search/findrecipe.h"
+#include "ui/shopping/shoppinglist.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QPointer>
+#include <memory>
 
 namespace kb {
 
@@ -45,8 +47,8 @@ void Main::installCommands() {
         if (!search->window) {
             search->window = new FindRecipe(
                 search->index, m_dialogs, [this] { return m_store->DatabasePath; },
-                [this](const QString& category, const QString& name) {
-                    goToRecipe(category, name);
+                [this](const QString& category, const QString& name, std::int64_t rowid) {
+                    goToRecipe(category, name, rowid);
                 });
             placeOver(search->window, this);
         }
@@ -64,9 +66,35 @@ void Main::installCommands() {
                    [exchange] { exchange->importFromWebAddress(); });
     addTreeCommand(QStringLiteral("Print Cookbook..."), {},
                    [exchange] { exchange->printCookbook(); });
+    // The shopping list lives in a window of its own, made when first asked for.
+    auto shopping = std::make_shared<QPointer<ShoppingList>>();
+    const auto shoppingWindow = [this, shopping] {
+        if (!*shopping) {
+            *shopping = new ShoppingList(
+                m_dialogs,
+                [this] {
+                    return m_store->DatabasePath.isEmpty() ? appFolder() + QStringLiteral("/Recipe")
+                                                           : m_store->DatabasePath;
+                },
+                appFolder(), this);
+            placeOver(*shopping, this);
+        }
+        return shopping->data();
+    };
+    addTreeCommand(QStringLiteral("Shopping List..."), QKeySequence(Qt::CTRL | Qt::Key_L),
+                   [shoppingWindow] { shoppingWindow()->open(); });
+    addTreeCommand(QStringLiteral("Add to Shopping List"), {}, [this, shoppingWindow] {
+        if (m_store->SelectedRecipe.isEmpty() || m_store->RecipeCategory.isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe"));
+            return;
+        }
+        // Recipes keep no servings yet: a recipe comes on once, and the list's window sets
+        // its factor.
+        shoppingWindow()->addRecipe(m_store->RecipeCategory, m_store->SelectedRecipe, 1);
+    });
 }
 
-bool Main::goToRecipe(const QString& category, const QString& name) {
+bool Main::goToRecipe(const QString& category, const QString& name, std::int64_t rowid) {
     // Adding and category-deleting modes show the categories alone.
     if (!Save->isHidden() || !delcatagroy->isHidden()) {
         m_dialogs.msgBox(QStringLiteral("The tree shows no recipes while a recipe is being added "
@@ -74,7 +102,7 @@ bool Main::goToRecipe(const QString& category, const QString& name) {
                          name + QStringLiteral("\"."));
         return false;
     }
-    if (!showRecipeNode(category, name)) {
+    if (!showRecipeNode(category, name, rowid)) {
         // The file was changed by another program since the tree was filled.
         m_dialogs.msgBox(QStringLiteral("\"") + name +
                          QStringLiteral("\" is not in the tree under \"") + category +

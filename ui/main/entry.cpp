@@ -15,12 +15,12 @@ constexpr const char* kHelp =
     "usage: kettlebox [--help | --version]\n"
     "\n"
     "Kettlebox Recipe " KB_VERSION ": a personal collection of cooking recipes.\n"
-    "Started without arguments it opens the recipe window; a second start brings the\n"
-    "running window to the front.\n"
+    "Started without arguments it opens the recipe window; a second start on the same\n"
+    "recipe file brings the running window to the front.\n"
     "\n"
-    "The recipes live in Recipe.mdb in the application folder: the program's own folder\n"
-    "when it holds Recipe.mdb or can be written to, otherwise ~/.local/share/Kettlebox,\n"
-    "which is given an empty recipe file on the first start.\n"
+    "The recipes live in Recipe.mdb in the application folder: for a copy that is not\n"
+    "installed, its own folder when it holds Recipe.mdb or can be written to; otherwise\n"
+    "~/.local/share/Kettlebox, which is given an empty recipe file on the first start.\n"
     "kettlebox-db makes and looks after recipe files on the command line.\n";
 
 // Answered before any window system is touched, so they work without a display.
@@ -47,24 +47,28 @@ int main(int argc, char* argv[]) {
     if (answeredOnTheCommandLine(argc, argv, exitCode))
         return exitCode;
 
-    // A copy already running takes the hand-over before any window system is touched.
-    if (kb::SingleInstance::handOver())
+    // No organisation name: the user's data folder is then ~/.local/share/Kettlebox itself.
+    // Set before the application object, so that the recipe folder is known without it.
+    QCoreApplication::setApplicationName(kb::kAppTitle);
+    const QString folder = kb::resolveAppFolder(kb::processPlaces());
+    const QString instanceName = kb::SingleInstance::nameFor(folder);
+    // A copy already running on this recipe file takes the hand-over before any window system
+    // is touched; one on another file is none of this start's business.
+    if (kb::SingleInstance::handOver(instanceName))
         return 0;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(kb::kAppTitle);
     QApplication::setApplicationDisplayName(kb::kAppTitle);
     QApplication::setApplicationVersion(QStringLiteral(KB_VERSION));
-    // No organisation name: the user's data folder is then ~/.local/share/Kettlebox itself.
     QGuiApplication::setDesktopFileName(QStringLiteral(KB_APP_ID));
 
     // A second start hands the focus to the running window and ends before opening anything.
-    kb::SingleInstance instance;
+    kb::SingleInstance instance(instanceName);
     if (!instance.claim())
         return 0;
 
     kb::registerClassicFonts();
     kb::QtDialogs dialogs;
-    kb::Main form(dialogs, kb::resolveAppFolder(kb::processPlaces()));
+    kb::Main form(dialogs, folder);
     // One window per recipe file, whatever the environment of the copies.
     if (!instance.holdRecipeFile(form.appFolder(), dialogs))
         return 1;

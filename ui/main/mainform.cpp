@@ -17,15 +17,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTreeView>
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -33,6 +38,56 @@
 namespace kb {
 
 namespace {
+
+// The tree of recipes. A key that moves the highlight (arrows, Home, End, Page Up and Down, a
+// typed letter) chooses the node it lands on, as a click does, so that the highlighted row and
+// the shown recipe never differ.
+class RecipeTree final : public QTreeView {
+  public:
+    using QTreeView::QTreeView;
+    std::function<void(const QModelIndex&)> keyMoved;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const QPersistentModelIndex before = currentIndex();
+        QTreeView::keyPressEvent(event);
+        if (currentIndex() != before && currentIndex().isValid() && keyMoved)
+            keyMoved(currentIndex());
+    }
+};
+
+// The window's buttons and their keys. A key shared by several buttons works the one shown:
+// the modes never show two of them at once.
+struct ButtonKey {
+    xpcmdbutton* Main::*button;
+    QKeyCombination key;
+    const char* description;
+};
+
+const std::array<ButtonKey, 12> kButtonKeys{{
+    {&Main::add, Qt::CTRL | Qt::Key_N, "Starts a new recipe."},
+    {&Main::Edit, Qt::CTRL | Qt::Key_E, "Lets the shown recipe be changed."},
+    {&Main::Save, Qt::CTRL | Qt::Key_S, "Saves the new recipe."},
+    {&Main::saveedited, Qt::CTRL | Qt::Key_S, "Saves the changes to the recipe."},
+    {&Main::delete_, QKeyCombination(Qt::Key_Delete), "Deletes the shown recipe."},
+    {&Main::delcatagroy, QKeyCombination(Qt::Key_Delete), "Deletes the chosen category."},
+    {&Main::Cancel, QKeyCombination(Qt::Key_Escape), "Drops the new recipe."},
+    {&Main::canceledit, QKeyCombination(Qt::Key_Escape), "Drops the changes."},
+    {&Main::cancelcata, QKeyCombination(Qt::Key_Escape), "Leaves deleting categories."},
+    {&Main::print, Qt::CTRL | Qt::Key_P, "Prints the shown recipe."},
+    {&Main::xpcmdbutton2, Qt::CTRL | Qt::SHIFT | Qt::Key_N, "Makes a new category."},
+    {&Main::xpcmdbutton1, Qt::CTRL | Qt::SHIFT | Qt::Key_Delete, "Chooses a category to delete."},
+}};
+
+// Which of the nodes of its name under its category a recipe node is, from 0.
+int occurrenceOfNode(const QModelIndex& node) {
+    const QString text = node.data().toString();
+    int occurrence = 0;
+    for (int row = 0; row < node.row(); ++row)
+        if (node.siblingAtRow(row).data().toString() == text)
+            ++occurrence;
+    return occurrence;
+}
 
 ImageList treePictures() {
     return ImageList(
@@ -66,6 +121,7 @@ Main::Main(Dialogs& dialogs, const QString& appFolder, QWidget* parent)
     OpenUrl = openInBrowser;
 
     connectHandlers();
+    installButtonKeys();
     installCommands();
 }
 
@@ -111,7 +167,9 @@ void Main::createControls() {
     xpcmdbutton1 =
         button(xp_canvas1, "xpcmdbutton1", twips(2280, 480, 1260, 300), caption("Del Category"));
 
-    Tv = new QTreeView(xp_canvas1);
+    auto* tree = new RecipeTree(xp_canvas1);
+    tree->keyMoved = [this](const QModelIndex& node) { Tv_NodeClick(node); };
+    Tv = tree;
     Tv->setObjectName(QStringLiteral("Tv"));
     Nodes::modelOf(Tv);
     Tv->setAccessibleName(QStringLiteral("Recipes"));
@@ -226,8 +284,13 @@ void Main::setTabOrder() {
 }
 
 void Main::connectHandlers() {
-    Tv->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Tv, &QWidget::customContextMenuRequested, this, &Main::showTreeMenu);
+    // The context menu's commands act on the node under the pointer, or the highlighted one
+    // from the keyboard; a right press leaves the highlight on the shown recipe.
+    m_treeMenu = new QMenu(Tv);
+    m_treeMenu->setObjectName(QStringLiteral("treeMenu"));
+    m_treeMenu->setAccessibleName(QStringLiteral("Recipe commands"));
+    Tv->installEventFilter(this);
+    Tv->viewport()->installEventFilter(this);
     connect(Tv, &QTreeView::clicked, this, [this](const QModelIndex& node) { Tv_NodeClick(node); });
     // Enter on a node chooses it like a click; a double click has already clicked.
     connect(Tv, &QTreeView::activated, this, [this](const QModelIndex& node) {
@@ -259,16 +322,101 @@ QAction* Main::addTreeCommand(const QString& text, const QKeySequence& shortcut,
     connect(action, &QAction::triggered, this, [this, run = std::move(run)] { guarded(run); });
     addAction(action);
     m_treeCommands.append(action);
+    m_treeMenu->addAction(action);
     return action;
 }
 
-void Main::showTreeMenu(const QPoint& at) {
+void Main::installButtonKeys() {
+    // The skinned buttons pass keys on without clicking; on this form Space and Enter press
+    // the button that has the focus.
+    for (xpcmdbutton* b : findChildren<xpcmdbutton*>())
+        connect(b, &xpcmdbutton::KeyPress, this, [b](int ascii) {
+            if (ascii == 13 || ascii == 32)
+                emit b->Click();
+        });
+    QHash<int, QAction*> byKey;
+    for (const ButtonKey& k : kButtonKeys) {
+        xpcmdbutton* button = this->*k.button;
+        const QKeySequence key(k.key);
+        button->setAccessibleDescription(QString::fromUtf8(k.description) +
+                                         QStringLiteral(" Key: ") +
+                                         key.toString(QKeySequence::NativeText) + QLatin1Char('.'));
+        if (byKey.contains(k.key.toCombined()))
+            continue;
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("key ") + key.toString());
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        const QKeyCombination combination = k.key;
+        connect(action, &QAction::triggered, this, [this, combination] {
+            for (const ButtonKey& candidate : kButtonKeys) {
+                xpcmdbutton* b = this->*candidate.button;
+                if (candidate.key == combination && !b->isHidden() && b->isEnabled() &&
+                    (!b->parentWidget() || !b->parentWidget()->isHidden())) {
+                    emit b->Click();
+                    return;
+                }
+            }
+        });
+        addAction(action);
+        byKey.insert(k.key.toCombined(), action);
+        m_buttonKeys.append(action);
+    }
+}
+
+bool Main::eventFilter(QObject* watched, QEvent* event) {
+    const bool onViewport = watched == Tv->viewport();
+    if (onViewport && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+        return true;
+    if ((onViewport || watched == Tv) && event->type() == QEvent::ContextMenu) {
+        treeContextMenu(static_cast<QContextMenuEvent*>(event), onViewport);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Main::treeContextMenu(QContextMenuEvent* event, bool onViewport) {
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        const QPoint at = onViewport ? event->pos() : Tv->viewport()->mapFrom(Tv, event->pos());
+        showTreeMenu(event->globalPos(), Tv->indexAt(at));
+        return;
+    }
+    // From the keyboard: beneath the highlighted node, or at the tree's corner.
+    const QModelIndex current = Tv->currentIndex();
+    const QRect rect = Tv->visualRect(current);
+    showTreeMenu(Tv->viewport()->mapToGlobal(rect.isValid() ? rect.bottomLeft() : QPoint(4, 4)),
+                 current);
+}
+
+void Main::showTreeMenu(const QPoint& global, const QModelIndex& target) {
     if (m_treeCommands.isEmpty())
         return;
-    QMenu menu(Tv);
-    menu.setAccessibleName(QStringLiteral("Recipe commands"));
-    menu.addActions(m_treeCommands);
-    menu.exec(Tv->viewport()->mapToGlobal(at));
+    // The commands read the chosen category and recipe; for the menu's time they are the
+    // node's, and the window's own choice comes back after.
+    const QStringList saved = {m_store->SelectedCategory, m_store->RecipeCategory,
+                               m_store->SelectedRecipe};
+    const int savedOccurrence = m_store->SelectedOccurrence;
+    if (target.isValid()) {
+        const QString text = target.data().toString();
+        const QString key = Nodes::key(target);
+        m_store->SelectedCategory.clear();
+        m_store->RecipeCategory.clear();
+        m_store->SelectedRecipe.clear();
+        m_store->SelectedOccurrence = 0;
+        if (key.isEmpty() && !text.isEmpty()) {
+            m_store->RecipeCategory = target.parent().data().toString();
+            m_store->SelectedRecipe = trimSpaces(text);
+            m_store->SelectedOccurrence = occurrenceOfNode(target);
+        } else if (key != RecipeBas::kRootKey && key != QStringLiteral("zzzNothing")) {
+            m_store->SelectedCategory = key;
+        }
+    }
+    m_treeMenu->exec(global);
+    m_store->SelectedCategory = saved.at(0);
+    m_store->RecipeCategory = saved.at(1);
+    m_store->SelectedRecipe = saved.at(2);
+    m_store->SelectedOccurrence = savedOccurrence;
 }
 
 void Main::guarded(const std::function<void()>& command) {
@@ -365,12 +513,52 @@ void Main::Form_QueryUnload() {
     m_store->RecipeCategory.clear();
     m_store->SelectedCategory.clear();
     m_store->NewCategoryName.clear();
+    m_store->SelectedOccurrence = 0;
     if (End)
         End();
 }
 
+bool Main::hasUnsavedTyping() const {
+    if (Text1->isReadOnly())
+        return false;
+    const QStringList now = {Text1->text(), Text2->text(), Text3->toPlainText(),
+                             Text4->toPlainText()};
+    if (!Save->isHidden())
+        return std::any_of(now.begin(), now.end(), [](const QString& t) { return !t.isEmpty(); });
+    return !saveedited->isHidden() && now != m_editStart;
+}
+
+bool Main::mayClose() {
+    if (m_unloaded || !hasUnsavedTyping())
+        return true;
+    const bool adding = !Save->isHidden();
+    const QString name =
+        m_store->SelectedRecipe.isEmpty() ? trimSpaces(Text1->text()) : m_store->SelectedRecipe;
+    const QString what = adding ? QStringLiteral("the new recipe")
+                                : QStringLiteral("the changes to \"") + name + QLatin1Char('"');
+    const int answer = m_dialogs.msgBox(
+        QStringLiteral("Save ") + what +
+            QStringLiteral(" before closing?\r\nYes saves, No closes without saving, Cancel "
+                           "keeps the window open with your typing."),
+        vbYesNoCancel + vbExclamation, QStringLiteral("Close Kettlebox"));
+    if (answer == vbNo)
+        return true;
+    if (answer != vbYes)
+        return false;
+    if (adding)
+        Save_Click();
+    else
+        saveedited_Click();
+    // A save that did not happen (refused, failed, or the category question answered No)
+    // leaves the typing on screen, and the window with it.
+    return !hasUnsavedTyping();
+}
+
 void Main::closeEvent(QCloseEvent* event) {
-    // A close request is never refused.
+    if (!mayClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_QueryUnload();
 }
@@ -390,9 +578,10 @@ void Main::Tv_NodeClick(const QModelIndex& node) {
             m_store->SelectedRecipe.clear();
             m_store->SelectedRecipe = trimSpaces(t);
             m_store->RecipeCategory = node.parent().data().toString();
+            m_store->SelectedOccurrence = occurrenceOfNode(node);
             m_recipeShown = false;
             m_store->ShowRecipe(trimSpaces(m_store->RecipeCategory),
-                                trimSpaces(m_store->SelectedRecipe));
+                                trimSpaces(m_store->SelectedRecipe), m_store->SelectedOccurrence);
             m_recipeShown = true;
             return;
         }
@@ -401,17 +590,20 @@ void Main::Tv_NodeClick(const QModelIndex& node) {
     });
 }
 
-bool Main::showRecipeNode(const QString& category, const QString& name) {
+bool Main::showRecipeNode(const QString& category, const QString& name, std::int64_t rowid) {
     Nodes nodes(Tv);
     const NodeId parent = nodes.find(category);
     if (!parent || nodes.model().text(parent) != category)
         return false;
     nodes.readNow(parent);
     const QString wanted = trimSpaces(name);
+    int skip = 0;
+    if (rowid > 0)
+        runQuietly([&] { skip = m_store->occurrenceOf(category, wanted, rowid); });
     for (NodeId child : nodes.model().children(parent)) {
         // A node without a key is a recipe; one with an empty text would be taken as a category.
         if (!nodes.model().key(child).isEmpty() || nodes.model().text(child).isEmpty() ||
-            nodes.model().text(child) != wanted)
+            nodes.model().text(child) != wanted || skip-- > 0)
             continue;
         nodes.EnsureVisible(child);
         const QModelIndex at = nodes.model().indexOf(child);
@@ -478,6 +670,7 @@ void Main::Edit_Click() {
             return;
         }
         lockFieldsFor(Mode::Editing);
+        m_editStart = {Text1->text(), Text2->text(), Text3->toPlainText(), Text4->toPlainText()};
         Text1->setFocus();
         showPair(Mode::Editing);
     });
@@ -495,7 +688,8 @@ void Main::saveedited_Click() {
                              vbExclamation);
             return;
         }
-        m_store->UpdateRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);
+        m_store->UpdateRecipe(m_store->RecipeCategory, m_store->SelectedRecipe,
+                              m_store->SelectedOccurrence);
         m_store->RecipeCategory.clear();
         m_store->SelectedRecipe.clear();
         hidePair(Mode::Editing);
@@ -527,8 +721,11 @@ void Main::delete_Click() {
                              vbExclamation);
             return;
         }
-        m_store->DeleteRecipe(m_store->RecipeCategory, m_store->SelectedRecipe);
-        m_dialogs.msgBox(QStringLiteral("Record Deleted"));
+        m_store->DeleteRecipe(m_store->RecipeCategory, m_store->SelectedRecipe,
+                              m_store->SelectedOccurrence);
+        m_dialogs.msgBoxWith(QStringLiteral("Record Deleted"),
+                             QStringLiteral("Deleted Recipes (Ctrl+Shift+D) puts it back: "
+                                            "right-click the list to find it."));
     });
 }
 

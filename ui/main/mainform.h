@@ -4,11 +4,14 @@
 #include "store/recipebas.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 class QAction;
+class QContextMenuEvent;
 class QFrame;
+class QMenu;
 class QKeySequence;
 class QPoint;
 class QLabel;
@@ -70,15 +73,25 @@ class Main : public QWidget {
                             std::function<void()> run);
     // The commands in menu order, for tests and for the context menu.
     const QList<QAction*>& treeCommands() const { return m_treeCommands; }
+    // The tree's context menu: one menu for the window's life, so that a screen reader finds
+    // the same entries each time it opens.
+    QMenu* treeMenu() const { return m_treeMenu; }
+    // The keys of the window's buttons, one action per key, in the order of kButtonKeys.
+    const QList<QAction*>& buttonKeys() const { return m_buttonKeys; }
+    // Whether typing would be lost: while adding, any field holding text; while editing, any
+    // field changed since Edit was pressed.
+    bool hasUnsavedTyping() const;
     PrintCommand& printCommand() { return *m_print; }
     // Shows a recipe as a click on its node does: the node selected and in view, its category
     // open, the recipe shown. Says why instead where the tree holds no recipes or not this one.
-    bool goToRecipe(const QString& category, const QString& name);
+    // `rowid`, when known, picks the row among several of one name.
+    bool goToRecipe(const QString& category, const QString& name, std::int64_t rowid = 0);
 
     // Chooses a recipe in the tree exactly as a click on it would: opens its category, selects
-    // the first node of that name under it, scrolls it into view and runs the click handler.
-    // False (nothing done) when the tree holds no such node.
-    bool showRecipeNode(const QString& category, const QString& name);
+    // the node of that name under it (the one of the row `rowid` among several of one name,
+    // else the first), scrolls it into view and runs the click handler. False (nothing done)
+    // when the tree holds no such node.
+    bool showRecipeNode(const QString& category, const QString& name, std::int64_t rowid = 0);
 
     // The controls, by their names on the form (`delete` is spelt `delete_`).
     xp_canvas* xp_canvas1 = nullptr;
@@ -136,11 +149,18 @@ class Main : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void createControls();
     void installCommands();
-    void showTreeMenu(const QPoint& at);
+    // Opens the tree's context menu at `global`; its commands act on the node `target` (the
+    // shown selection when invalid) and the selection is as before once the menu is done.
+    void showTreeMenu(const QPoint& global, const QModelIndex& target);
+    void treeContextMenu(QContextMenuEvent* event, bool onViewport);
+    void installButtonKeys();
+    // Asks whether typing not yet saved is saved, dropped or kept; false: the window stays.
+    bool mayClose();
     void connectHandlers();
     void setTabOrder();
     // The controls the store fills, as one.
@@ -163,6 +183,10 @@ class Main : public QWidget {
     // The fields show the recipe of the last tree click, as read from the file.
     bool m_recipeShown = false;
     QList<QAction*> m_treeCommands;
+    QList<QAction*> m_buttonKeys;
+    QMenu* m_treeMenu = nullptr;
+    // The fields as Edit found them, to tell an edit from a look.
+    QStringList m_editStart;
 };
 
 } // namespace kb

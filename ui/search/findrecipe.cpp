@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTimer>
 
 namespace kb {
 
@@ -102,7 +103,14 @@ FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QStri
     goToButton = commandButton("goToButton", QStringLiteral("Go To"), kGoToRect);
     closeCommand = commandButton("closeCommand", QStringLiteral("Close"), kCloseCommandRect);
 
-    connect(words, &QLineEdit::textChanged, this, [this] { refresh(); });
+    m_inside = new QTimer(this);
+    m_inside->setSingleShot(true);
+    m_inside->setInterval(kInsideAfterMs);
+    connect(m_inside, &QTimer::timeout, this, [this] { list(SearchIndex::Match::Anywhere); });
+    connect(words, &QLineEdit::textChanged, this, [this] {
+        m_limit = kShown;
+        refresh();
+    });
     connect(words, &QLineEdit::returnPressed, this, [this] { goToCurrent(); });
     connect(results, &QListWidget::itemActivated, this, [this] { goToCurrent(); });
     connect(goToButton, &xpcmdbutton::Click, this, [this] { goToCurrent(); });
@@ -148,28 +156,51 @@ void FindRecipe::ensureIndex() {
 }
 
 void FindRecipe::refresh() {
+    list(SearchIndex::Match::WordStarts);
+    if (!searchQuery(words->text()).isEmpty())
+        m_inside->start();
+}
+
+void FindRecipe::list(SearchIndex::Match match) {
+    m_inside->stop();
     const QString text = words->text();
+    // Listing more keeps the place: the first of the new results.
+    // A pause's second look keeps the row the user is on.
+    const int keep = m_limit > kShown                        ? m_limit - kShown
+                     : match == SearchIndex::Match::Anywhere ? std::max(0, results->currentRow())
+                                                             : 0;
     results->clear();
     if (searchQuery(text).isEmpty()) {
         setCount(QStringLiteral("Type the words to look for"));
         return;
     }
     guarded([&] {
-        const SearchResult r = m_index.search(database(), text, kShown);
+        const SearchResult r = m_index.search(database(), text, m_limit, match);
         results->setUpdatesEnabled(false);
         for (const SearchHit& h : r.hits) {
-            auto* item = new QListWidgetItem(h.name + QStringLiteral("  \u2014  ") + h.category +
-                                             QLatin1Char('\n') + h.snippet);
+            const QString by = h.author.isEmpty() ? QString() : QStringLiteral(", by ") + h.author;
+            auto* item = new QListWidgetItem(h.name + QStringLiteral("  \u2014  in ") + h.category +
+                                             by + QLatin1Char('\n') + h.snippet);
             item->setData(CategoryRole, h.category);
             item->setData(NameRole, h.name);
+            item->setData(RowIdRole, QVariant::fromValue<qint64>(h.rowid));
             item->setData(Qt::AccessibleTextRole,
-                          QString(h.name + QStringLiteral(", in ") + h.category +
+                          QString(h.name + QStringLiteral(", in ") + h.category + by +
                                   QStringLiteral(": ") + h.snippet));
+            results->addItem(item);
+        }
+        if (r.hits.size() < r.total) {
+            const QString more = QStringLiteral("Show %1 more of the %2 found...")
+                                     .arg(std::min<qsizetype>(kShown, r.total - r.hits.size()))
+                                     .arg(r.total);
+            auto* item = new QListWidgetItem(more);
+            item->setData(MoreRole, true);
+            item->setData(Qt::AccessibleTextRole, more);
             results->addItem(item);
         }
         results->setUpdatesEnabled(true);
         if (results->count() > 0)
-            results->setCurrentRow(0);
+            results->setCurrentRow(std::min(keep, results->count() - 1));
         setCount(countText(r));
     });
 }
@@ -194,6 +225,7 @@ void FindRecipe::guarded(const std::function<void()>& work) {
 
 void FindRecipe::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    m_inside->stop();
     if (m_db)
         m_db->Close();
     m_db.reset();
@@ -205,7 +237,13 @@ void FindRecipe::goToCurrent() {
         item = results->item(0);
     if (!item)
         return;
-    m_goTo(item->data(CategoryRole).toString(), item->data(NameRole).toString());
+    if (item->data(MoreRole).toBool()) {
+        m_limit += kShown;
+        list(SearchIndex::Match::Anywhere);
+        return;
+    }
+    m_goTo(item->data(CategoryRole).toString(), item->data(NameRole).toString(),
+           item->data(RowIdRole).toLongLong());
 }
 
 // The count's accessible name is the count itself, so a screen reader announces each new one.

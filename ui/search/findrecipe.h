@@ -3,6 +3,7 @@
 #include "search/searchindex.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -11,6 +12,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
+class QTimer;
 
 namespace kb {
 
@@ -38,7 +40,8 @@ class FindRecipe : public QWidget {
 
     // `databasePath` gives the recipe file's path without ".mdb" when a search runs;
     // `goTo` shows a result in the main window.
-    using GoTo = std::function<void(const QString& category, const QString& name)>;
+    using GoTo =
+        std::function<void(const QString& category, const QString& name, std::int64_t rowid)>;
     FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QString()> databasePath,
                GoTo goTo, QWidget* parent = nullptr);
     ~FindRecipe() override;
@@ -46,8 +49,11 @@ class FindRecipe : public QWidget {
     // Shows the window with the focus in the search box, brings the index up to date with
     // the recipe file (showing progress when that takes a while) and searches again.
     void open();
-    // Searches for what the box holds now and lists the results.
+    // Searches for what the box holds now and lists the results: words that start a word at
+    // once, and once typing pauses those inside longer words too.
     void refresh();
+    // How long typing must pause before words are looked for inside longer ones.
+    static constexpr int kInsideAfterMs = 300;
     // Goes to the selected result (the first when none is selected).
     void goToCurrent();
 
@@ -67,6 +73,9 @@ class FindRecipe : public QWidget {
     // The item data of a result row: its category and its name.
     static constexpr int CategoryRole = 0x0100 + 1;
     static constexpr int NameRole = 0x0100 + 2;
+    // The row id of a result; the last row, when more matched than are listed, lists more.
+    static constexpr int RowIdRole = 0x0100 + 3;
+    static constexpr int MoreRole = 0x0100 + 4;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -77,6 +86,7 @@ class FindRecipe : public QWidget {
     // Runs `work` under the command guard; a failure also drops the open file.
     void guarded(const std::function<void()>& work);
     void setCount(const QString& text);
+    void list(SearchIndex::Match match);
     void ensureIndex();
 
     SearchIndex& m_index;
@@ -84,6 +94,9 @@ class FindRecipe : public QWidget {
     std::function<QString()> m_databasePath;
     GoTo m_goTo;
     std::unique_ptr<Database> m_db;
+    // How many results are listed; each "more" row lists kShown more.
+    int m_limit = kShown;
+    QTimer* m_inside = nullptr;
 };
 
 } // namespace kb
