@@ -407,7 +407,7 @@ class Scanner {
                 add({}, item);
             } else if (hasContent) {
                 add(attrText(content), -1);
-            } else if (t == id("meta")) {
+            } else if (t == id("meta")) { // NOLINT(bugprone-branch-clone): a meta without content
                 add({}, -1);
             } else if (oneOf(t, {id("a"), id("link"), id("area")})) {
                 add(attrText(attr(attrs, "href")), -1);

@@ -212,13 +212,12 @@ QString tidy(QStringView s, bool sourceBreaks) {
             if (!line.trimmed().isEmpty())
                 endLine();
             line.clear();
-        } else if (u == u'\r') {
-            continue;
         } else if (u == u'\t' || u == u' ' || u == 0xA0 || u == 0x202F || u == 0x2007 ||
                    (u >= 0x2000 && u <= 0x200A) || u == 0x3000) {
             if (!line.isEmpty() && !line.endsWith(QLatin1Char(' ')))
                 line += QLatin1Char(' ');
-        } else if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0xFEFF || u == 0x200B) {
+        } else if (u < 0x20 /* CR among them */ || (u >= 0x7F && u <= 0x9F) || u == 0xFEFF ||
+                   u == 0x200B) {
             continue;
         } else {
             line += c;

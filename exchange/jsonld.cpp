@@ -307,7 +307,7 @@ QString addressOf(const QJsonValue& value, const Graph& g, int depth = 0) {
         return v.toString().trimmed();
     if (v.isArray()) {
         for (const auto& e : v.toArray()) {
-            const QString a = addressOf(e, g, depth + 1);
+            QString a = addressOf(e, g, depth + 1);
             if (!a.isEmpty())
                 return a;
         }
@@ -315,7 +315,7 @@ QString addressOf(const QJsonValue& value, const Graph& g, int depth = 0) {
     }
     const QJsonObject o = v.toObject();
     for (const char* key : {"url", "contentUrl", "@id"}) {
-        const QString a = addressOf(o.value(QLatin1String(key)), g, depth + 1);
+        QString a = addressOf(o.value(QLatin1String(key)), g, depth + 1);
         if (a.contains(QLatin1String("://")))
             return a;
     }
