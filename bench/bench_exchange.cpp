@@ -1,6 +1,7 @@
 // Recipe exchange benchmarks: a 10 000-recipe JSON-LD file and a 10 000-recipe MealMaster file
-// imported into an empty recipe file, 20 000 recipes of one name imported, and 100 000 recipes
-// exported. After the benchmark table one line per bar:
+// imported into an empty recipe file, 20 000 recipes of one name imported, 100 000 recipes
+// exported, a 2 MB recipe web page read, and the crafted hostile pages read whole, each timed and
+// the process's peak memory taken. After the benchmark table one line per bar:
 // BAR <name> <figure> <limit> pass|fail
 
 #include "bench/bench_support.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -118,12 +120,78 @@ void export100k(benchmark::State& state) {
     });
 }
 
+// A recipe page as big sites serve it: 2 MB of navigation, comments and markup around a
+// JSON-LD block, the recipe also in microdata.
+QByteArray webPage2MB() {
+    QByteArray page = "<!DOCTYPE html><html><head><title>Stew</title>"
+                      "<link rel=\"canonical\" href=\"https://cook.example/stew\"></head><body>";
+    const QByteArray chunk = "<div class=\"comment\"><p>Lovely &amp; easy, made it twice "
+                             "<a href=\"/u/1\"><b>Ann</b></a></p><ul><li>Reply</li></ul></div>\n";
+    while (page.size() < (2 << 20) - 20'000)
+        page += chunk;
+    page += "<div itemscope itemtype=\"http://schema.org/Recipe\"><h1 itemprop=\"name\">Stew"
+            "</h1></div><script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
+            "\"@type\":\"Recipe\",\"name\":\"Beef &amp; Ale Stew\",\"recipeIngredient\":[";
+    for (int i = 0; i < 40; ++i)
+        page += QByteArray(i ? "," : "") + "\"" + QByteArray::number(i) +
+                " &frac12; cups of <b>stock</b>\"";
+    page += "],\"recipeInstructions\":[";
+    for (int i = 0; i < 40; ++i)
+        page += QByteArray(i ? "," : "") + "{\"@type\":\"HowToStep\",\"text\":\"Simmer gently for "
+                                           "a while and stir &amp; taste.\"}";
+    page += "]}</script></body></html>";
+    return page;
+}
+
+void importWebPage(benchmark::State& state) {
+    const QString file = QDir(g_dir).filePath(QStringLiteral("page.html"));
+    timedPrepared(state, "import_web_page", [&] {
+        return [file] {
+            const kb::exchange::ReadResult r = kb::exchange::readRecipeFile(file);
+            if (r.recipes.size() != 1)
+                qFatal("the page gave %lld recipes", static_cast<long long>(r.recipes.size()));
+        };
+    });
+}
+
+// The crafted pages that once exhausted memory or never finished, at their full sizes, each
+// with a recipe after the hostile part that must still be found. Run before anything else, so
+// that the process's peak memory is theirs.
+void craftedPages() {
+    const QByteArray recipe = "<script type=\"application/ld+json\">{\"@type\":\"Recipe\","
+                              "\"name\":\"Still here\"}</script>";
+    const std::pair<const char*, QByteArray> pages[] = {
+        {"100 000 unclosed <b><i>", QByteArray("<b><i>text ").repeated(100'000)},
+        {"0.9 MB of <b><i><a>", QByteArray("<b><i><a>").repeated(100'000)},
+        {"100 000 nested <div>", QByteArray("<div>").repeated(100'000)},
+        {"1 million nested <div>",
+         QByteArray("<div>").repeated(1'000'000) + QByteArray("</div>").repeated(1'000'000)},
+    };
+    double slowest = 0;
+    for (const auto& [name, markup] : pages) {
+        const QByteArray page = "<html><body>" + markup + recipe + "</body></html>";
+        const auto start = std::chrono::steady_clock::now();
+        const kb::exchange::ReadResult r = kb::exchange::readHtml(page);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("(crafted page, %s, %.1f MB: %.3f s, %s)\n", name, page.size() / 1048576.0,
+                    took.count(), r.recipes.size() == 1 ? "recipe found" : "RECIPE LOST");
+        if (r.recipes.size() != 1)
+            qFatal("a crafted page lost its recipe");
+        slowest = std::max(slowest, took.count());
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    g_seconds["crafted_slowest"].push_back(slowest);
+    g_seconds["crafted_peak_mb"].push_back(static_cast<double>(usage.ru_maxrss) / 1024.0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = dir.path();
+    craftedPages();
     std::printf("Generating the recipe files in %s ...\n", qPrintable(g_dir));
     {
         QFile json(QDir(g_dir).filePath(QStringLiteral("10k.jsonld")));
@@ -163,6 +231,15 @@ int main(int argc, char** argv) {
         std::printf("(100 000 recipes written into an empty file by the importer in %.1f s)\n",
                     took.count());
     }
+    {
+        QFile page(QDir(g_dir).filePath(QStringLiteral("page.html")));
+        page.open(QIODevice::WriteOnly);
+        page.write(webPage2MB());
+    }
+    benchmark::RegisterBenchmark("import_web_page_2mb", importWebPage)
+        ->Iterations(15)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("import_10k_jsonld", import10k)
         ->Iterations(3)
         ->UseManualTime()
@@ -196,5 +273,8 @@ int main(int argc, char** argv) {
     bar("import_10k_mealmaster_s", median(g_seconds["import_10k_mm"]), 10.0);
     bar("import_20k_one_name_s", median(g_seconds["import_one_name"]), 10.0);
     bar("export_100k_jsonld_s", median(g_seconds["export_100k"]), 0);
+    bar("import_web_page_ms", median(g_seconds["import_web_page"]) * 1000, 50);
+    bar("crafted_page_slowest_s", g_seconds["crafted_slowest"].front(), 10);
+    bar("crafted_page_peak_mb", g_seconds["crafted_peak_mb"].front(), 300);
     return 0;
 }

@@ -2,14 +2,19 @@
 
 #include "core/app.h"
 #include "exchange/codepages.h"
+#include "exchange/htmlscan.h"
+#include "exchange/htmltext.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
-#include <gumbo.h>
+#include <algorithm>
+#include <cstring>
 
 namespace kb::exchange {
 
@@ -29,23 +34,87 @@ QJsonValue storedJson(const std::optional<QString>& v) {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
+// "Recipe", "recipe", "schema:Recipe", "http://schema.org/Recipe": one type, as sites write it.
+bool typeIs(const QString& s, QLatin1String type) {
+    if (!s.endsWith(type, Qt::CaseInsensitive))
+        return false;
+    if (s.size() == type.size())
+        return true;
+    const QChar before = s.at(s.size() - type.size() - 1);
+    return before == QLatin1Char('/') || before == QLatin1Char(':') || before == QLatin1Char('#');
+}
+
 bool hasType(const QJsonObject& o, QLatin1String type) {
     const QJsonValue t = o.value(QLatin1String("@type"));
-    const auto matches = [type](const QString& s) {
-        return s == type || s.endsWith(QLatin1Char('/') + type) ||
-               s.endsWith(QLatin1Char(':') + type);
-    };
     if (t.isString())
-        return matches(t.toString());
+        return typeIs(t.toString(), type);
     for (const auto& v : t.toArray())
-        if (v.isString() && matches(v.toString()))
+        if (v.isString() && typeIs(v.toString(), type))
             return true;
     return false;
 }
 
-// A plain text from a value that may be a string, a number, an object with a name or text,
-// or a list of any of these.
-QString textOf(const QJsonValue& v, const QString& separator = QStringLiteral(", ")) {
+// A property, also when a site wrote its name in another letter case ("Name").
+QJsonValue field(const QJsonObject& o, const char* key) {
+    const QLatin1String name(key);
+    const auto exact = o.constFind(name);
+    if (exact != o.constEnd())
+        return *exact;
+    for (auto it = o.begin(); it != o.end(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return *it;
+    return QJsonValue(QJsonValue::Undefined);
+}
+
+// Objects by their "@id", over every block of a page, so that a reference ({"@id": "#author"})
+// can be followed to what it names.
+class Graph {
+  public:
+    void index(const QJsonValue& v, int depth = 0) {
+        if (depth > 64 || ++m_visited > 500'000)
+            return;
+        if (v.isArray()) {
+            for (const auto& e : v.toArray())
+                index(e, depth + 1);
+            return;
+        }
+        if (!v.isObject())
+            return;
+        const QJsonObject o = v.toObject();
+        const QString id = o.value(QLatin1String("@id")).toString();
+        if (!id.isEmpty() && !isReference(o) && !m_byId.contains(id))
+            m_byId.insert(id, o);
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (it->isObject() || it->isArray())
+                index(*it, depth + 1);
+    }
+
+    // What a reference names; anything else as it is.
+    QJsonValue resolve(const QJsonValue& v) const {
+        if (!v.isObject() || !isReference(v.toObject()))
+            return v;
+        const auto it = m_byId.find(v.toObject().value(QLatin1String("@id")).toString());
+        return it == m_byId.end() ? v : QJsonValue(*it);
+    }
+
+    static bool isReference(const QJsonObject& o) {
+        if (!o.contains(QLatin1String("@id")))
+            return false;
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (it.key() != QLatin1String("@id") && it.key() != QLatin1String("@type") &&
+                it.key() != QLatin1String("@context"))
+                return false;
+        return true;
+    }
+
+  private:
+    QHash<QString, QJsonObject> m_byId;
+    qsizetype m_visited = 0;
+};
+
+// A value's text as the file has it: a string, a number, an object's name or text, or a list
+// of these. Our own export is compared with it.
+QString rawText(const QJsonValue& v, const QString& separator = QStringLiteral(", ")) {
     if (v.isString())
         return v.toString();
     if (v.isDouble())
@@ -54,13 +123,13 @@ QString textOf(const QJsonValue& v, const QString& separator = QStringLiteral(",
         const QJsonObject o = v.toObject();
         for (const char* key : {"name", "text", "@value", "value"})
             if (o.contains(QLatin1String(key)))
-                return textOf(o.value(QLatin1String(key)), separator);
+                return rawText(o.value(QLatin1String(key)), separator);
         return {};
     }
     if (v.isArray()) {
         QStringList parts;
         for (const auto& e : v.toArray()) {
-            const QString t = textOf(e, separator);
+            const QString t = rawText(e, separator);
             if (!t.isEmpty())
                 parts << t;
         }
@@ -69,11 +138,11 @@ QString textOf(const QJsonValue& v, const QString& separator = QStringLiteral(",
     return {};
 }
 
-QStringList linesOf(const QJsonValue& v) {
+QStringList rawLines(const QJsonValue& v) {
     if (v.isArray()) {
         QStringList lines;
         for (const auto& e : v.toArray())
-            lines << textOf(e);
+            lines << rawText(e);
         return lines;
     }
     if (v.isString())
@@ -81,35 +150,136 @@ QStringList linesOf(const QJsonValue& v) {
     return {};
 }
 
-// Steps as lines: a text, HowToSteps, HowToSections (their name as a heading, then their
-// steps), ItemLists, or lists of any of these.
-void collectSteps(const QJsonValue& v, QStringList& out) {
+void rawSteps(const QJsonValue& v, QStringList& out, int depth = 0) {
+    if (depth > 64)
+        return;
     if (v.isString()) {
         out << v.toString().split(lineBreaks());
         return;
     }
     if (v.isArray()) {
         for (const auto& e : v.toArray())
-            collectSteps(e, out);
+            rawSteps(e, out, depth + 1);
         return;
     }
     if (!v.isObject())
         return;
     const QJsonObject o = v.toObject();
     if (hasType(o, QLatin1String("HowToSection")) || o.contains(QLatin1String("itemListElement"))) {
-        const QString heading = textOf(o.value(QLatin1String("name")));
+        const QString heading = rawText(o.value(QLatin1String("name")));
         if (!heading.isEmpty())
             out << heading + QLatin1Char(':');
-        collectSteps(o.value(QLatin1String("itemListElement")), out);
+        rawSteps(o.value(QLatin1String("itemListElement")), out, depth + 1);
         return;
     }
-    QString text = textOf(o.value(QLatin1String("text")));
+    QString text = rawText(o.value(QLatin1String("text")));
     if (text.isEmpty())
-        text = textOf(o.value(QLatin1String("name")));
-    if (text.isEmpty())
-        text = textOf(o.value(QLatin1String("description")));
+        text = rawText(o.value(QLatin1String("name")));
     if (!text.isEmpty())
         out << text.split(lineBreaks());
+}
+
+// A value's text as a reader sees it: references followed, markup and entities gone.
+QString textOf(const QJsonValue& value, const Graph& g,
+               const QString& separator = QStringLiteral(", "), int depth = 0) {
+    const QJsonValue v = g.resolve(value);
+    if (depth > 16)
+        return {};
+    if (v.isString())
+        return htmlToText(v.toString());
+    if (v.isDouble())
+        return QString::number(v.toDouble());
+    if (v.isObject()) {
+        const QJsonObject o = v.toObject();
+        for (const char* key : {"name", "text", "@value", "value"})
+            if (const QJsonValue f = field(o, key); !f.isUndefined())
+                return textOf(f, g, separator, depth + 1);
+        return {};
+    }
+    if (v.isArray()) {
+        QStringList parts;
+        for (const auto& e : v.toArray()) {
+            const QString t = textOf(e, g, separator, depth + 1);
+            if (!t.isEmpty() && !parts.contains(t))
+                parts << t;
+        }
+        return parts.join(separator);
+    }
+    return {};
+}
+
+QString oneLine(const QString& text) {
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+}
+
+void addLines(QStringList& out, const QString& text) {
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (!line.isEmpty())
+            out << line;
+}
+
+// A letters-and-digits form of a text, to tell whether a step's text repeats its name.
+QString comparable(const QString& s) {
+    QString out;
+    for (const QChar c : s)
+        if (c.isLetterOrNumber())
+            out += c.toLower();
+    return out;
+}
+
+// Whether a step's name adds nothing: it is the start of its text (or that start cut short).
+bool nameIsRedundant(const QString& name, const QString& text) {
+    QString n = name;
+    if (n.endsWith(QLatin1String("...")))
+        n.chop(3);
+    else if (n.endsWith(QChar(0x2026)))
+        n.chop(1);
+    const QString key = comparable(n);
+    return key.isEmpty() || comparable(text).startsWith(key);
+}
+
+// Steps as lines: a text (its markup's line breaks kept), HowToSteps (a name the text does not
+// repeat on a line of its own), HowToSections and ItemLists (their name as a heading), and lists
+// of any of these.
+void collectSteps(const QJsonValue& value, const Graph& g, QStringList& out, int depth = 0) {
+    if (depth > 64)
+        return;
+    const QJsonValue v = g.resolve(value);
+    if (v.isString()) {
+        addLines(out, htmlToText(v.toString()));
+        return;
+    }
+    if (v.isArray()) {
+        for (const auto& e : v.toArray())
+            collectSteps(e, g, out, depth + 1);
+        return;
+    }
+    if (!v.isObject())
+        return;
+    const QJsonObject o = v.toObject();
+    const QString name = oneLine(textOf(field(o, "name"), g));
+    QString text = textOf(field(o, "text"), g, QStringLiteral("\n"));
+    if (text.isEmpty() && field(o, "itemListElement").isUndefined())
+        text = textOf(field(o, "description"), g, QStringLiteral("\n"));
+    const bool section =
+        hasType(o, QLatin1String("HowToSection")) ||
+        (!field(o, "itemListElement").isUndefined() && !hasType(o, QLatin1String("HowToStep")));
+    if (section) {
+        if (!name.isEmpty())
+            out << (name.endsWith(QLatin1Char(':')) ? name : name + QLatin1Char(':'));
+        collectSteps(field(o, "itemListElement"), g, out, depth + 1);
+        return;
+    }
+    if (text.isEmpty()) {
+        addLines(out, name);
+    } else {
+        if (!nameIsRedundant(name, text))
+            out << name;
+        addLines(out, text);
+    }
+    // A step made of directions and tips.
+    if (!field(o, "itemListElement").isUndefined())
+        collectSteps(field(o, "itemListElement"), g, out, depth + 1);
 }
 
 // "PT1H30M" as "1 h 30 min"; anything else as it stands.
@@ -128,46 +298,97 @@ QString readableDuration(const QString& iso) {
     return parts.isEmpty() ? iso : parts.join(QLatin1Char(' '));
 }
 
-// The fields the four columns have no room for, under plain headings.
-QString extrasOf(const QJsonObject& o) {
-    QStringList blocks;
-    const auto add = [&](const QString& heading, const QString& text) {
-        if (!trimSpaces(text).isEmpty())
-            blocks << heading + QLatin1Char('\n') + text;
-    };
-    add(QStringLiteral("Description:"), textOf(o.value(QLatin1String("description"))));
-    add(QStringLiteral("Yield:"), textOf(o.value(QLatin1String("recipeYield"))));
-    const std::pair<const char*, const char*> times[] = {{"prepTime", "Preparation time:"},
-                                                         {"cookTime", "Cooking time:"},
-                                                         {"totalTime", "Total time:"}};
-    for (const auto& [key, heading] : times) {
-        const QJsonValue v = o.value(QLatin1String(key));
-        add(QLatin1String(heading), v.isString() ? readableDuration(v.toString()) : textOf(v));
+// An address: a text, an ImageObject's or WebPage's url, or the first of a list.
+QString addressOf(const QJsonValue& value, const Graph& g, int depth = 0) {
+    const QJsonValue v = g.resolve(value);
+    if (depth > 8)
+        return {};
+    if (v.isString())
+        return v.toString().trimmed();
+    if (v.isArray()) {
+        for (const auto& e : v.toArray()) {
+            QString a = addressOf(e, g, depth + 1);
+            if (!a.isEmpty())
+                return a;
+        }
+        return {};
     }
-    const QJsonValue nutrition = o.value(QLatin1String("nutrition"));
+    const QJsonObject o = v.toObject();
+    for (const char* key : {"url", "contentUrl", "@id"}) {
+        QString a = addressOf(o.value(QLatin1String(key)), g, depth + 1);
+        if (a.contains(QLatin1String("://")))
+            return a;
+    }
+    return {};
+}
+
+RecipeDetails detailsOf(const QJsonObject& o, const Graph& g) {
+    RecipeDetails d;
+    d.description = textOf(field(o, "description"), g);
+    d.yield = oneLine(textOf(field(o, "recipeYield"), g));
+    const auto duration = [&](const char* key) {
+        const QJsonValue v = g.resolve(o.value(QLatin1String(key)));
+        return v.isString() ? readableDuration(oneLine(htmlToText(v.toString())))
+                            : oneLine(textOf(v, g));
+    };
+    d.prepTime = duration("prepTime");
+    d.cookTime = duration("cookTime");
+    d.totalTime = duration("totalTime");
+    const QJsonValue nutrition = g.resolve(field(o, "nutrition"));
     if (nutrition.isObject()) {
         QStringList lines;
         const QJsonObject n = nutrition.toObject();
         for (auto it = n.begin(); it != n.end(); ++it) {
             if (it.key().startsWith(QLatin1Char('@')))
                 continue;
-            const QString value = textOf(it.value());
+            const QString value = oneLine(textOf(it.value(), g));
             if (!value.isEmpty())
                 lines << it.key() + QLatin1String(": ") + value;
         }
-        add(QStringLiteral("Nutrition:"), lines.join(QLatin1Char('\n')));
+        d.nutrition = lines.join(QLatin1Char('\n'));
     } else {
-        add(QStringLiteral("Nutrition:"), textOf(nutrition));
+        d.nutrition = textOf(nutrition, g);
     }
-    add(QStringLiteral("Cuisine:"), textOf(o.value(QLatin1String("recipeCuisine"))));
-    add(QStringLiteral("Keywords:"), textOf(o.value(QLatin1String("keywords"))));
-    QString source = textOf(o.value(QLatin1String("url")));
-    if (source.isEmpty())
-        source = textOf(o.value(QLatin1String("mainEntityOfPage")));
-    if (source.isEmpty() && o.value(QLatin1String("@id")).toString().contains(QLatin1String("://")))
-        source = o.value(QLatin1String("@id")).toString();
-    add(QStringLiteral("Source:"), source);
-    return blocks.join(QStringLiteral("\n\n"));
+    d.cuisine = oneLine(textOf(field(o, "recipeCuisine"), g));
+    const QJsonValue categories = g.resolve(field(o, "recipeCategory"));
+    for (const auto& c : categories.isArray() ? categories.toArray() : QJsonArray{categories}) {
+        const QString name = oneLine(textOf(c, g));
+        if (!name.isEmpty() && !d.categories.contains(name))
+            d.categories << name;
+    }
+    for (const QString& k : oneLine(textOf(field(o, "keywords"), g)).split(QLatin1Char(',')))
+        if (!k.trimmed().isEmpty() && !d.keywords.contains(k.trimmed()))
+            d.keywords << k.trimmed();
+    d.source = addressOf(field(o, "url"), g);
+    if (d.source.isEmpty())
+        d.source = addressOf(field(o, "mainEntityOfPage"), g);
+    if (d.source.isEmpty() && field(o, "@id").toString().contains(QLatin1String("://")))
+        d.source = field(o, "@id").toString();
+    d.image = addressOf(field(o, "image"), g);
+    return d;
+}
+
+SchemaRecipe parseRecipe(const QJsonObject& o, const Graph& g) {
+    SchemaRecipe r;
+    r.name = oneLine(textOf(field(o, "name"), g));
+    // A name with control characters is left as it is, for the import's name rules to change
+    // and report.
+    const QString rawName = rawText(field(o, "name"));
+    if (std::any_of(rawName.begin(), rawName.end(), [](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\r') &&
+                   c != QLatin1Char('\t');
+        }))
+        r.name = rawName;
+    r.author = oneLine(textOf(field(o, "author"), g));
+    QJsonValue ingredients = field(o, "recipeIngredient");
+    if (ingredients.isUndefined())
+        ingredients = field(o, "ingredients");
+    ingredients = g.resolve(ingredients);
+    for (const auto& e : ingredients.isArray() ? ingredients.toArray() : QJsonArray{ingredients})
+        addLines(r.ingredients, textOf(e, g, QStringLiteral("\n")));
+    collectSteps(field(o, "recipeInstructions"), g, r.steps);
+    r.details = detailsOf(o, g);
+    return r;
 }
 
 std::optional<StoredValues> storedOf(const QJsonObject& o) {
@@ -205,61 +426,74 @@ QStringList trimmedLines(const QStringList& lines) {
 
 bool sameSteps(const QString& instructions, const QStringList& steps);
 
+// Finds the Recipe objects of one or more documents and turns them into records.
 struct Reader {
     ReadResult result;
+    Graph graph;
     QString where;
     int item = 0;
+    QSet<QString> seenIds;
+    qsizetype visited = 0;
+    // The page's own address and picture, for recipes that do not give theirs.
+    QString pageUrl;
+    QString pageImage;
+    // The recipes read from schema.org data, before they became records.
+    QList<SchemaRecipe> schemaRecipes;
 
     QString position() const {
         const QString p = QStringLiteral("item %1").arg(item);
         return where.isEmpty() ? p : where + QLatin1String(", ") + p;
     }
 
+    // Our own export: the exact values, as long as the standard fields still say the same
+    // (another program may have edited them since). Compared as written, before any cleaning.
+    bool exactValues(const QJsonObject& o, RecipeRecord& r) {
+        const auto stored = storedOf(o);
+        if (!stored)
+            return false;
+        const StoredValues& s = *stored;
+        QJsonValue ingredients = o.value(QLatin1String("recipeIngredient"));
+        if (ingredients.isUndefined())
+            ingredients = o.value(QLatin1String("ingredients"));
+        QStringList steps;
+        rawSteps(o.value(QLatin1String("recipeInstructions")), steps);
+        const bool same =
+            trimmedOr(s[0]) == trimSpaces(rawText(o.value(QLatin1String("name")))) &&
+            trimmedOr(s[1]) == trimSpaces(rawText(o.value(QLatin1String("author")))) &&
+            trimmedLines(nonEmptyLines(trimmedOr(s[2]))) == trimmedLines(rawLines(ingredients)) &&
+            sameSteps(trimmedOr(s[3]), steps);
+        if (!same) {
+            r.notes << QStringLiteral("its standard fields were changed after it was exported, "
+                                      "so they were taken instead of the exported values");
+            return false;
+        }
+        const QJsonValue category = o.value(QLatin1String("recipeCategory"));
+        RecipeRecord exact = RecipeRecord::fromStored(
+            category.isArray() ? rawText(category.toArray().at(0)) : rawText(category), s);
+        exact.position = r.position;
+        r = exact;
+        return true;
+    }
+
     void recipe(const QJsonObject& o) {
         ++item;
         RecipeRecord r;
         r.position = position();
-        r.name = textOf(o.value(QLatin1String("name")));
-        r.author = textOf(o.value(QLatin1String("author")));
-        QJsonValue ingredients = o.value(QLatin1String("recipeIngredient"));
-        if (ingredients.isUndefined())
-            ingredients = o.value(QLatin1String("ingredients"));
-        const QStringList ingredientLines = linesOf(ingredients);
-        r.ingredients = ingredientLines.join(QLatin1Char('\n'));
-        QStringList steps;
-        collectSteps(o.value(QLatin1String("recipeInstructions")), steps);
-        r.instructions = steps.join(QLatin1Char('\n'));
-        const QJsonValue category = o.value(QLatin1String("recipeCategory"));
-        const QJsonArray categoryList = category.toArray();
-        r.category = category.isArray()
-                         ? (categoryList.isEmpty() ? QString() : textOf(categoryList.at(0)))
-                         : textOf(category);
-
-        // Our own export: the exact values, as long as the standard fields still say the same
-        // (another program may have edited them since).
-        if (const auto stored = storedOf(o)) {
-            const StoredValues& s = *stored;
-            const bool same =
-                trimmedOr(s[0]) == trimSpaces(r.name) && trimmedOr(s[1]) == trimSpaces(r.author) &&
-                trimmedLines(nonEmptyLines(trimmedOr(s[2]))) == trimmedLines(ingredientLines) &&
-                sameSteps(trimmedOr(s[3]), steps);
-            if (same) {
-                RecipeRecord exact = RecipeRecord::fromStored(r.category, s);
-                exact.position = r.position;
-                result.recipes << exact;
-                return;
-            }
-            r.notes << QStringLiteral("its standard fields were changed after it was exported, "
-                                      "so they were taken instead of the exported values");
+        if (exactValues(o, r)) {
+            result.recipes << r;
+            return;
         }
-
-        const QString extras = extrasOf(o);
-        if (!extras.isEmpty())
-            r.instructions = r.instructions.isEmpty()
-                                 ? extras
-                                 : r.instructions + QStringLiteral("\n\n") + extras;
+        SchemaRecipe parsed = parseRecipe(o, graph);
+        if (parsed.details.source.isEmpty())
+            parsed.details.source = pageUrl;
+        if (parsed.details.image.isEmpty())
+            parsed.details.image = pageImage;
+        const QStringList notes = r.notes;
+        r = parsed.record();
+        r.position = position();
+        r.notes = notes;
         if (trimSpaces(r.name).isEmpty() && trimSpaces(r.ingredients).isEmpty() &&
-            trimSpaces(r.instructions).isEmpty()) {
+            parsed.steps.isEmpty()) {
             result.problems << SourceProblem{r.position, QStringLiteral("the recipe is empty: it "
                                                                         "has no name, "
                                                                         "ingredients or "
@@ -267,11 +501,20 @@ struct Reader {
             return;
         }
         result.recipes << r;
+        parsed.position = r.position;
+        schemaRecipes << parsed;
+    }
+
+    // Properties through which a page points at its recipe by reference.
+    static bool followsReferences(const QString& key) {
+        return key == QLatin1String("mainEntity") || key == QLatin1String("item") ||
+               key == QLatin1String("itemListElement") || key == QLatin1String("hasPart") ||
+               key == QLatin1String("@graph");
     }
 
     void value(const QJsonValue& v, int depth) {
         // Deeply nested input is refused rather than followed down without end.
-        if (depth > 64)
+        if (depth > 64 || ++visited > 500'000)
             return;
         if (v.isArray()) {
             for (const auto& e : v.toArray())
@@ -282,6 +525,10 @@ struct Reader {
             return;
         const QJsonObject o = v.toObject();
         if (hasType(o, QLatin1String("Recipe"))) {
+            const QString id = o.value(QLatin1String("@id")).toString();
+            if (!id.isEmpty() && seenIds.contains(id))
+                return;
+            seenIds.insert(id);
             recipe(o);
             return;
         }
@@ -289,11 +536,144 @@ struct Reader {
         for (const auto& c : categories.toArray())
             if (c.isString() && !result.categories.contains(c.toString()))
                 result.categories << c.toString();
-        for (const char* key : {"@graph", "itemListElement", "item", "mainEntity"})
-            if (o.contains(QLatin1String(key)))
-                value(o.value(QLatin1String(key)), depth + 1);
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (!it->isObject() && !it->isArray())
+                continue;
+            const QJsonValue next =
+                followsReferences(it.key()) ? followReferences(*it) : QJsonValue(*it);
+            value(next, depth + 1);
+        }
+    }
+
+    QJsonValue followReferences(const QJsonValue& v) const {
+        if (!v.isArray())
+            return graph.resolve(v);
+        QJsonArray out;
+        for (const auto& e : v.toArray())
+            out.append(graph.resolve(e));
+        return out;
     }
 };
+
+// Whether anything in a document is schema.org data at all.
+bool hasAnyType(const QJsonValue& v, int depth = 0) {
+    if (depth > 16)
+        return false;
+    if (v.isArray()) {
+        for (const auto& e : v.toArray())
+            if (hasAnyType(e, depth + 1))
+                return true;
+        return false;
+    }
+    const QJsonObject o = v.toObject();
+    if (o.contains(QLatin1String("@type")))
+        return true;
+    for (const char* key : {"@graph", "mainEntity", "itemListElement"})
+        if (hasAnyType(o.value(QLatin1String(key)), depth + 1))
+            return true;
+    return false;
+}
+
+// The JSON of a script block as sites publish it, read leniently: comments and CDATA or HTML
+// comment wrappers outside strings are dropped, control characters inside strings escaped,
+// commas before a closing bracket dropped, and several values one after another (with ';' or
+// ',' between them) each read. `error` gets the first value that still fails.
+QList<QJsonValue> lenientJson(const QByteArray& in, QString* error) {
+    QByteArray s;
+    s.reserve(in.size());
+    const qsizetype n = in.size();
+    const auto at = [&](qsizetype i, const char* what) {
+        const auto len = static_cast<qsizetype>(std::strlen(what));
+        return i + len <= n && std::memcmp(in.constData() + i, what, static_cast<size_t>(len)) == 0;
+    };
+    // Drops the last comma written before a closing bracket.
+    const auto dropTrailingComma = [&s] {
+        qsizetype k = s.size() - 1;
+        while (k >= 0 && (s[k] == ' ' || s[k] == '\n' || s[k] == '\r' || s[k] == '\t'))
+            --k;
+        if (k >= 0 && s[k] == ',')
+            s.remove(k, 1);
+    };
+    for (qsizetype i = 0; i < n;) {
+        const char c = in[i];
+        if (c == '"') {
+            s += c;
+            ++i;
+            while (i < n && in[i] != '"') {
+                const char d = in[i];
+                if (d == '\\' && i + 1 < n) {
+                    s += d;
+                    s += in[i + 1];
+                    i += 2;
+                    continue;
+                }
+                if (d == '\n')
+                    s += "\\n";
+                else if (d == '\t')
+                    s += "\\t";
+                else if (static_cast<unsigned char>(d) >= 0x20)
+                    s += d;
+                ++i;
+            }
+            if (i < n)
+                s += in[i++];
+            continue;
+        }
+        if (at(i, "//")) {
+            while (i < n && in[i] != '\n')
+                ++i;
+            continue;
+        }
+        if (at(i, "/*")) {
+            const qsizetype close = in.indexOf("*/", i + 2);
+            i = close < 0 ? n : close + 2;
+            continue;
+        }
+        if (at(i, "<!--") || at(i, "<![CDATA[") || at(i, "-->") || at(i, "]]>")) {
+            i += at(i, "<!--") ? 4 : at(i, "<![CDATA[") ? 9 : 3;
+            continue;
+        }
+        if (c == '}' || c == ']')
+            dropTrailingComma();
+        s += c;
+        ++i;
+    }
+    // Each value at the top level on its own.
+    QList<QJsonValue> values;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && s[i] != '{' && s[i] != '[')
+            ++i;
+        if (i >= s.size())
+            break;
+        int depth = 0;
+        bool inString = false;
+        qsizetype j = i;
+        for (; j < s.size(); ++j) {
+            const char c = s[j];
+            if (inString) {
+                if (c == '\\')
+                    ++j;
+                else if (c == '"')
+                    inString = false;
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if ((c == '}' || c == ']') && --depth == 0) {
+                break;
+            }
+        }
+        QJsonParseError parseError{};
+        const QJsonDocument doc = QJsonDocument::fromJson(s.mid(i, j + 1 - i), &parseError);
+        if (parseError.error == QJsonParseError::NoError)
+            values << (doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
+        else if (error && error->isEmpty())
+            *error = parseError.errorString();
+        i = j + 1;
+    }
+    return values;
+}
 
 int lineAt(const QByteArray& bytes, qsizetype offset) {
     return static_cast<int>(bytes.left(offset).count('\n')) + 1;
@@ -468,12 +848,24 @@ void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStri
     out.write("]\n}\n");
 }
 
+RecipeRecord SchemaRecipe::record() const {
+    RecipeRecord r;
+    r.name = name;
+    r.author = author;
+    r.category = details.categories.isEmpty() ? QString() : details.categories.first();
+    r.ingredients = ingredients.join(QLatin1Char('\n'));
+    r.instructions = steps.join(QLatin1Char('\n'));
+    r.details = details;
+    return r;
+}
+
 ReadResult readJsonLd(const QByteArray& json, const QString& where) {
     Reader reader;
     reader.where = where;
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error == QJsonParseError::NoError) {
+        reader.graph.index(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
         reader.value(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), 0);
         reader.result.format = QStringLiteral("JSON-LD");
         return reader.result;
@@ -514,8 +906,12 @@ ReadResult readJsonLd(const QByteArray& json, const QString& where) {
     return reader.result;
 }
 
-ReadResult readHtml(const QByteArray& html) {
-    // The parser wants UTF-8; a page saved in a Western code page is converted first.
+ReadResult readHtml(const QByteArray& html, const QString& address) {
+    return readPage(html, address).result;
+}
+
+PageRead readPage(const QByteArray& html, const QString& address) {
+    // Read as UTF-8; a page saved in a Western code page is converted first.
     QByteArray utf8 = html;
     {
         QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -523,53 +919,77 @@ ReadResult readHtml(const QByteArray& html) {
         if (check.hasError())
             utf8 = decode(html, CodePage::Windows1252).toUtf8();
     }
-    ReadResult all;
+    PageRead page;
+    ReadResult& all = page.result;
     all.format = QStringLiteral("web page");
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(),
-                                                   static_cast<size_t>(utf8.size()));
-    std::vector<const GumboNode*> stack{output->root};
-    int block = 0;
-    while (!stack.empty()) {
-        const GumboNode* node = stack.back();
-        stack.pop_back();
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
-            continue;
-        const GumboElement& el = node->v.element;
-        if (el.tag == GUMBO_TAG_SCRIPT) {
-            const GumboAttribute* type = gumbo_get_attribute(&el.attributes, "type");
-            const QString t = type ? QString::fromUtf8(type->value)
-                                         .section(QLatin1Char(';'), 0, 0)
-                                         .trimmed()
-                                         .toLower()
-                                   : QString();
-            if (t == QLatin1String("application/ld+json")) {
-                ++block;
-                QByteArray text;
-                for (unsigned i = 0; i < el.children.length; ++i) {
-                    const auto* child = static_cast<const GumboNode*>(el.children.data[i]);
-                    if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA ||
-                        child->type == GUMBO_NODE_WHITESPACE)
-                        text += child->v.text.text;
-                }
-                const ReadResult r = readJsonLd(
-                    text,
-                    QStringLiteral("script block %1 (line %2)").arg(block).arg(el.start_pos.line));
-                all.recipes << r.recipes;
-                all.problems << r.problems;
-            }
-            continue;
-        }
-        // Children are pushed last first, so that blocks are read in page order.
-        for (unsigned i = el.children.length; i > 0; --i)
-            stack.push_back(static_cast<const GumboNode*>(el.children.data[i - 1]));
+    const auto nothing = [&all](const QString& reason) {
+        all.problems << SourceProblem{QStringLiteral("the page"), reason};
+    };
+    const PageScan scan = scanPage(utf8);
+    if (!scan.refusal.isEmpty()) {
+        nothing(scan.refusal);
+        return page;
     }
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
-    if (block == 0)
-        all.problems << SourceProblem{QStringLiteral("the page"),
-                                      QStringLiteral("it holds no schema.org recipe data "
-                                                     "(no <script type=\"application/ld+json\"> "
-                                                     "block)")};
-    return all;
+
+    Reader reader;
+    reader.pageUrl = scan.canonicalUrl.isEmpty() ? address : scan.canonicalUrl;
+    reader.pageImage = scan.imageUrl;
+    struct Block {
+        QList<QJsonValue> values;
+        QString where;
+        QString error;
+    };
+    QList<Block> blocks;
+    bool anyData = false;
+    for (const ScriptBlock& s : scan.jsonLd) {
+        Block b;
+        b.where = QStringLiteral("script block %1 (line %2)").arg(blocks.size() + 1).arg(s.line);
+        b.values = lenientJson(s.text, &b.error);
+        for (const QJsonValue& v : b.values) {
+            reader.graph.index(v);
+            anyData = anyData || hasAnyType(v);
+        }
+        blocks << b;
+    }
+    for (const Block& b : blocks) {
+        reader.where = b.where;
+        reader.item = 0;
+        for (const QJsonValue& v : b.values)
+            reader.value(v, 0);
+    }
+    // What a broken block still gives, and where it broke, when it may have held a recipe.
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+        if (blocks[i].error.isEmpty())
+            continue;
+        const QByteArray& text = scan.jsonLd[i].text;
+        const ReadResult salvaged = readJsonLd(text, blocks[i].where);
+        reader.result.recipes << salvaged.recipes;
+        if (text.toLower().contains("recipe") || reader.result.recipes.isEmpty())
+            reader.result.problems << salvaged.problems;
+    }
+    if (reader.result.recipes.isEmpty() && reader.item == 0 && !scan.items.isEmpty()) {
+        anyData = true;
+        reader.graph.index(scan.items);
+        reader.where = QStringLiteral("microdata");
+        reader.item = 0;
+        reader.value(scan.items, 0);
+        if (!reader.result.recipes.isEmpty())
+            all.format = QStringLiteral("web page, microdata");
+    }
+    all.recipes = reader.result.recipes;
+    all.problems << reader.result.problems;
+    page.recipes = reader.schemaRecipes;
+    if (all.recipes.isEmpty() && all.problems.isEmpty()) {
+        if (reader.item > 0)
+            nothing(QStringLiteral("it holds a Recipe, but with no name, ingredients or "
+                                   "instructions"));
+        else if (anyData)
+            nothing(QStringLiteral("it holds schema.org data, but no Recipe"));
+        else
+            nothing(QStringLiteral("it holds no recipe data (no schema.org JSON-LD, microdata "
+                                   "or RDFa)"));
+    }
+    return page;
 }
 
 } // namespace kb::exchange

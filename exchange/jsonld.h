@@ -34,7 +34,27 @@ QStringList nonEmptyLines(const QString& text);
 // (of recipes or of ListItems), or a page's main entity. `where` prefixes the positions given.
 ReadResult readJsonLd(const QByteArray& json, const QString& where = {});
 
-// Reads the <script type="application/ld+json"> blocks of a web page.
-ReadResult readHtml(const QByteArray& html);
+// One Recipe as read from schema.org data: every text plain (no markup, references decoded),
+// one line per ingredient and per step, section headings as lines ending in ':'.
+struct SchemaRecipe {
+    QString name;
+    QString author;
+    QStringList ingredients;
+    QStringList steps;
+    RecipeDetails details; // beyond the four texts
+    QString position;
+    RecipeRecord record() const;
+};
+
+// Reads a web page: its JSON-LD blocks, or when they hold no recipe, its microdata and RDFa.
+// When nothing is found the one problem says why, in words. `address`, where the page came
+// from, is its source when it names none itself.
+ReadResult readHtml(const QByteArray& html, const QString& address = {});
+
+struct PageRead {
+    ReadResult result;
+    QList<SchemaRecipe> recipes; // the same recipes, field by field
+};
+PageRead readPage(const QByteArray& html, const QString& address = {});
 
 } // namespace kb::exchange

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
   libsqlcipher-dev libssl-dev libseccomp-dev
   mdbtools-dev mdbtools
-  libgumbo-dev sqlcipher libzip-dev zlib1g-dev
+  sqlcipher libzip-dev zlib1g-dev
   libbenchmark-dev
   xvfb xauth openbox xdotool
   poppler-utils strace

@@ -132,12 +132,12 @@ void TestJsonLd::fieldsWithoutAColumnGoUnderHeadings() {
         "url":"https://cooking.example/stew","recipeCuisine":"Irish"})";
     const ReadResult r = readJsonLd(json);
     QCOMPARE(r.recipes.size(), 1);
-    const QString expected = "Stew it.\n\nDescription:\n" + longText +
+    const QString expected = "Stew it.\n\nDescription:\n" + longText.trimmed() +
                              "\n\nYield:\n4\n\nPreparation time:\n20 min\n\nCooking time:\n2 h"
                              "\n\nTotal time:\n1 d 2 h\n\nNutrition:\ncalories: 500 kcal\n"
                              "fatContent: 20 g\n\nCuisine:\nIrish\n\nSource:\n"
                              "https://cooking.example/stew";
-    QCOMPARE(r.recipes[0].instructions, expected);
+    QCOMPARE(r.recipes[0].fullInstructions(), expected);
 }
 
 void TestJsonLd::storedValuesYieldToEditedStandardFields() {
@@ -214,15 +214,16 @@ void TestJsonLd::webPageWithSections() {
     QCOMPARE(rec.category, QString("Main Dishes"));
     QCOMPARE(rec.ingredients,
              QString("500 g minced beef\n12 lasagne sheets\n1 l milk\n80 g butter & flour"));
-    QVERIFY2(rec.instructions.startsWith(
+    QVERIFY2(rec.fullInstructions().startsWith(
                  "The sauce:\nBrown the beef.\nSimmer with tomatoes for 40 minutes.\n"
                  "The béchamel:\nMelt the butter, stir in the flour.\n"
                  "Whisk in the milk until thick.\nAssembly:\n"
                  "Layer sauce, sheets and béchamel three times.\nBake at 180 °C for 40 minutes."
                  "\n\nDescription:\n"),
-             qPrintable(rec.instructions));
-    QVERIFY(rec.instructions.contains("Preparation time:\n45 min\n\nCooking time:\n1 h 10 min"));
-    QVERIFY(rec.instructions.endsWith("Source:\nhttps://cooking.example/lasagne"));
+             qPrintable(rec.fullInstructions()));
+    QVERIFY(
+        rec.fullInstructions().contains("Preparation time:\n45 min\n\nCooking time:\n1 h 10 min"));
+    QVERIFY(rec.fullInstructions().endsWith("Source:\nhttps://cooking.example/lasagne"));
     // The third block is broken JSON; it is named by its place on the page.
     QCOMPARE(r.problems.size(), 1);
     QVERIFY2(r.problems[0].position.startsWith("script block 3 (line 46), line 3"),

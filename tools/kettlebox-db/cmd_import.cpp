@@ -1,9 +1,10 @@
-// kettlebox-db import: recipes from files of every kind the program reads into the recipe
-// file, all of them in one transaction, with a report of what came in.
+// kettlebox-db import: recipes from files of every kind the program reads, and from web
+// addresses, into the recipe file, all of them in one transaction, with a report of what came in.
 
 #include "core/recipefile.h"
 #include "core/store_error.h"
 #include "exchange/importer.h"
+#include "exchange/webfetch.h"
 #include "search/searchindex.h"
 #include "tools/kettlebox-db/commands.h"
 #include "tools/kettlebox-db/progress_line.h"
@@ -58,6 +59,11 @@ int runImport(Context& ctx) {
     };
     exchange::Importer importer(options);
     for (const QString& f : files) {
+        if (exchange::isWebAddress(f)) {
+            ctx.err << "Fetching " << printable(f) << "\n" << Qt::flush;
+            importer.addRecords(f, exchange::readWebAddress(f));
+            continue;
+        }
         ctx.err << "Reading " << printable(QDir::toNativeSeparators(f)) << "\n" << Qt::flush;
         importer.addFile(f);
     }

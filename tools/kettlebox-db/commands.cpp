@@ -78,14 +78,15 @@ const QList<Command>& commands() {
          &runExport},
         {QStringLiteral("import"),
          QStringLiteral("import [--category NAME] [--names suffix|report] [--folder FOLDER] "
-                        "FILE..."),
+                        "FILE|URL..."),
          QStringLiteral(
              "Reads recipes from schema.org JSON-LD files, web pages holding it, "
              "MealMaster,\nMasterCook (.mxp, .mx2), Paprika, RecipeML, Gourmet, "
              "KRecipes, RezKonv, Cooklang files,\nMealie and Tandoor exports and "
              "Nextcloud Cookbook folders\ninto the recipe file in FOLDER, into the category "
              "NAME (made if new) or else each\nrecipe's own category. All of them "
-             "come in together or, on a failure, none. A recipe\nwhose name is "
+             "come in together or, on a failure, none. A URL (http:// or https://)\nis fetched and "
+             "read as a web page. A recipe whose name is "
              "already there or can't be stored as it is gets a changed name\n"
              "(suffix, the default) or is left out (report). The report on standard "
              "output says\nwhat came in, what was changed and what was skipped, and "

@@ -40,6 +40,9 @@ class ExchangeCommands : public QObject {
     // imports in one transaction, rebuilds the tree and shows the report, which is also saved
     // beside the file.
     void importRecipes();
+    // Asks for a web address, fetches the page (with progress and Cancel) and imports its
+    // recipes like a saved page's.
+    void importFromWebAddress();
     // Every recipe of the chosen category, or of all, in the print preview.
     void printCookbook();
 

@@ -62,6 +62,8 @@ void Main::installCommands() {
     addTreeCommand(QStringLiteral("Export All..."), {}, [exchange] { exchange->exportAll(); });
     addTreeCommand(QStringLiteral("Import Recipes..."), {},
                    [exchange] { exchange->importRecipes(); });
+    addTreeCommand(QStringLiteral("Import from Web Address\u2026"), {},
+                   [exchange] { exchange->importFromWebAddress(); });
     addTreeCommand(QStringLiteral("Print Cookbook..."), {},
                    [exchange] { exchange->printCookbook(); });
     // The shopping list lives in a window of its own, made when first asked for.
