@@ -18,6 +18,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Library dependencies as dpkg-shlibdeps finds them in the programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Photos in WebP are read by a plugin that no library dependency brings in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
 # The Windows-style font the skinned controls are drawn with; without it Qt's default is used.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
 include(CPack)

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config clang-format clang-tidy ccache
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev qt6-image-formats-plugins
   libsqlcipher-dev libssl-dev libseccomp-dev
   mdbtools-dev mdbtools
   sqlcipher libzip-dev zlib1g-dev
