@@ -43,6 +43,7 @@ struct Photo {
 
     // "image/jpeg": for a data URL and a web page.
     QString mimeType() const;
+    bool operator==(const Photo&) const = default;
 };
 
 struct Details {
@@ -90,10 +91,13 @@ Details readDetails(Database& db, const QString& category, const QString& name,
                     bool withPhotos = true);
 // The first photo's thumbnail, or nothing; cheap enough for a list of results.
 QByteArray firstThumbnail(Database& db, const QString& category, const QString& name);
+// The original bytes of a recipe's photo at `position` (0 is the first), or nothing; for a
+// window that shows one photo of several large ones.
+QByteArray photoData(Database& db, const QString& category, const QString& name, int position = 0);
 // The recipes whose tags, notes or source contain `text` (case-insensitive), as
 // (category, name), at most `limit`.
 QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QString& text,
-                                                        int limit = 1000);
+                                                         int limit = 1000);
 
 // Replaces the details of a recipe that is in the file, in one transaction. Throws
 // StoreError when the recipe is not there.
