@@ -44,8 +44,8 @@ QString photoCaption(const Photo& p, int index) {
 
 } // namespace
 
-EditDetails::EditDetails(Dialogs& dialogs, std::function<QString()> databasePath,
-                         QString category, QString name, QWidget* parent)
+EditDetails::EditDetails(Dialogs& dialogs, std::function<QString()> databasePath, QString category,
+                         QString name, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_dialogs(dialogs),
       m_databasePath(std::move(databasePath)), m_category(std::move(category)),
       m_name(std::move(name)) {
@@ -175,10 +175,10 @@ EditDetails::EditDetails(Dialogs& dialogs, std::function<QString()> databasePath
     bottom->addWidget(cancelButton);
     outer->addLayout(bottom);
 
-    const QList<QWidget*> order = {servings, yield,          prepTime,    cookTime,
-                                   totalTime, source,        tags,        rating,
-                                   notes,     photoList,     addPhotoButton, pasteButton,
-                                   removeButton, firstButton, saveButton,  cancelButton};
+    const QList<QWidget*> order = {servings,     yield,       prepTime,       cookTime,
+                                   totalTime,    source,      tags,           rating,
+                                   notes,        photoList,   addPhotoButton, pasteButton,
+                                   removeButton, firstButton, saveButton,     cancelButton};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -242,11 +242,10 @@ void EditDetails::fillPhotos(int current) {
         QPixmap thumb;
         thumb.loadFromData(p.thumbnail, "PNG");
         auto* item = new QListWidgetItem(QIcon(thumb), photoCaption(p, static_cast<int>(i)));
-        item->setData(Qt::AccessibleTextRole,
-                      QStringLiteral("Photo %1 of %2, %3")
-                          .arg(i + 1)
-                          .arg(m_photos.size())
-                          .arg(photoCaption(p, static_cast<int>(i))));
+        item->setData(Qt::AccessibleTextRole, QStringLiteral("Photo %1 of %2, %3")
+                                                  .arg(i + 1)
+                                                  .arg(m_photos.size())
+                                                  .arg(photoCaption(p, static_cast<int>(i))));
         photoList->addItem(item);
     }
     photoList->setCurrentRow(current);
@@ -300,8 +299,8 @@ bool EditDetails::save() {
 
 void EditDetails::addPhoto(const Photo& photo) {
     if (m_photos.size() >= kMaxPhotos)
-        throw StoreError(QStringLiteral("A recipe keeps at most %1 photos: remove one first.")
-                             .arg(kMaxPhotos));
+        throw StoreError(
+            QStringLiteral("A recipe keeps at most %1 photos: remove one first.").arg(kMaxPhotos));
     m_photos.append(photo);
     fillPhotos(static_cast<int>(m_photos.size() - 1));
     status->setText(QStringLiteral("Photo added; Save keeps it."));
@@ -310,8 +309,8 @@ void EditDetails::addPhoto(const Photo& photo) {
 void EditDetails::addPhotoFromFile() {
     runGuarded(m_dialogs, [&] {
         if (m_photos.size() >= kMaxPhotos)
-            throw StoreError(
-                QStringLiteral("A recipe keeps at most %1 photos: remove one first.").arg(kMaxPhotos));
+            throw StoreError(QStringLiteral("A recipe keeps at most %1 photos: remove one first.")
+                                 .arg(kMaxPhotos));
         const QString file = m_dialogs.openFileName(
             QStringLiteral("Add a Photo"),
             QStringLiteral("Photos (*.jpg *.jpeg *.png *.webp);;All files (*)"));

@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 #include "core/recipefile.h"
+#include "platform/browser.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/propertybag.h"
@@ -13,7 +14,6 @@
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/controls/xptopbuttons.h"
 #include "ui/print/frmprint.h"
-#include "platform/browser.h"
 
 #include <QAction>
 #include <QDir>
@@ -67,8 +67,8 @@ void PhotoView::paintEvent(QPaintEvent*) {
     painter.drawImage(at, m_image);
 }
 
-RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath,
-                       QString appFolder, QWidget* parent)
+RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, QString appFolder,
+                       QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_dialogs(dialogs),
       m_databasePath(std::move(databasePath)), m_appFolder(std::move(appFolder)) {
     OpenUrl = [](const QString& url) { openInBrowser(url); };
@@ -105,6 +105,8 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath,
     page.setColor(QPalette::WindowText, Qt::black);
     content->setPalette(page);
     scroll->setWidget(content);
+    // The photo and the columns follow the room the page has, whatever changed it.
+    scroll->viewport()->installEventFilter(this);
 
     const auto field = [content](const char* objectName, const QString& accessible) {
         auto* l = new QLabel(content);
@@ -145,15 +147,15 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath,
     m_facts->setVerticalSpacing(4);
     m_facts->setColumnStretch(1, 1);
     int row = 0;
-    for (auto [caption, value] : std::initializer_list<std::pair<const char*, QLabel*>>{
-             {"Serves:", servings},
-             {"Makes:", yield},
-             {"Preparation:", prepTime},
-             {"Cooking:", cookTime},
-             {"Total time:", totalTime},
-             {"Source:", source},
-             {"Tags:", tags},
-             {"Rating:", rating}}) {
+    for (auto [caption, value] :
+         std::initializer_list<std::pair<const char*, QLabel*>>{{"Serves:", servings},
+                                                                {"Makes:", yield},
+                                                                {"Preparation:", prepTime},
+                                                                {"Cooking:", cookTime},
+                                                                {"Total time:", totalTime},
+                                                                {"Source:", source},
+                                                                {"Tags:", tags},
+                                                                {"Rating:", rating}}) {
         auto* c = new QLabel(QLatin1String(caption), content);
         c->setBuddy(value);
         c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -226,8 +228,8 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath,
                                  QStringLiteral("Key: Ctrl and plus."));
     smallerButton = commandButton("smallerButton", QStringLiteral("Smaller Type"),
                                   QStringLiteral("Key: Ctrl and minus."));
-    closeCommand = commandButton("closeCommand", QStringLiteral("Close"),
-                                 QStringLiteral("Key: Escape."));
+    closeCommand =
+        commandButton("closeCommand", QStringLiteral("Close"), QStringLiteral("Key: Escape."));
     grip = new QSizeGrip(frame);
     grip->setAccessibleName(QStringLiteral("Resize the window"));
 
@@ -246,10 +248,10 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath,
     outer->addLayout(buttons);
     outer->addWidget(grip, 0, Qt::AlignRight | Qt::AlignBottom);
 
-    const QList<QWidget*> order = {name,    author,    servings,      yield,        prepTime,
-                                   cookTime, totalTime, source,        tags,         rating,
-                                   notes,   ingredients, steps,        editButton,   printButton,
-                                   largerButton, smallerButton, closeCommand};
+    const QList<QWidget*> order = {
+        name,      author,     servings,    yield,        prepTime,      cookTime,
+        totalTime, source,     tags,        rating,       notes,         ingredients,
+        steps,     editButton, printButton, largerButton, smallerButton, closeCommand};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -386,11 +388,10 @@ void RecipeCard::fill() {
     photo->setImage({});
     m_decodedFor = {};
     photo->setVisible(!r.firstPhoto.isEmpty() || !d.photos.isEmpty());
-    photo->setAccessibleDescription(
-        d.photos.isEmpty() ? QString()
-                           : QStringLiteral("%1 x %2 pixels")
-                                 .arg(d.photos.first().width)
-                                 .arg(d.photos.first().height));
+    photo->setAccessibleDescription(d.photos.isEmpty() ? QString()
+                                                       : QStringLiteral("%1 x %2 pixels")
+                                                             .arg(d.photos.first().width)
+                                                             .arg(d.photos.first().height));
     reflow();
     scroll->verticalScrollBar()->setValue(0);
 }
@@ -446,8 +447,8 @@ void RecipeCard::reflow() {
     if (!photo->isVisibleTo(scroll->widget()) && m_recipe.firstPhoto.isEmpty())
         return;
     const Details& d = m_recipe.details;
-    QSize full = d.photos.isEmpty() ? QSize(4, 3) : QSize(d.photos.first().width,
-                                                         d.photos.first().height);
+    QSize full =
+        d.photos.isEmpty() ? QSize(4, 3) : QSize(d.photos.first().width, d.photos.first().height);
     if (full.isEmpty())
         full = QSize(4, 3);
     // Beside the details the photo takes two fifths of the width; above them the whole width.
@@ -519,9 +520,12 @@ void RecipeCard::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     frame->setGeometry(0, 0, width(), height());
     CaptionButtons{minimiseButton, maximiseButton, closeButton}.place(width());
-    // The viewport takes its new size once the layout has run.
-    frame->layout()->activate();
-    reflow();
+}
+
+bool RecipeCard::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll->viewport() && event->type() == QEvent::Resize)
+        reflow();
+    return QWidget::eventFilter(watched, event);
 }
 
 void RecipeCard::changeEvent(QEvent* event) {

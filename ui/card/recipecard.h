@@ -52,7 +52,7 @@ class RecipeCard : public QWidget {
     static constexpr int kTypeSizes[] = {9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32, 40};
     static constexpr int kDefaultTypeSize = 12;
     // Wider than this, the photo sits beside the details and the steps beside the ingredients.
-    static constexpr int kWideFrom = 640;
+    static constexpr int kWideFrom = 600;
 
     // `databasePath` gives the recipe file's path without ".mdb"; `appFolder` keeps the card's
     // settings and the page it prints.
@@ -109,6 +109,7 @@ class RecipeCard : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
