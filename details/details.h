@@ -94,10 +94,15 @@ QByteArray firstThumbnail(Database& db, const QString& category, const QString& 
 // The original bytes of a recipe's photo at `position` (0 is the first), or nothing; for a
 // window that shows one photo of several large ones.
 QByteArray photoData(Database& db, const QString& category, const QString& name, int position = 0);
-// The recipes whose tags, notes or source contain `text` (case-insensitive), as
-// (category, name), at most `limit`.
-QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QString& text,
-                                                         int limit = 1000);
+// A recipe found by its details, with the detail that matched ("Tags: Winter, Soup").
+struct DetailHit {
+    QString category;
+    QString name;
+    QString snippet;
+};
+// The recipes whose tags, notes and source hold every one of `terms` (in lower case, found
+// anywhere), at most `limit`.
+QList<DetailHit> recipesWithDetailText(Database& db, const QStringList& terms, int limit = 1000);
 
 // Replaces the details of a recipe that is in the file, in one transaction. Throws
 // StoreError when the recipe is not there.

@@ -12,8 +12,8 @@
 #include "ui/print/frmprint.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QBoxLayout>
+#include <QBuffer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,8 +57,8 @@ QByteArray hugePngHeader() {
             b[i] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
         return b;
     };
-    const QByteArray ihdr = QByteArray("IHDR") + be32(60000) + be32(60000) +
-                            QByteArray::fromHex("0802000000");
+    const QByteArray ihdr =
+        QByteArray("IHDR") + be32(60000) + be32(60000) + QByteArray::fromHex("0802000000");
     return QByteArray::fromHex("89504E470D0A1A0A") + be32(13) + ihdr + be32(crc32(ihdr));
 }
 
@@ -162,7 +162,8 @@ class TestCard : public QObject {
         }
         // A detail the recipe lacks takes no room.
         QVERIFY(!named(c, QStringLiteral("Total time"))->isVisible());
-        QVERIFY(named(c, QStringLiteral("Ingredients"))->text().contains(QStringLiteral("1 onion")));
+        QVERIFY(
+            named(c, QStringLiteral("Ingredients"))->text().contains(QStringLiteral("1 onion")));
         const QString steps = named(c, QStringLiteral("Steps"))->text();
         QVERIFY(steps.startsWith(QStringLiteral("<ol")));
         QCOMPARE(steps.count(QStringLiteral("<li")), 2);
@@ -253,8 +254,7 @@ class TestCard : public QObject {
     }
 
     void refusesAHostileImageOrAWrongValueInWordsAndKeepsTheTyping() {
-        const QString huge =
-            writeFile(f->folder() + QStringLiteral("/huge.png"), hugePngHeader());
+        const QString huge = writeFile(f->folder() + QStringLiteral("/huge.png"), hugePngHeader());
         QByteArray jpeg;
         {
             QImage image(64, 64, QImage::Format_RGB32);
@@ -263,8 +263,8 @@ class TestCard : public QObject {
             out.open(QIODevice::WriteOnly);
             image.save(&out, "JPEG");
         }
-        const QString truncated = writeFile(f->folder() + QStringLiteral("/cut.jpg"),
-                                            jpeg.left(jpeg.size() / 3));
+        const QString truncated =
+            writeFile(f->folder() + QStringLiteral("/cut.jpg"), jpeg.left(jpeg.size() / 3));
         f->clickNode(QStringLiteral("Lentil Soup"), QStringLiteral("Soups"));
         command(QStringLiteral("Edit Details..."))->trigger();
         EditDetails* e = editor();
