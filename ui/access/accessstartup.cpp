@@ -20,8 +20,8 @@ QString summary(const access::Report& r) {
     QString s = QStringLiteral("The recipes were brought in: %1, %2.\n\n"
                                "The original file is kept as %3, and a report is saved as %4.")
                     .arg(counted(r.categories.size(), "category", "categories"),
-                         counted(r.recipes, "recipe", "recipes"),
-                         QLatin1String(access::kKeptName), QLatin1String(access::kReportName));
+                         counted(r.recipes, "recipe", "recipes"), QLatin1String(access::kKeptName),
+                         QLatin1String(access::kReportName));
     if (!r.keptAs.isEmpty() && !r.keptAs.endsWith(QLatin1String(access::kKeptName)))
         s.replace(QLatin1String(access::kKeptName), QDir(r.keptAs).dirName());
     if (!r.renames.isEmpty())
