@@ -49,8 +49,8 @@ QByteArray hugePngHeader() {
         return b;
     };
     ihdr += be32(60000) + be32(60000) + QByteArray("\x08\x02\x00\x00\x00", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + be32(13) + ihdr + be32(crc32Of(ihdr)) +
-           be32(0) + QByteArray("IEND") + be32(crc32Of("IEND"));
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + be32(13) + ihdr + be32(crc32Of(ihdr)) + be32(0) +
+           QByteArray("IEND") + be32(crc32Of("IEND"));
 }
 
 Details everyKind() {
