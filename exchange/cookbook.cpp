@@ -9,7 +9,36 @@
 
 namespace kb::exchange {
 
-QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes) {
+namespace {
+
+// The width a recipe's picture is shown at, in the page's pixels.
+constexpr int kPhotoWidth = 256;
+
+// The file name suffix of a picture by its first bytes; empty for anything else.
+QString pictureSuffix(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xD8\xFF"))
+        return QStringLiteral("jpg");
+    if (bytes.startsWith("\x89PNG\r\n\x1A\n"))
+        return QStringLiteral("png");
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+        return QStringLiteral("webp");
+    return {};
+}
+
+void writeWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw StoreError(QStringLiteral("The cookbook could not be printed, because the file "
+                                        "\"%1\" could not be written (%2). Please check that the "
+                                        "program's folder exists and can be written to.")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+} // namespace
+
+QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes,
+                     const QStringList& photoFiles) {
     QString html;
     html += QStringLiteral("<HTML>\r\n<HEAD>\r\n    <TITLE>") + title.toHtmlEscaped() +
             QStringLiteral("</TITLE>\r\n</HEAD>\r\n<BODY><FONT SIZE=\"3\" FACE=\"Verdana\">\r\n");
@@ -37,9 +66,15 @@ QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes) {
         html += QStringLiteral("<P>There are no recipes to print.</P>\r\n");
 
     // Each recipe begins a new page; its text is the single print's, line for line.
-    number = 0;
-    for (const RecipeRecord& r : recipes) {
-        html += QStringLiteral("<P STYLE=\"page-break-before: always\"><B>");
+    for (qsizetype i = 0; i < recipes.size(); ++i) {
+        const RecipeRecord& r = recipes.at(i);
+        const QString photo = photoFiles.value(i);
+        if (!photo.isEmpty())
+            html += QStringLiteral("<P STYLE=\"page-break-before: always\"><IMG SRC=\"") +
+                    photo.toHtmlEscaped() +
+                    QStringLiteral("\" WIDTH=\"%1\"></P>\r\n<P><B>").arg(kPhotoWidth);
+        else
+            html += QStringLiteral("<P STYLE=\"page-break-before: always\"><B>");
         const QStringList lines =
             printTextLines(PrintRecipe{r.name, r.author, r.ingredients, r.instructions});
         for (const QString& line : lines)
@@ -54,17 +89,19 @@ QString cookbookPagePath(const QString& folder) {
     return QDir(folder).filePath(QStringLiteral("cookbook.htm"));
 }
 
-void writeCookbook(const QString& folder, const QString& title,
-                   const QList<RecipeRecord>& recipes) {
-    const QString path = cookbookPagePath(folder);
-    const QByteArray bytes = cookbookHtml(title, recipes).toUtf8();
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw StoreError(QStringLiteral("The cookbook could not be printed, because the file "
-                                        "\"%1\" could not be written (%2). Please check that the "
-                                        "program's folder exists and can be written to.")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+void writeCookbook(const QString& folder, const QString& title, const QList<RecipeRecord>& recipes,
+                   const QList<QByteArray>& photos) {
+    const QDir dir(folder);
+    QStringList photoFiles;
+    for (qsizetype i = 0; i < recipes.size(); ++i) {
+        const QByteArray& bytes = photos.value(i);
+        const QString suffix = pictureSuffix(bytes);
+        photoFiles << (suffix.isEmpty() ? QString()
+                                        : QStringLiteral("photo-%1.%2").arg(i + 1).arg(suffix));
+        if (!suffix.isEmpty())
+            writeWhole(dir.filePath(photoFiles.last()), bytes);
+    }
+    writeWhole(cookbookPagePath(folder), cookbookHtml(title, recipes, photoFiles).toUtf8());
 }
 
 } // namespace kb::exchange

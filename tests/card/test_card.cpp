@@ -5,6 +5,7 @@
 
 #include "core/database.h"
 #include "details/details.h"
+#include "platform/browser.h"
 #include "tests/main/main_fixture.h"
 #include "ui/card/editdetails.h"
 #include "ui/card/recipecard.h"
@@ -293,6 +294,35 @@ class TestCard : public QObject {
                  QStringLiteral("mine"));
         QVERIFY(stored(QStringLiteral("Soups"), QStringLiteral("Lentil Soup")).isEmpty());
         e->close();
+    }
+
+    void theCookbookShowsEachRecipesPhoto() {
+        Details d;
+        d.photos = {photoFromBytes(pngOf(500, 400, Qt::darkGreen))};
+        {
+            auto db = Database::OpenDatabase(f->folder() + QStringLiteral("/Recipe"));
+            writeDetails(*db, QStringLiteral("Soups"), QStringLiteral("Lentil Soup"), d);
+            db->Close();
+        }
+        f->clickNode(QStringLiteral("Soups"));
+        f->dialogs.answer(vbYes);
+        command(QStringLiteral("Print Cookbook..."))->trigger();
+        frmprint* preview = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QStringLiteral("cookbookPreview"))
+                preview = qobject_cast<frmprint*>(w);
+        QVERIFY(preview && preview->isVisible());
+        const QString page = preview->WB->source().toLocalFile();
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        // Only the recipe with a photo shows one, above its text.
+        QCOMPARE(html.count(QStringLiteral("<IMG ")), 1);
+        const qsizetype image = html.indexOf(QStringLiteral("<IMG SRC=\"photo-2.png\""));
+        QVERIFY(image > html.indexOf(QStringLiteral("Tomato Soup<br>")));
+        QVERIFY(image < html.lastIndexOf(QStringLiteral("Lentil Soup")));
+        const QImage shown(QFileInfo(page).dir().filePath(QStringLiteral("photo-2.png")));
+        QCOMPARE(shown.width(), kThumbnailSide);
     }
 
     void typeSizeAndSizeAreKeptAndTheCardReflows() {

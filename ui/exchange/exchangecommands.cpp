@@ -4,6 +4,7 @@
 #include "core/database.h"
 #include "core/printexport.h"
 #include "core/store_error.h"
+#include "details/details.h"
 #include "exchange/cookbook.h"
 #include "exchange/exporter.h"
 #include "exchange/importer.h"
@@ -288,7 +289,16 @@ void ExchangeCommands::printCookbook() {
                                  .arg(QDir::toNativeSeparators(QDir::tempPath()), why));
         }
     }
-    exchange::writeCookbook(m_cookbookFolder->path(), title, collection.recipes);
+    // Each recipe's first photo, as its thumbnail: a book of many recipes stays light to lay
+    // out and to print.
+    QList<QByteArray> photos;
+    {
+        std::unique_ptr<Database> db = m_store.file().open();
+        for (const exchange::RecipeRecord& r : std::as_const(collection.recipes))
+            photos << firstThumbnail(*db, r.category, r.name);
+        db->Close();
+    }
+    exchange::writeCookbook(m_cookbookFolder->path(), title, collection.recipes, photos);
     if (!m_preview) {
         m_preview = new frmprint(m_appFolder, m_dialogs);
         m_preview->setObjectName(QStringLiteral("cookbookPreview"));
