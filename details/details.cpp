@@ -110,8 +110,8 @@ bool Details::isEmpty() const {
 Photo photoFromBytes(const QByteArray& bytes, const QString& shownName) {
     const QString what = shownOr(shownName, QStringLiteral("The image"));
     if (bytes.size() > kMaxPhotoBytes)
-        throw StoreError(QStringLiteral("%1 is larger than 10 MB, the most a photo may be.")
-                             .arg(what));
+        throw StoreError(
+            QStringLiteral("%1 is larger than 10 MB, the most a photo may be.").arg(what));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -123,9 +123,11 @@ Photo photoFromBytes(const QByteArray& bytes, const QString& shownName) {
         throw StoreError(QStringLiteral("%1 is not a JPEG, PNG or WebP image.").arg(what));
     const QSize size = reader.size();
     constexpr qint64 kBytesPerPixel = 4;
-    if (!size.isValid() || size.isEmpty() ||
-        qint64(size.width()) * size.height() * kBytesPerPixel >
-            qint64(kPhotoAllocationLimitMb) * 1024 * 1024)
+    // A header that can't be read is a damaged image, not a large one.
+    if (!size.isValid() || size.isEmpty())
+        throw StoreError(QStringLiteral("%1 can't be read: %2.").arg(what, reader.errorString()));
+    if (qint64(size.width()) * size.height() * kBytesPerPixel >
+        qint64(kPhotoAllocationLimitMb) * 1024 * 1024)
         throw StoreError(QStringLiteral("%1 is too large to open (%2 x %3 pixels).")
                              .arg(what)
                              .arg(size.width())
@@ -139,11 +141,10 @@ Photo photoFromBytes(const QByteArray& bytes, const QString& shownName) {
     photo.format = QString::fromLatin1(format);
     photo.width = image.width();
     photo.height = image.height();
-    const QImage thumb =
-        image.width() > kThumbnailSide || image.height() > kThumbnailSide
-            ? image.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio,
-                           Qt::SmoothTransformation)
-            : image;
+    const QImage thumb = image.width() > kThumbnailSide || image.height() > kThumbnailSide
+                             ? image.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio,
+                                            Qt::SmoothTransformation)
+                             : image;
     QBuffer out(&photo.thumbnail);
     out.open(QIODevice::WriteOnly);
     thumb.save(&out, "PNG");
@@ -185,8 +186,7 @@ std::optional<int> minutesFrom(const QString& text) {
     if (const auto m = iso.match(t); m.hasMatch() && t.size() > 1) {
         const double total = m.captured(1).toDouble() * 24 * 60 + m.captured(2).toDouble() * 60 +
                              m.captured(3).toDouble() + m.captured(4).toDouble() / 60;
-        return total <= 100000 ? std::optional(static_cast<int>(std::lround(total)))
-                               : std::nullopt;
+        return total <= 100000 ? std::optional(static_cast<int>(std::lround(total))) : std::nullopt;
     }
     // Written ones: "1 h 30 min", "2 hours", "45 mins".
     static const QRegularExpression part(
@@ -292,8 +292,9 @@ void applySetting(Details& details, const QString& setting) {
 void attachDetails(Database& db) {
     if (isAttached(db))
         return;
-    db.AttachSideFile(kDetailsSchema,
-                      RecipeFile::fromDatabasePath(withoutRecipeSuffix(db.FileName())).detailsFile());
+    db.AttachSideFile(
+        kDetailsSchema,
+        RecipeFile::fromDatabasePath(withoutRecipeSuffix(db.FileName())).detailsFile());
     if (db.Query(QStringLiteral("SELECT 1 FROM details.sqlite_master WHERE name = 'photos'"))
             .isEmpty()) {
         db.Transaction([&] {
@@ -357,7 +358,7 @@ QByteArray firstThumbnail(Database& db, const QString& category, const QString& 
 }
 
 QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QString& text,
-                                                        int limit) {
+                                                         int limit) {
     attachDetails(db);
     QList<std::pair<QString, QString>> out;
     const QString needle = text.trimmed().toLower();
@@ -366,10 +367,9 @@ QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QSt
     for (const QVariantList& r : db.Query(
              QStringLiteral("SELECT category, name, tags, notes, source FROM details.recipes WHERE "
                             "removed IS NULL AND (tags <> '' OR notes <> '' OR source <> '')")))
-        if (out.size() < limit &&
-            (r.value(2).toString().toLower().contains(needle) ||
-             r.value(3).toString().toLower().contains(needle) ||
-             r.value(4).toString().toLower().contains(needle)))
+        if (out.size() < limit && (r.value(2).toString().toLower().contains(needle) ||
+                                   r.value(3).toString().toLower().contains(needle) ||
+                                   r.value(4).toString().toLower().contains(needle)))
             out.append({r.value(0).toString(), r.value(1).toString()});
     return out;
 }
@@ -392,8 +392,8 @@ void storeDetails(Database& db, const QString& category, const QString& name,
                               "?5, ?6, ?7, ?8, ?9, ?10, ?11)"),
                {category, name, details.servings ? QVariant(*details.servings) : QVariant(),
                 details.yield, minutes(details.prepMinutes), minutes(details.cookMinutes),
-                minutes(details.totalMinutes), details.source,
-                details.tags.join(QLatin1Char('\n')), details.rating, details.notes});
+                minutes(details.totalMinutes), details.source, details.tags.join(QLatin1Char('\n')),
+                details.rating, details.notes});
     const qint64 id = db.LastInsertId();
     int position = 0;
     for (const Photo& p : details.photos)
