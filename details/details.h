@@ -93,7 +93,7 @@ QByteArray firstThumbnail(Database& db, const QString& category, const QString& 
 // The recipes whose tags, notes or source contain `text` (case-insensitive), as
 // (category, name), at most `limit`.
 QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QString& text,
-                                                        int limit = 1000);
+                                                         int limit = 1000);
 
 // Replaces the details of a recipe that is in the file, in one transaction. Throws
 // StoreError when the recipe is not there.

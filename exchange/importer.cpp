@@ -4,6 +4,7 @@
 #include "core/database.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
+#include "details/details.h"
 #include "exchange/archive.h"
 #include "exchange/jsonld.h"
 #include "exchange/mealmaster.h"
@@ -114,6 +115,15 @@ void cleanRecord(RecipeRecord& r, QStringList& reasons) {
     }
     if (changed)
         reasons << QStringLiteral("control characters in its texts were taken out");
+}
+
+// The texts of details from a file, cleaned as the recipe's own texts are.
+void cleanDetails(Details& d) {
+    for (QString* text : {&d.yield, &d.source, &d.notes})
+        *text = withoutControls(*text);
+    for (QString& tag : d.tags)
+        tag = withoutControls(tag).simplified();
+    d.tags.removeAll(QString());
 }
 
 QString positionIn(const QString& source, const QString& position) {
@@ -270,6 +280,19 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
         return report;
     }
     const QStringList tablesBefore = db.TableDefs();
+    // The details are written in the same transaction as the recipes; the file they go into
+    // is attached before it begins.
+    for (const Pending& p : m_records) {
+        if (p.record.details.isEmpty())
+            continue;
+        try {
+            attachDetails(db);
+        } catch (const StoreError& e) {
+            report.failure = e.message();
+            return report;
+        }
+        break;
+    }
 
     if (!m_options.category.isEmpty() &&
         existingCategory(tablesBefore, m_options.category).isEmpty()) {
@@ -350,6 +373,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                     QStringList reasons = r.notes;
                     const QString where = p.record.position;
                     cleanRecord(r, reasons);
+                    Details kept = takeDetails(r.details, reasons);
+                    cleanDetails(kept);
 
                     // The category.
                     QString category = m_options.category;
@@ -466,6 +491,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                    target.rs->LastAddedRowId(),
                                    {},
                                    QList<std::optional<QString>>(values.begin(), values.end())});
+                    if (!kept.isEmpty())
+                        storeDetails(db, category, trimSpaces(values[0].value_or(QString())), kept);
                     target.added.insert(name);
                     target.recipes.insert(recipeKey(values));
                     ++imported;

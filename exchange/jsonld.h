@@ -14,6 +14,9 @@ namespace kb::exchange {
 // carries its four stored values under a property of our own (kStoredProperty), so that our
 // own export comes back byte for byte.
 inline const QString kStoredProperty = QStringLiteral("https://kettlebox.example/ns/stored");
+// Beside them, the details the recipe file keeps, exactly (servings apart from the yield, the
+// times in minutes, notes): the standard properties say them to peers as well as they can.
+inline const QString kDetailsProperty = QStringLiteral("https://kettlebox.example/ns/details");
 // On a list: every category exported, those without recipes included.
 inline const QString kCategoriesProperty =
     QStringLiteral("https://kettlebox.example/ns/categories");
