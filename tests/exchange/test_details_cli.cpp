@@ -107,9 +107,8 @@ void TestDetailsCli::everyDetailOutAndBackInExactly() {
     const QString photo2 = file("two.jpg", jpeg);
     Run r = tool({"details", "--folder", a, "breakfast", " Buttermilk Pancakes", "servings=2.5",
                   "yield=12 small pancakes", "prep=15", "cook=1 h 5 min", "total=PT1H20M",
-                  "source=https://cook.example/pancakes", "tags=Sunday, sweet,quick",
-                  "rating=4", "notes=Rest the batter.\nButter the pan.", "photo=" + photo1,
-                  "photo=" + photo2});
+                  "source=https://cook.example/pancakes", "tags=Sunday, sweet,quick", "rating=4",
+                  "notes=Rest the batter.\nButter the pan.", "photo=" + photo1, "photo=" + photo2});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(r.out.contains("Saved the details of \"Buttermilk Pancakes\" in \"Breakfast\"."));
     // A second recipe with only some, and one whose source is not an address.
@@ -131,8 +130,8 @@ void TestDetailsCli::everyDetailOutAndBackInExactly() {
     const Run before = tool({"show", "--json", "--folder", a, "Breakfast", "Buttermilk Pancakes"});
     QCOMPARE(before.code, 0);
     for (const char* property :
-         {"\"recipeYield\": [\n        \"2.5\",\n        \"12 small pancakes\"", "\"prepTime\": \"PT15M\"",
-          "\"cookTime\": \"PT1H5M\"", "\"totalTime\": \"PT1H20M\"",
+         {"\"recipeYield\": [\n        \"2.5\",\n        \"12 small pancakes\"",
+          "\"prepTime\": \"PT15M\"", "\"cookTime\": \"PT1H5M\"", "\"totalTime\": \"PT1H20M\"",
           "\"url\": \"https://cook.example/pancakes\"", "\"keywords\": \"Sunday, sweet, quick\"",
           "\"ratingValue\": 4", "\"data:image/png;base64,", "\"data:image/jpeg;base64,"})
         QVERIFY2(before.out.contains(QLatin1String(property)), property);
@@ -176,8 +175,8 @@ void TestDetailsCli::wrongSettingsAndHostileImagesWriteNothing() {
          "\"recipe.txt\" is not a JPEG, PNG or WebP image."},
         {{"photo=" + m_dir.filePath("missing.png")}, "\"missing.png\" is not there."}};
     for (const auto& [settings, message] : refused) {
-        const Run r = tool(QStringList{"details", "--folder", c, "Breakfast", "Scrambled Eggs"} +
-                           settings);
+        const Run r =
+            tool(QStringList{"details", "--folder", c, "Breakfast", "Scrambled Eggs"} + settings);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(tool(show).out, before);

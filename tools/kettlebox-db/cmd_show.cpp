@@ -24,8 +24,8 @@ void printDetails(Context& ctx, const Details& d) {
     line("Total time", minutesText(d.totalMinutes));
     line("Source", d.source);
     line("Tags", d.tags.join(QStringLiteral(", ")));
-    line("Rating", d.rating > 0 ? QStringLiteral("%1 of %2").arg(d.rating).arg(kMaxRating)
-                                : QString());
+    line("Rating",
+         d.rating > 0 ? QStringLiteral("%1 of %2").arg(d.rating).arg(kMaxRating) : QString());
     int n = 0;
     for (const Photo& p : d.photos)
         ctx.out << "Photo " << ++n << ": " << p.format << ", " << p.width << " x " << p.height

@@ -63,8 +63,8 @@ inline RecipeArgs recipeArgs(Context& ctx, const QString& command, bool jsonOpti
 inline QString recipeCategory(Database& db, const QString& category, const QString& name) {
     QString table;
     for (const QString& t : db.TableDefs())
-        if (!isExcludedTable(t) && (t == category || (table.isEmpty() &&
-                                                      t.compare(category, Qt::CaseInsensitive) == 0)))
+        if (!isExcludedTable(t) &&
+            (t == category || (table.isEmpty() && t.compare(category, Qt::CaseInsensitive) == 0)))
             table = t;
     if (table.isEmpty())
         throw StoreError(QStringLiteral("there is no category \"%1\".").arg(printable(category)));
