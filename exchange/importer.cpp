@@ -162,6 +162,8 @@ ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName) {
         return readHtml(bytes);
     if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
         suffix == QLatin1String("jsonld")) {
+        if (isOwnJsonLdList(bytes))
+            return readJsonLd(bytes);
         if (auto app = readAppJson(bytes))
             return *app;
         return readJsonLd(bytes);
@@ -200,14 +202,16 @@ ReadResult readRecipeFile(const QString& fileName) {
             QStringLiteral("it can't be read (%1)").arg(file.errorString())};
         return result;
     }
+    // Our own list, with its photos, may be larger than any other recipe file: it is read one
+    // recipe a line, never parsed whole.
+    const qint64 limit = isOwnJsonLdList(file.peek(4096)) ? kMaxOwnExportBytes : kMaxImportBytes;
     // The size is checked on what is read too: a file may grow while it is read.
-    const QByteArray bytes =
-        file.size() > kMaxImportBytes ? QByteArray() : file.read(kMaxImportBytes + 1);
-    if (file.size() > kMaxImportBytes || bytes.size() > kMaxImportBytes) {
+    const QByteArray bytes = file.size() > limit ? QByteArray() : file.read(limit + 1);
+    if (file.size() > limit || bytes.size() > limit) {
         result.problems << SourceProblem{
             QStringLiteral("the file"),
             QStringLiteral("it is larger than %1 MB, far too large for a recipe file")
-                .arg(kMaxImportBytes >> 20)};
+                .arg(limit >> 20)};
         return result;
     }
     return readRecipeBytes(bytes, fileName);

@@ -1069,11 +1069,58 @@ RecipeRecord SchemaRecipe::record() const {
     return r;
 }
 
+namespace {
+
+const QByteArray kOwnListHead =
+    "{\n\"@context\": \"https://schema.org\",\n\"@type\": \"ItemList\",\n";
+
+} // namespace
+
+bool isOwnJsonLdList(const QByteArray& head) {
+    return head.startsWith(kOwnListHead);
+}
+
 ReadResult readJsonLd(const QByteArray& json, const QString& where) {
     Reader reader;
     reader.where = where;
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    // Our own list is read one recipe a line, so that a large one (photos and all) is never
+    // held as one document; any other JSON whole.
+    const bool ownList = isOwnJsonLdList(json) && json.endsWith("]\n}\n");
+    const QJsonDocument doc = ownList ? QJsonDocument() : QJsonDocument::fromJson(json, &error);
+    if (ownList) {
+        int lineNo = 0;
+        for (qsizetype start = 0; start < json.size();) {
+            qsizetype end = json.indexOf('\n', start);
+            if (end < 0)
+                end = json.size();
+            QByteArrayView line = QByteArrayView(json).sliced(start, end - start).trimmed();
+            start = end + 1;
+            ++lineNo;
+            if (line.endsWith(','))
+                line.chop(1);
+            // The list's own lines: its categories, and its head and end.
+            if (line.startsWith("\"" + kCategoriesProperty.toUtf8() + "\"")) {
+                const QJsonDocument cats = QJsonDocument::fromJson("{" + line.toByteArray() + "}");
+                reader.value(QJsonValue(cats.object()), 0);
+                continue;
+            }
+            if (!line.startsWith('{') || lineNo <= 1)
+                continue;
+            QJsonParseError lineError{};
+            const QJsonDocument item = QJsonDocument::fromJson(line.toByteArray(), &lineError);
+            if (lineError.error != QJsonParseError::NoError || !item.isObject()) {
+                reader.result.problems << SourceProblem{
+                    prefixed(where, QStringLiteral("line %1").arg(lineNo)),
+                    QStringLiteral("this entry is not complete or not valid JSON (%1)")
+                        .arg(lineError.errorString())};
+                continue;
+            }
+            reader.value(QJsonValue(item.object()), 0);
+        }
+        reader.result.format = QStringLiteral("JSON-LD");
+        return reader.result;
+    }
     if (error.error == QJsonParseError::NoError) {
         reader.graph.index(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
         reader.value(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), 0);

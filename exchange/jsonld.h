@@ -33,6 +33,9 @@ void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStri
 // The lines a text splits into, without the empty ones: one ingredient or one step each.
 QStringList nonEmptyLines(const QString& text);
 
+// Whether a file begins as our own export of several recipes does: one recipe a line.
+bool isOwnJsonLdList(const QByteArray& head);
+
 // Reads every Recipe of a JSON-LD document: a single object, an array, "@graph", an ItemList
 // (of recipes or of ListItems), or a page's main entity. `where` prefixes the positions given.
 ReadResult readJsonLd(const QByteArray& json, const QString& where = {});
