@@ -631,8 +631,26 @@ std::int64_t Database::LastInsertId() const {
 
 void Database::BackupTo(const QString& fileName,
                         const std::function<bool(std::int64_t, std::int64_t)>& progress) const {
+    backupSchemaTo(QStringLiteral("main"), fileName, progress);
+}
+
+void Database::BackupSideFileTo(const QString& schema, const QString& fileName) const {
+    backupSchemaTo(schema, fileName, {});
+}
+
+std::int64_t Database::DataVersion(const QString& schema) const {
+    return Query(QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)))
+        .value(0)
+        .value(0)
+        .toLongLong();
+}
+
+void Database::backupSchemaTo(
+    const QString& schema, const QString& fileName,
+    const std::function<bool(std::int64_t, std::int64_t)>& progress) const {
     requireOpen();
     const Connection& c = *m_connection;
+    const bool main = schema == QLatin1String("main");
     const auto removeCopy = [&] {
         QFile::remove(fileName);
         QFile::remove(fileName + QLatin1String("-journal"));
@@ -650,7 +668,9 @@ void Database::BackupTo(const QString& fileName,
         matchRecipeFileMode(m_fileName, fileName);
     }
     // A raw key followed by the salt keys a new file with exactly that salt.
-    const QByteArray key = c.rawKey.left(c.rawKey.size() - 1) + c.salt.toHex() + "'";
+    // Side files are keyed with the raw key alone, their salt read from their own header.
+    const QByteArray key =
+        main ? c.rawKey.left(c.rawKey.size() - 1) + c.salt.toHex() + "'" : c.rawKey;
     int rc = SQLITE_OK;
     bool stopped = false;
     // What the copy's own side of the work failed with, which is not the recipe file's fault.
@@ -663,7 +683,8 @@ void Database::BackupTo(const QString& fileName,
         // at the end instead of one per step.
         dest->exec("PRAGMA journal_mode = OFF", Access::HeaderWrite);
         dest->exec("PRAGMA synchronous = OFF", Access::HeaderWrite);
-        sqlite3_backup* backup = sqlite3_backup_init(dest->db, "main", c.db, "main");
+        sqlite3_backup* backup =
+            sqlite3_backup_init(dest->db, "main", c.db, schema.toUtf8().constData());
         if (!backup)
             dest->fail(sqlite3_errcode(dest->db), Access::Write);
         // Steps of a megabyte, so that progress can be shown; a write by another

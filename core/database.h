@@ -172,6 +172,10 @@ class Database {
     // false stops it. A failed or stopped copy is removed and thrown.
     void BackupTo(const QString& fileName,
                   const std::function<bool(std::int64_t, std::int64_t)>& progress = {}) const;
+    // The same for an attached side file, keyed as side files are.
+    void BackupSideFileTo(const QString& schema, const QString& fileName) const;
+    // A number that changes whenever another connection commits a change to `schema`.
+    std::int64_t DataVersion(const QString& schema) const;
     void Close();
 
     // The index that finds a row of `table` by its trimmed first column.
@@ -184,6 +188,8 @@ class Database {
   private:
     explicit Database(std::shared_ptr<detail::Connection> connection);
     void requireOpen() const;
+    void backupSchemaTo(const QString& schema, const QString& fileName,
+                        const std::function<bool(std::int64_t, std::int64_t)>& progress) const;
 
     std::shared_ptr<detail::Connection> m_connection;
     QString m_fileName;

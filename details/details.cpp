@@ -132,6 +132,10 @@ Photo photoFromBytes(const QByteArray& bytes, const QString& shownName) {
                              .arg(what)
                              .arg(size.width())
                              .arg(size.height()));
+    // A JPEG cut short is decoded with grey where the rest should be; say so instead.
+    constexpr qsizetype kJpegTail = 4096;
+    if (format == "jpeg" && !bytes.right(kJpegTail).contains(QByteArrayView("\xff\xd9", 2)))
+        throw StoreError(QStringLiteral("%1 is cut short: its end is missing.").arg(what));
     reader.setAutoTransform(true);
     QImage image;
     if (!reader.read(&image) || image.isNull())
@@ -357,20 +361,37 @@ QByteArray firstThumbnail(Database& db, const QString& category, const QString& 
     return rows.isEmpty() ? QByteArray() : rows.first().value(0).toByteArray();
 }
 
-QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QString& text,
-                                                         int limit) {
+QList<DetailHit> recipesWithDetailText(Database& db, const QStringList& terms, int limit) {
     attachDetails(db);
-    QList<std::pair<QString, QString>> out;
-    const QString needle = text.trimmed().toLower();
-    if (needle.isEmpty())
+    QList<DetailHit> out;
+    if (terms.isEmpty())
         return out;
     for (const QVariantList& r : db.Query(
              QStringLiteral("SELECT category, name, tags, notes, source FROM details.recipes WHERE "
-                            "removed IS NULL AND (tags <> '' OR notes <> '' OR source <> '')")))
-        if (out.size() < limit && (r.value(2).toString().toLower().contains(needle) ||
-                                   r.value(3).toString().toLower().contains(needle) ||
-                                   r.value(4).toString().toLower().contains(needle)))
-            out.append({r.value(0).toString(), r.value(1).toString()});
+                            "removed IS NULL AND (tags <> '' OR notes <> '' OR source <> '') "
+                            "ORDER BY category, name"))) {
+        const QString tags = r.value(2).toString();
+        const QString notes = r.value(3).toString();
+        const QString source = r.value(4).toString();
+        const QString all =
+            (tags + QLatin1Char('\n') + notes + QLatin1Char('\n') + source).toLower();
+        if (!std::all_of(terms.begin(), terms.end(),
+                         [&](const QString& t) { return all.contains(t); }))
+            continue;
+        // The first detail holding the first term is the one shown.
+        const QString& first = terms.first();
+        QString snippet;
+        if (tags.toLower().contains(first))
+            snippet =
+                QStringLiteral("Tags: ") + tags.split(QLatin1Char('\n')).join(QStringLiteral(", "));
+        else if (notes.toLower().contains(first))
+            snippet = QStringLiteral("Notes: ") + notes.simplified().left(120);
+        else
+            snippet = QStringLiteral("Source: ") + source;
+        out.append({r.value(0).toString(), r.value(1).toString(), snippet});
+        if (out.size() >= limit)
+            break;
+    }
     return out;
 }
 

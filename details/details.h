@@ -43,6 +43,7 @@ struct Photo {
 
     // "image/jpeg": for a data URL and a web page.
     QString mimeType() const;
+    bool operator==(const Photo&) const = default;
 };
 
 struct Details {
@@ -90,10 +91,15 @@ Details readDetails(Database& db, const QString& category, const QString& name,
                     bool withPhotos = true);
 // The first photo's thumbnail, or nothing; cheap enough for a list of results.
 QByteArray firstThumbnail(Database& db, const QString& category, const QString& name);
-// The recipes whose tags, notes or source contain `text` (case-insensitive), as
-// (category, name), at most `limit`.
-QList<std::pair<QString, QString>> recipesWithDetailText(Database& db, const QString& text,
-                                                         int limit = 1000);
+// A recipe found by its details, with the detail that matched ("Tags: Winter, Soup").
+struct DetailHit {
+    QString category;
+    QString name;
+    QString snippet;
+};
+// The recipes whose tags, notes and source hold every one of `terms` (in lower case, found
+// anywhere), at most `limit`.
+QList<DetailHit> recipesWithDetailText(Database& db, const QStringList& terms, int limit = 1000);
 
 // Replaces the details of a recipe that is in the file, in one transaction. Throws
 // StoreError when the recipe is not there.

@@ -36,6 +36,29 @@ QString withoutMdb(const QString& mdbFile) {
     return mdbFile.endsWith(QLatin1String(".mdb")) ? mdbFile.chopped(4) : mdbFile;
 }
 
+const QString kDetails = QStringLiteral("details");
+
+// The copy of the details taken with a backup of the recipe file, beside it.
+QString companionOf(const QString& mdbFile) {
+    return withoutMdb(mdbFile) + QStringLiteral(".details");
+}
+
+QString detailsFileOf(const QString& databasePath) {
+    return RecipeFile::fromDatabasePath(databasePath).detailsFile();
+}
+
+// Attaches the details beside the open recipe file when there are any; true when attached.
+bool attachDetailsIfThere(Database& db) {
+    for (const QVariantList& row : db.Query(QStringLiteral("PRAGMA database_list")))
+        if (row.value(1).toString() == kDetails)
+            return true;
+    const QString file = detailsFileOf(withoutMdb(db.FileName()));
+    if (!QFileInfo::exists(file))
+        return false;
+    db.AttachSideFile(kDetails, file);
+    return true;
+}
+
 // A name for a new backup taken at `now` that no backup has yet.
 QString newBackupName(const QDir& dir, const QDateTime& now) {
     const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -202,20 +225,46 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
         if (ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
             QFile::remove(fi.absoluteFilePath());
             QFile::remove(fi.absoluteFilePath() + QStringLiteral("-journal"));
+            QFile::remove(companionOf(fi.absoluteFilePath()));
         }
     }
     // Under a name the listing ignores until the copy is complete and checks clean.
     const QString temp =
         dir.filePath(QStringLiteral(".partial-%1.mdb").arg(QCoreApplication::applicationPid()));
-    db.BackupTo(temp, progress);
+    const QString tempDetails = companionOf(temp);
+    // The details go with the recipes they belong to: both copies are of one committed state,
+    // taken again when another program wrote between the two.
+    const bool withDetails = attachDetailsIfThere(db);
+    for (int attempt = 0;; ++attempt) {
+        const std::int64_t before =
+            withDetails ? db.DataVersion(QStringLiteral("main")) + db.DataVersion(kDetails) : 0;
+        db.BackupTo(temp, progress);
+        if (!withDetails)
+            break;
+        try {
+            db.BackupSideFileTo(kDetails, tempDetails);
+        } catch (const StoreError&) {
+            QFile::remove(temp);
+            throw;
+        }
+        constexpr int kAttempts = 3;
+        if (db.DataVersion(QStringLiteral("main")) + db.DataVersion(kDetails) == before ||
+            attempt + 1 == kAttempts)
+            break;
+    }
     const FileCheck check = checkRecipeFile(temp);
     if (!check.clean) {
         QFile::remove(temp);
+        QFile::remove(tempDetails);
         throw StoreError(QStringLiteral("the copy did not check clean (%1).").arg(check.detail));
     }
     QString target = newBackupName(dir, now);
-    if (!QFile::rename(temp, target)) {
+    // The details first: the listing goes by the recipe file's copy alone.
+    if ((withDetails && !QFile::rename(tempDetails, companionOf(target))) ||
+        !QFile::rename(temp, target)) {
         QFile::remove(temp);
+        QFile::remove(tempDetails);
+        QFile::remove(companionOf(target));
         throw StoreError(QStringLiteral("\"%1\" can't be written.").arg(shown(target)));
     }
     if (prune)
@@ -246,8 +295,10 @@ void pruneBackups(const QString& databasePath, const QDateTime& now) {
         }
     }
     for (const BackupInfo& b : all)
-        if (!keep.contains(b.path))
+        if (!keep.contains(b.path)) {
             QFile::remove(b.path);
+            QFile::remove(companionOf(b.path));
+        }
 }
 
 QString restoreBackup(const QString& backupFile, const QString& databasePath,
@@ -302,6 +353,32 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
         throw StoreError(QStringLiteral("The copy of \"%1\" did not check clean; nothing was "
                                         "changed.")
                              .arg(shown(backupFile)));
+    }
+    // The details taken with the backup go back with it; a backup made before there were
+    // details leaves the present ones, which belong to recipes by name, as they are.
+    const QString details = detailsFileOf(databasePath);
+    if (QFileInfo::exists(companionOf(backupFile))) {
+        const QString tempDetails = companionOf(temp);
+        try {
+            copyFile(companionOf(backupFile), tempDetails, {});
+        } catch (const StoreError&) {
+            QFile::remove(temp);
+            throw;
+        }
+        if (!QFile::remove(details) && QFileInfo::exists(details)) {
+            QFile::remove(temp);
+            QFile::remove(tempDetails);
+            throw StoreError(QStringLiteral("\"%1\" can't be replaced; nothing was changed.")
+                                 .arg(shown(details)));
+        }
+        if (std::rename(QFile::encodeName(tempDetails).constData(),
+                        QFile::encodeName(details).constData()) != 0) {
+            QFile::remove(temp);
+            QFile::remove(tempDetails);
+            throw StoreError(QStringLiteral("\"%1\" can't be replaced; the recipe file was not "
+                                            "restored.")
+                                 .arg(shown(details)));
+        }
     }
     // A journal left beside the old file would be played into the restored one.
     QFile::remove(journal);

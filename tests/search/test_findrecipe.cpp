@@ -1,6 +1,8 @@
 // The Find Recipe window over the real main window: opening it, searching as one types, and
 // going to a result as a click on its node would.
 
+#include "core/database.h"
+#include "details/details.h"
 #include "tests/main/main_fixture.h"
 #include "tests/store/store_fixture.h"
 #include "ui/controls/xp_canvas.h"
@@ -9,6 +11,8 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -129,6 +133,35 @@ class TestFindRecipe : public QObject {
         QCOMPARE(w->count->text(), QStringLiteral("No recipe found"));
         QAccessible::installUpdateHandler(nullptr);
         g_events.clear();
+    }
+
+    void tagsNotesAndSourceAreSearchedAndAPhotoShows() {
+        {
+            auto db = Database::OpenDatabase(f->folder() + QStringLiteral("/Recipe"));
+            Details d;
+            d.tags = {QStringLiteral("Winter Warmer")};
+            QImage image(64, 32, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            QByteArray png;
+            QBuffer out(&png);
+            out.open(QIODevice::WriteOnly);
+            image.save(&out, "PNG");
+            d.photos = {photoFromBytes(png)};
+            writeDetails(*db, QStringLiteral("Soups"), QStringLiteral("Lentil Soup"), d);
+            d.photos.clear();
+            d.tags.clear();
+            d.notes = QStringLiteral("Grandma's, for a winter evening");
+            writeDetails(*db, QStringLiteral("baking"), QStringLiteral("Bread"), d);
+        }
+        FindRecipe* w = openWithKeys();
+        QTest::keyClicks(w->words, QStringLiteral("winter"));
+        QCOMPARE(rows(), (QStringList{QStringLiteral("Bread"), QStringLiteral("Lentil Soup")}));
+        QVERIFY(w->results->item(1)->text().contains(QStringLiteral("Tags: Winter Warmer")));
+        QVERIFY(!w->results->item(1)->icon().isNull());
+        QVERIFY(w->results->item(0)->icon().isNull());
+        // Found by a field and by a detail, a recipe is listed once.
+        w->words->setText(QStringLiteral("lentil"));
+        QCOMPARE(rows(), QStringList{QStringLiteral("Lentil Soup")});
     }
 
     void goingToAResultSelectsItAsAClickWould() {

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <exception>
+
 namespace {
 
 void overview(QTextStream& s) {
@@ -41,7 +43,19 @@ int main(int argc, char** argv) {
     for (const kb::cli::Command& c : kb::cli::commands()) {
         if (c.name == name) {
             kb::cli::Context ctx{args, out, err};
-            return c.run(ctx);
+            // Each command says its own failures; anything that gets past one is still said
+            // in one line, never as an abort with a core dump.
+            try {
+                return c.run(ctx);
+            } catch (const std::exception& e) {
+                out.flush();
+                err << "kettlebox-db: " << name << " failed: " << QString::fromUtf8(e.what())
+                    << "\n";
+            } catch (...) {
+                out.flush();
+                err << "kettlebox-db: " << name << " failed for a reason it could not name.\n";
+            }
+            return kb::cli::kExitUsage;
         }
     }
     err << "kettlebox-db: unknown command \"" << name << "\".\n";

@@ -14,11 +14,14 @@ namespace {
 constexpr qsizetype kProblemsShown = 8;
 
 QString summary(const access::Report& r) {
-    QString s = QStringLiteral("The recipes were brought in: %1 categories, %2 recipes.\n\n"
+    const auto counted = [](qsizetype n, const char* one, const char* many) {
+        return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    QString s = QStringLiteral("The recipes were brought in: %1, %2.\n\n"
                                "The original file is kept as %3, and a report is saved as %4.")
-                    .arg(r.categories.size())
-                    .arg(r.recipes)
-                    .arg(QLatin1String(access::kKeptName), QLatin1String(access::kReportName));
+                    .arg(counted(r.categories.size(), "category", "categories"),
+                         counted(r.recipes, "recipe", "recipes"), QLatin1String(access::kKeptName),
+                         QLatin1String(access::kReportName));
     if (!r.keptAs.isEmpty() && !r.keptAs.endsWith(QLatin1String(access::kKeptName)))
         s.replace(QLatin1String(access::kKeptName), QDir(r.keptAs).dirName());
     if (!r.renames.isEmpty())

@@ -291,6 +291,8 @@ void Main::connectHandlers() {
     m_treeMenu->setAccessibleName(QStringLiteral("Recipe commands"));
     Tv->installEventFilter(this);
     Tv->viewport()->installEventFilter(this);
+    for (QWidget* box : std::initializer_list<QWidget*>{Text1, Text2, Text3, Text4})
+        box->installEventFilter(this);
     connect(Tv, &QTreeView::clicked, this, [this](const QModelIndex& node) { Tv_NodeClick(node); });
     // Enter on a node chooses it like a click; a double click has already clicked.
     connect(Tv, &QTreeView::activated, this, [this](const QModelIndex& node) {
@@ -365,6 +367,20 @@ void Main::installButtonKeys() {
 }
 
 bool Main::eventFilter(QObject* watched, QEvent* event) {
+    // The text boxes take some Ctrl+letter keys for themselves (Ctrl+E moves to the end of a
+    // line on this platform); the window's command keys go to the commands.
+    if (event->type() == QEvent::ShortcutOverride &&
+        (watched == Text1 || watched == Text2 || watched == Text3 || watched == Text4)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool command =
+            key->modifiers() == Qt::ControlModifier &&
+            std::any_of(kButtonKeys.begin(), kButtonKeys.end(),
+                        [&](const ButtonKey& k) { return k.key == key->keyCombination(); });
+        if (command) {
+            event->ignore();
+            return true;
+        }
+    }
     const bool onViewport = watched == Tv->viewport();
     if (onViewport && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)

@@ -1,6 +1,7 @@
 #include "ui/search/findrecipe.h"
 
 #include "core/database.h"
+#include "details/details.h"
 #include "platform/guard.h"
 #include "platform/propertybag.h"
 #include "ui/controls/captionbuttons.h"
@@ -11,11 +12,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QProgressBar>
+#include <QSet>
 #include <QTimer>
 
 namespace kb {
@@ -175,7 +180,8 @@ void FindRecipe::list(SearchIndex::Match match) {
         return;
     }
     guarded([&] {
-        const SearchResult r = m_index.search(database(), text, m_limit, match);
+        SearchResult r = m_index.search(database(), text, m_limit, match);
+        addDetailHits(r, text);
         results->setUpdatesEnabled(false);
         for (const SearchHit& h : r.hits) {
             const QString by = h.author.isEmpty() ? QString() : QStringLiteral(", by ") + h.author;
@@ -184,6 +190,9 @@ void FindRecipe::list(SearchIndex::Match match) {
             item->setData(CategoryRole, h.category);
             item->setData(NameRole, h.name);
             item->setData(RowIdRole, QVariant::fromValue<qint64>(h.rowid));
+            const QByteArray thumbnail = firstThumbnail(database(), h.category, h.name);
+            if (!thumbnail.isEmpty())
+                item->setIcon(QIcon(QPixmap::fromImage(QImage::fromData(thumbnail))));
             item->setData(Qt::AccessibleTextRole,
                           QString(h.name + QStringLiteral(", in ") + h.category + by +
                                   QStringLiteral(": ") + h.snippet));
@@ -203,6 +212,26 @@ void FindRecipe::list(SearchIndex::Match match) {
             results->setCurrentRow(std::min(keep, results->count() - 1));
         setCount(countText(r));
     });
+}
+
+// Tags, notes and the source are searched beside the four fields; a recipe found both ways is
+// listed once, where the index put it.
+void FindRecipe::addDetailHits(SearchResult& r, const QString& text) {
+    QSet<std::pair<QString, QString>> listed;
+    for (const SearchHit& h : r.hits)
+        listed.insert({h.category.toLower(), h.name});
+    for (const DetailHit& d : recipesWithDetailText(database(), searchTerms(text), m_limit)) {
+        if (listed.contains({d.category.toLower(), d.name}))
+            continue;
+        ++r.total;
+        if (r.hits.size() < m_limit) {
+            SearchHit h;
+            h.category = d.category;
+            h.name = d.name;
+            h.snippet = d.snippet;
+            r.hits.append(h);
+        }
+    }
 }
 
 Database& FindRecipe::database() {

@@ -87,6 +87,7 @@ class FindRecipe : public QWidget {
     void guarded(const std::function<void()>& work);
     void setCount(const QString& text);
     void list(SearchIndex::Match match);
+    void addDetailHits(SearchResult& r, const QString& text);
     void ensureIndex();
 
     SearchIndex& m_index;
