@@ -123,11 +123,9 @@ Photo photoFromBytes(const QByteArray& bytes, const QString& shownName) {
         throw StoreError(QStringLiteral("%1 is not a JPEG, PNG or WebP image.").arg(what));
     const QSize size = reader.size();
     constexpr qint64 kBytesPerPixel = 4;
-    // A header that can't be read is a damaged image, not a large one.
-    if (!size.isValid() || size.isEmpty())
-        throw StoreError(QStringLiteral("%1 can't be read: %2.").arg(what, reader.errorString()));
-    if (qint64(size.width()) * size.height() * kBytesPerPixel >
-        qint64(kPhotoAllocationLimitMb) * 1024 * 1024)
+    if (!size.isValid() || size.isEmpty() ||
+        qint64(size.width()) * size.height() * kBytesPerPixel >
+            qint64(kPhotoAllocationLimitMb) * 1024 * 1024)
         throw StoreError(QStringLiteral("%1 is too large to open (%2 x %3 pixels).")
                              .arg(what)
                              .arg(size.width())

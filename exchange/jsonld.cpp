@@ -1100,8 +1100,9 @@ ReadResult readJsonLd(const QByteArray& json, const QString& where) {
             if (line.endsWith(','))
                 line.chop(1);
             // The list's own lines: its categories, and its head and end.
-            if (line.startsWith("\"" + kCategoriesProperty.toUtf8() + "\"")) {
-                const QJsonDocument cats = QJsonDocument::fromJson("{" + line.toByteArray() + "}");
+            if (line.startsWith(QByteArray("\"" + kCategoriesProperty.toUtf8() + "\""))) {
+                const QJsonDocument cats =
+                    QJsonDocument::fromJson(QByteArray("{" + line.toByteArray() + "}"));
                 reader.value(QJsonValue(cats.object()), 0);
                 continue;
             }

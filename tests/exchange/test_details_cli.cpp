@@ -162,7 +162,7 @@ void TestDetailsCli::wrongSettingsAndHostileImagesWriteNothing() {
     const QStringList show{"show", "--json", "--folder", c, "Breakfast", "Scrambled Eggs"};
     const QString before = tool(show).out;
     QByteArray jpeg = imageBytes("JPEG", 300, 300);
-    jpeg.truncate(jpeg.indexOf("\xff\xda"));
+    jpeg.truncate(jpeg.size() / 2);
     const QList<std::pair<QStringList, QString>> refused = {
         {{"colour=red"}, "\"colour\" is not a detail. The details are servings, yield"},
         {{"servings=4", "rating=9"}, "rating=9: a rating is a whole number from 0 to 5."},
@@ -170,7 +170,7 @@ void TestDetailsCli::wrongSettingsAndHostileImagesWriteNothing() {
         {{"notes"}, "\"notes\" is not KEY=VALUE."},
         {{"servings=4", "photo=" + file("huge.png", hugePngHeader())},
          "\"huge.png\" is too large to open (60000 x 60000 pixels)."},
-        {{"photo=" + file("cut.jpg", jpeg)}, "\"cut.jpg\" can't be read"},
+        {{"photo=" + file("cut.jpg", jpeg)}, "\"cut.jpg\" is cut short"},
         {{"photo=" + file("recipe.txt", "Not a picture at all.")},
          "\"recipe.txt\" is not a JPEG, PNG or WebP image."},
         {{"photo=" + m_dir.filePath("missing.png")}, "\"missing.png\" is not there."}};
