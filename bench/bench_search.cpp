@@ -141,7 +141,7 @@ void typeQuery(benchmark::State& state) {
     kb::SearchIndex index;
     kb::test::ScriptedDialogs dialogs;
     kb::FindRecipe w(
-        index, dialogs, [] { return g_base; }, [](const QString&, const QString&) {});
+        index, dialogs, [] { return g_base; }, [](const QString&, const QString&, std::int64_t) {});
     w.open();
     QApplication::processEvents();
     int n = 0;

@@ -359,6 +359,16 @@ QByteArray firstThumbnail(Database& db, const QString& category, const QString& 
     return rows.isEmpty() ? QByteArray() : rows.first().value(0).toByteArray();
 }
 
+QByteArray photoData(Database& db, const QString& category, const QString& name, int position) {
+    attachDetails(db);
+    const auto rows = db.Query(
+        QStringLiteral("SELECT p.data FROM details.recipes r JOIN details.photos p ON p.recipe = "
+                       "r.id WHERE r.category = ?1 AND r.name = ?2 AND r.removed IS NULL ORDER "
+                       "BY p.position LIMIT 1 OFFSET ?3"),
+        {category, name, position});
+    return rows.isEmpty() ? QByteArray() : rows.first().value(0).toByteArray();
+}
+
 QList<DetailHit> recipesWithDetailText(Database& db, const QStringList& terms, int limit) {
     attachDetails(db);
     QList<DetailHit> out;

@@ -91,6 +91,9 @@ Details readDetails(Database& db, const QString& category, const QString& name,
                     bool withPhotos = true);
 // The first photo's thumbnail, or nothing; cheap enough for a list of results.
 QByteArray firstThumbnail(Database& db, const QString& category, const QString& name);
+// The original bytes of a recipe's photo at `position` (0 is the first), or nothing; for a
+// window that shows one photo of several large ones.
+QByteArray photoData(Database& db, const QString& category, const QString& name, int position = 0);
 // A recipe found by its details, with the detail that matched ("Tags: Winter, Soup").
 struct DetailHit {
     QString category;

@@ -88,10 +88,22 @@ QString existingCategory(const QStringList& tables, const QString& name) {
 }
 
 // A recipe as the four texts that tell it apart, without the spaces the stored format adds.
+// Line ends as the program writes them: CR LF, whatever the file had.
+QString withCrLf(const QString& text) {
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString out = text;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    out.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return out;
+}
+
+// Two recipes are alike whatever line ends their texts have.
 QString recipeKey(const StoredValues& values) {
     QString key;
     for (const auto& v : values)
-        key += trimSpaces(v.value_or(QString())) + QChar(0x1F);
+        key += withCrLf(trimSpaces(v.value_or(QString()))) + QChar(0x1F);
     return key;
 }
 
@@ -482,7 +494,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                         values = *r.stored;
                     } else {
                         values = {storedValue(name), storedValue(r.author),
-                                  storedValue(r.ingredients), storedValue(r.fullInstructions())};
+                                  storedValue(withCrLf(r.ingredients)),
+                                  storedValue(withCrLf(r.fullInstructions()))};
                     }
                     target.rs->AddNew();
                     for (int i = 0; i < 4; ++i)

@@ -149,8 +149,8 @@ void TestImport::namesTheStoreCantTakeAsTheyAre() {
     QVERIFY(names[4].size() <= kMaxNameLength + 1);
     QCOMPARE(names.mid(5), (QStringList{"Fine ", "Fine (2) "}));
     // Nothing is cut: the whole name heads the instructions.
-    QVERIFY(rows[5].contains("[Full name:\n" + longName + "\n\nDo it. ]"));
-    QVERIFY(rows[4].contains("[Full name:\nTwo\nlines\n\nDo it. ]"));
+    QVERIFY(rows[5].contains("[Full name:\r\n" + longName + "\r\n\r\nDo it. ]"));
+    QVERIFY(rows[4].contains("[Full name:\r\nTwo\r\nlines\r\n\r\nDo it. ]"));
     QVERIFY(report.text().contains("imported as \"Borscht (2)\" (was \"Borscht\")"));
 }
 
@@ -291,6 +291,11 @@ void TestImport::mealMasterFileWithOneBrokenRecipe() {
     QCOMPARE(report.skipped, 1);
     QVERIFY(!report.complete());
     QCOMPARE(db->OpenRecordset("From MealMaster")->RecordCount(), 200);
+    // Stored with the program's own line ends, whatever the file had.
+    auto rs = db->OpenRecordset("From MealMaster");
+    const QString ingredients = rs->Fields(2).value_or(QString());
+    QVERIFY(ingredients.contains("\r\n"));
+    QCOMPARE(ingredients.count('\n'), ingredients.count("\r\n"));
     QVERIFY2(report.text().contains(
                  QString("big.mmf, line %1: the recipe has no title line").arg(brokenLine)),
              qPrintable(report.text().left(2000)));

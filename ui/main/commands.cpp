@@ -4,10 +4,13 @@
 #include "ui/main/mainform.h"
 
 #include "core/app.h"
+#include "details/details.h"
 #include "platform/dialogs.h"
 #include "platform/nodes.h"
 #include "platform/placement.h"
 #include "search/searchindex.h"
+#include "ui/card/editdetails.h"
+#include "ui/card/recipecard.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/exchange/exchangecommands.h"
 #include "ui/history/historyfeature.h"
@@ -17,6 +20,7 @@
 #include <QAction>
 #include <QKeySequence>
 #include <QPointer>
+#include <QTreeView>
 #include <memory>
 
 namespace kb {
@@ -30,6 +34,15 @@ struct Search : QObject {
     ~Search() override { delete window; }
     SearchIndex index;
     QPointer<FindRecipe> window;
+};
+
+// The details of every recipe and the card that shows them. The follower is told of every
+// write of the store, so it lives as long as the form; the card is a top-level window of its
+// own, so that the form can come in front of it.
+struct Card : QObject {
+    ~Card() override { delete window; }
+    DetailsFollower follower;
+    QPointer<RecipeCard> window;
 };
 
 } // namespace
@@ -54,6 +67,7 @@ void Main::installCommands() {
         }
         search->window->open();
     });
+    installCardCommands();
     auto* exchange = new ExchangeCommands(store(), dialogs(), appFolder(), this);
     addTreeCommand(QStringLiteral("Export Recipe..."), {},
                    [exchange] { exchange->exportRecipe(); });
@@ -91,6 +105,63 @@ void Main::installCommands() {
         // Recipes keep no servings yet: a recipe comes on once, and the list's window sets
         // its factor.
         shoppingWindow()->addRecipe(m_store->RecipeCategory, m_store->SelectedRecipe, 1);
+    });
+}
+
+void Main::installCardCommands() {
+    auto* card = new Card;
+    card->setParent(this);
+    m_store->addFollower(&card->follower);
+    const auto databasePath = [this] { return m_store->DatabasePath; };
+    const auto openCard = [this, card, databasePath](const QString& category, const QString& name,
+                                                     int occurrence) {
+        if (!card->window) {
+            card->window = new RecipeCard(m_dialogs, databasePath, appFolder());
+            card->window->OpenUrl = [this](const QString& url) { OpenUrl(url); };
+            if (!(card->window->windowState() & Qt::WindowMaximized))
+                placeOver(card->window, this);
+        }
+        card->window->showRecipe(category, name, occurrence);
+    };
+    const auto chosen = [this] {
+        if (m_store->SelectedRecipe.isEmpty() || m_store->RecipeCategory.isEmpty()) {
+            m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe"));
+            return false;
+        }
+        return true;
+    };
+    addTreeCommand(QStringLiteral("Recipe Card..."), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                   [this, chosen, openCard] {
+                       if (chosen())
+                           openCard(m_store->RecipeCategory, m_store->SelectedRecipe,
+                                    m_store->SelectedOccurrence);
+                   });
+    addTreeCommand(QStringLiteral("Edit Details..."), {}, [this, card, chosen, databasePath] {
+        if (!chosen())
+            return;
+        auto* editor = new EditDetails(m_dialogs, databasePath, m_store->RecipeCategory,
+                                       m_store->SelectedRecipe, this);
+        placeOver(editor, this);
+        // A card showing the recipe shows the saved details at once.
+        connect(editor, &EditDetails::saved, card, [card, editor] {
+            if (card->window && card->window->isVisible() &&
+                card->window->recipe().category == editor->category() &&
+                card->window->recipe().name == editor->name())
+                card->window->reload();
+        });
+        if (!editor->open())
+            delete editor;
+    });
+    // A double click on a recipe opens its card; the click before it has chosen the recipe as
+    // a single click does.
+    connect(Tv, &QTreeView::doubleClicked, this, [this, openCard](const QModelIndex& node) {
+        if (!node.isValid() || !Nodes::key(node).isEmpty() || node.data().toString().isEmpty())
+            return;
+        const QString category = node.parent().data().toString();
+        const QString name = trimSpaces(node.data().toString());
+        if (m_store->RecipeCategory != category || m_store->SelectedRecipe != name)
+            return;
+        guarded([&] { openCard(category, name, m_store->SelectedOccurrence); });
     });
 }
 

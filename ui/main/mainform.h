@@ -154,6 +154,9 @@ class Main : public QWidget {
   private:
     void createControls();
     void installCommands();
+    // The details follower, the "Recipe Card..." and "Edit Details..." commands and the double
+    // click on a recipe.
+    void installCardCommands();
     // Opens the tree's context menu at `global`; its commands act on the node `target` (the
     // shown selection when invalid) and the selection is as before once the menu is done.
     void showTreeMenu(const QPoint& global, const QModelIndex& target);

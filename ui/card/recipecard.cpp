@@ -1,0 +1,545 @@
+#include "ui/card/recipecard.h"
+
+#include "core/database.h"
+#include "core/recipefile.h"
+#include "platform/browser.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "platform/propertybag.h"
+#include "platform/shell.h"
+#include "ui/card/editdetails.h"
+#include "ui/controls/captionbuttons.h"
+#include "ui/controls/formdesign.h"
+#include "ui/controls/xp_canvas.h"
+#include "ui/controls/xpcmdbutton.h"
+#include "ui/controls/xptopbuttons.h"
+#include "ui/print/frmprint.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSizeGrip>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace kb {
+
+namespace {
+
+constexpr int kCaption = 30;
+constexpr int kMargin = 8;
+const QString kTitle = QStringLiteral("Recipe Card");
+
+QString listHtml(const char* tag, const QStringList& items) {
+    QString html = QLatin1Char('<') + QLatin1String(tag) +
+                   QStringLiteral(" style=\"margin-left: 0px; -qt-list-indent: 1;\">");
+    for (const QString& item : items)
+        html += QStringLiteral("<li style=\"margin-bottom: 4px;\">") + item.toHtmlEscaped() +
+                QStringLiteral("</li>");
+    return html + QStringLiteral("</") + QLatin1String(tag) + QLatin1Char('>');
+}
+
+} // namespace
+
+PhotoView::PhotoView(QWidget* parent) : QWidget(parent) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void PhotoView::setImage(const QImage& image) {
+    m_image = image;
+    update();
+}
+
+void PhotoView::paintEvent(QPaintEvent*) {
+    if (m_image.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSize shown = m_image.size().scaled(size(), Qt::KeepAspectRatio);
+    const QRect at(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+    painter.drawImage(at, m_image);
+}
+
+RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, QString appFolder,
+                       QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_dialogs(dialogs),
+      m_databasePath(std::move(databasePath)), m_appFolder(std::move(appFolder)) {
+    OpenUrl = [](const QString& url) { openInBrowser(url); };
+    setObjectName(QStringLiteral("RecipeCard"));
+    setWindowTitle(kTitle);
+    setAccessibleName(kTitle);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFont(formFont());
+    setMinimumSize(360, 320);
+    resize(kWidth, kHeight);
+
+    frame = new xp_canvas(this);
+    frame->setObjectName(QStringLiteral("RecipeCardXP"));
+    frame->ReadProperties(PropertyBag({{QStringLiteral("Caption"), kTitle}}));
+    const CaptionButtons captionButtons = CaptionButtons::addTo(frame, this);
+    minimiseButton = captionButtons.minimise;
+    maximiseButton = captionButtons.maximise;
+    closeButton = captionButtons.close;
+    // The card is for reading across the kitchen: it may fill the screen.
+    maximiseButton->setEnabled(true);
+    connect(maximiseButton, &xptopbuttons::Click, this,
+            [this] { setMaximised(!(windowState() & Qt::WindowMaximized)); });
+
+    scroll = new QScrollArea(frame);
+    scroll->setObjectName(QStringLiteral("scroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("content"));
+    content->setAutoFillBackground(true);
+    QPalette page = content->palette();
+    page.setColor(QPalette::Window, Qt::white);
+    page.setColor(QPalette::WindowText, Qt::black);
+    content->setPalette(page);
+    scroll->setWidget(content);
+    // The photo and the columns follow the room the page has, whatever changed it.
+    scroll->viewport()->installEventFilter(this);
+
+    const auto field = [content](const char* objectName, const QString& accessible) {
+        auto* l = new QLabel(content);
+        l->setObjectName(QLatin1String(objectName));
+        l->setAccessibleName(accessible);
+        l->setWordWrap(true);
+        l->setTextFormat(Qt::PlainText);
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        l->setFocusPolicy(Qt::TabFocus);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return l;
+    };
+    photo = new PhotoView(content);
+    photo->setObjectName(QStringLiteral("photo"));
+    photo->setAccessibleName(QStringLiteral("Photo"));
+    name = field("name", QStringLiteral("Recipe name"));
+    author = field("author", QStringLiteral("Author"));
+    servings = field("servings", QStringLiteral("Servings"));
+    yield = field("yield", QStringLiteral("Yield"));
+    prepTime = field("prepTime", QStringLiteral("Preparation time"));
+    cookTime = field("cookTime", QStringLiteral("Cooking time"));
+    totalTime = field("totalTime", QStringLiteral("Total time"));
+    source = field("source", QStringLiteral("Source"));
+    source->setTextFormat(Qt::RichText);
+    source->setOpenExternalLinks(false);
+    source->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    connect(source, &QLabel::linkActivated, this, [this] { openSource(); });
+    tags = field("tags", QStringLiteral("Tags"));
+    rating = field("rating", QStringLiteral("Rating"));
+    notes = field("notes", QStringLiteral("Notes"));
+    ingredients = field("ingredients", QStringLiteral("Ingredients"));
+    ingredients->setTextFormat(Qt::RichText);
+    steps = field("steps", QStringLiteral("Steps"));
+    steps->setTextFormat(Qt::RichText);
+
+    m_facts = new QGridLayout;
+    m_facts->setHorizontalSpacing(10);
+    m_facts->setVerticalSpacing(4);
+    m_facts->setColumnStretch(1, 1);
+    int row = 0;
+    for (auto [caption, value] :
+         std::initializer_list<std::pair<const char*, QLabel*>>{{"Serves:", servings},
+                                                                {"Makes:", yield},
+                                                                {"Preparation:", prepTime},
+                                                                {"Cooking:", cookTime},
+                                                                {"Total time:", totalTime},
+                                                                {"Source:", source},
+                                                                {"Tags:", tags},
+                                                                {"Rating:", rating}}) {
+        auto* c = new QLabel(QLatin1String(caption), content);
+        c->setBuddy(value);
+        c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_captions << c;
+        m_facts->addWidget(c, row, 0);
+        m_facts->addWidget(value, row, 1);
+        ++row;
+    }
+
+    auto* info = new QVBoxLayout;
+    info->setSpacing(6);
+    info->addWidget(name);
+    info->addWidget(author);
+    info->addLayout(m_facts);
+    info->addStretch(1);
+    m_top = new QBoxLayout(QBoxLayout::LeftToRight);
+    m_top->setSpacing(16);
+    m_top->addWidget(photo, 0, Qt::AlignTop | Qt::AlignHCenter);
+    m_top->addLayout(info, 1);
+
+    const auto heading = [this, content](const QString& text, QLabel* buddy) {
+        auto* h = new QLabel(text, content);
+        h->setBuddy(buddy);
+        m_headings << h;
+        return h;
+    };
+    auto* ingredientColumn = new QVBoxLayout;
+    ingredientColumn->addWidget(heading(QStringLiteral("Ingredients"), ingredients));
+    ingredientColumn->addWidget(ingredients);
+    ingredientColumn->addStretch(1);
+    auto* stepColumn = new QVBoxLayout;
+    stepColumn->addWidget(heading(QStringLiteral("Steps"), steps));
+    stepColumn->addWidget(steps);
+    stepColumn->addStretch(1);
+    m_body = new QBoxLayout(QBoxLayout::LeftToRight);
+    m_body->setSpacing(24);
+    m_body->addLayout(ingredientColumn, 2);
+    m_body->addLayout(stepColumn, 3);
+
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(16, 12, 16, 16);
+    column->setSpacing(14);
+    column->addLayout(m_top);
+    column->addWidget(notes);
+    column->addLayout(m_body);
+    column->addStretch(1);
+
+    const auto commandButton = [this](const char* objectName, const QString& caption,
+                                      const QString& description) {
+        auto* button = new xpcmdbutton(frame);
+        button->setObjectName(QLatin1String(objectName));
+        button->ReadProperties(PropertyBag(
+            {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
+        button->setAccessibleName(caption);
+        button->setAccessibleDescription(description);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setFixedSize(100, 25);
+        connect(button, &xpcmdbutton::KeyPress, button, [button](int ascii) {
+            if (ascii == 13 || ascii == 32)
+                emit button->Click();
+        });
+        return button;
+    };
+    editButton = commandButton("editButton", QStringLiteral("Edit Details..."),
+                               QStringLiteral("Servings, times, source, tags, rating, notes and "
+                                              "photos. Key: Ctrl+E."));
+    printButton = commandButton("printButton", QStringLiteral("Print..."),
+                                QStringLiteral("Prints the card with its photo. Key: Ctrl+P."));
+    largerButton = commandButton("largerButton", QStringLiteral("Larger Type"),
+                                 QStringLiteral("Key: Ctrl and plus."));
+    smallerButton = commandButton("smallerButton", QStringLiteral("Smaller Type"),
+                                  QStringLiteral("Key: Ctrl and minus."));
+    closeCommand =
+        commandButton("closeCommand", QStringLiteral("Close"), QStringLiteral("Key: Escape."));
+    grip = new QSizeGrip(frame);
+    grip->setAccessibleName(QStringLiteral("Resize the window"));
+
+    auto* outer = new QVBoxLayout(frame);
+    outer->setContentsMargins(xp_canvas::kBorder, kCaption, xp_canvas::kBorder, 2);
+    outer->setSpacing(6);
+    outer->addWidget(scroll, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(kMargin - xp_canvas::kBorder, 0, kMargin - xp_canvas::kBorder, 0);
+    buttons->addWidget(editButton);
+    buttons->addWidget(printButton);
+    buttons->addStretch(1);
+    buttons->addWidget(largerButton);
+    buttons->addWidget(smallerButton);
+    buttons->addWidget(closeCommand);
+    outer->addLayout(buttons);
+    outer->addWidget(grip, 0, Qt::AlignRight | Qt::AlignBottom);
+
+    const QList<QWidget*> order = {
+        name,      author,     servings,    yield,        prepTime,      cookTime,
+        totalTime, source,     tags,        rating,       notes,         ingredients,
+        steps,     editButton, printButton, largerButton, smallerButton, closeCommand};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    const auto key = [this](const QList<QKeySequence>& keys, const char* objectName,
+                            const std::function<void()>& run) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(objectName));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, run);
+        addAction(action);
+    };
+    // Ctrl and the plus key wherever it is, and Ctrl+= where plus needs Shift.
+    key({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+        "largerKey", [this] { largerType(); });
+    key({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, "smallerKey", [this] { smallerType(); });
+    key({QKeySequence(Qt::CTRL | Qt::Key_0)}, "typeResetKey", [this] {
+        m_typeSize = kDefaultTypeSize;
+        applyTypeSize();
+    });
+    key({QKeySequence(Qt::CTRL | Qt::Key_P)}, "printKey", [this] { printCard(); });
+    key({QKeySequence(Qt::CTRL | Qt::Key_E)}, "editKey", [this] { editDetails(); });
+    connect(editButton, &xpcmdbutton::Click, this, &RecipeCard::editDetails);
+    connect(printButton, &xpcmdbutton::Click, this, &RecipeCard::printCard);
+    connect(largerButton, &xpcmdbutton::Click, this, &RecipeCard::largerType);
+    connect(smallerButton, &xpcmdbutton::Click, this, &RecipeCard::smallerType);
+    connect(closeCommand, &xpcmdbutton::Click, this, &QWidget::close);
+
+    // Size and type as the cook left them.
+    const QSettings settings(settingsFile(), QSettings::IniFormat);
+    const QSize size = settings.value(QStringLiteral("Card/size")).toSize();
+    if (size.isValid())
+        resize(size.expandedTo(minimumSize()).boundedTo(QSize(8000, 8000)));
+    const int type = settings.value(QStringLiteral("Card/typeSize"), kDefaultTypeSize).toInt();
+    m_typeSize = std::clamp(type, kTypeSizes[0], kTypeSizes[std::size(kTypeSizes) - 1]);
+    if (settings.value(QStringLiteral("Card/maximised")).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+    applyTypeSize();
+}
+
+RecipeCard::~RecipeCard() {
+    delete preview;
+}
+
+QString RecipeCard::settingsFile() const {
+    return QDir(m_appFolder).filePath(QStringLiteral("card.ini"));
+}
+
+void RecipeCard::keepSettings() const {
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    const bool maximised = windowState() & Qt::WindowMaximized;
+    settings.setValue(QStringLiteral("Card/size"),
+                      maximised && normalGeometry().isValid() ? normalGeometry().size() : size());
+    settings.setValue(QStringLiteral("Card/maximised"), maximised);
+    settings.setValue(QStringLiteral("Card/typeSize"), m_typeSize);
+}
+
+bool RecipeCard::showRecipe(const QString& category, const QString& recipeName, int occurrence) {
+    bool read = false;
+    runGuarded(m_dialogs, [&] {
+        auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
+        try {
+            m_recipe = readCardRecipe(*db, category, recipeName, occurrence);
+        } catch (...) {
+            db->Close();
+            throw;
+        }
+        db->Close();
+        m_occurrence = occurrence;
+        read = true;
+    });
+    if (!read)
+        return false;
+    fill();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    name->setFocus();
+    return true;
+}
+
+void RecipeCard::reload() {
+    if (!m_recipe.name.isEmpty())
+        showRecipe(m_recipe.category, m_recipe.name, m_occurrence);
+}
+
+void RecipeCard::fill() {
+    const CardRecipe& r = m_recipe;
+    const Details& d = r.details;
+    const QString title = kTitle + QStringLiteral(": ") + r.name;
+    setWindowTitle(title);
+    frame->setCaption(title);
+    name->setText(r.name);
+    author->setText(r.author);
+    author->setVisible(!r.author.isEmpty());
+    const auto fact = [](QLabel* value, const QString& text) { value->setText(text); };
+    fact(servings, d.servings ? QString::number(*d.servings, 'g', 6) : QString());
+    fact(yield, d.yield);
+    fact(prepTime, minutesText(d.prepMinutes));
+    fact(cookTime, minutesText(d.cookMinutes));
+    fact(totalTime, minutesText(d.totalMinutes));
+    const QString address = webAddress(d.source);
+    if (address.isEmpty()) {
+        source->setTextFormat(Qt::PlainText);
+        source->setText(d.source);
+    } else {
+        source->setTextFormat(Qt::RichText);
+        source->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                            .arg(address.toHtmlEscaped(), d.source.toHtmlEscaped()));
+    }
+    source->setAccessibleDescription(address.isEmpty() ? QString()
+                                                       : QStringLiteral("Enter opens it in "
+                                                                        "the browser."));
+    fact(tags, d.tags.join(QStringLiteral(", ")));
+    fact(rating, ratingStars(d.rating));
+    rating->setAccessibleDescription(
+        d.rating > 0 ? QStringLiteral("%1 of %2 stars").arg(d.rating).arg(kMaxRating) : QString());
+    notes->setText(d.notes);
+    notes->setVisible(!d.notes.isEmpty());
+    // A fact the recipe does not have takes no room.
+    for (int i = 0; i < m_facts->rowCount(); ++i) {
+        auto* value = qobject_cast<QLabel*>(m_facts->itemAtPosition(i, 1)->widget());
+        const bool shown = !value->text().isEmpty();
+        value->setVisible(shown);
+        m_facts->itemAtPosition(i, 0)->widget()->setVisible(shown);
+    }
+    const QStringList lines = ingredientLines(r.ingredients);
+    ingredients->setText(lines.isEmpty() ? QStringLiteral("None written down.")
+                                         : listHtml("ul", lines));
+    const QStringList stepList = stepsOf(r.instructions);
+    steps->setText(stepList.isEmpty() ? QStringLiteral("None written down.")
+                                      : listHtml("ol", stepList));
+    photo->setImage({});
+    m_decodedFor = {};
+    photo->setVisible(!r.firstPhoto.isEmpty() || !d.photos.isEmpty());
+    photo->setAccessibleDescription(d.photos.isEmpty() ? QString()
+                                                       : QStringLiteral("%1 x %2 pixels")
+                                                             .arg(d.photos.first().width)
+                                                             .arg(d.photos.first().height));
+    reflow();
+    scroll->verticalScrollBar()->setValue(0);
+}
+
+void RecipeCard::applyTypeSize() {
+    QFont text(QStringLiteral("Verdana"));
+    text.setPointSizeF(m_typeSize);
+    scroll->widget()->setFont(text);
+    QFont big = text;
+    big.setPointSizeF(m_typeSize * 1.7);
+    big.setBold(true);
+    name->setFont(big);
+    QFont italic = text;
+    italic.setItalic(true);
+    author->setFont(italic);
+    QFont headingFont = text;
+    headingFont.setPointSizeF(m_typeSize * 1.3);
+    headingFont.setBold(true);
+    for (QLabel* h : std::as_const(m_headings))
+        h->setFont(headingFont);
+    QFont bold = text;
+    bold.setBold(true);
+    for (QLabel* c : std::as_const(m_captions))
+        c->setFont(bold);
+    reflow();
+}
+
+void RecipeCard::largerType() {
+    for (int size : kTypeSizes)
+        if (size > m_typeSize) {
+            m_typeSize = size;
+            break;
+        }
+    applyTypeSize();
+    keepSettings();
+}
+
+void RecipeCard::smallerType() {
+    for (auto it = std::rbegin(kTypeSizes); it != std::rend(kTypeSizes); ++it)
+        if (*it < m_typeSize) {
+            m_typeSize = *it;
+            break;
+        }
+    applyTypeSize();
+    keepSettings();
+}
+
+void RecipeCard::reflow() {
+    const int available = std::max(200, scroll->viewport()->width() - 32);
+    const bool wide = available >= kWideFrom;
+    m_top->setDirection(wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    m_body->setDirection(wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    if (!photo->isVisibleTo(scroll->widget()) && m_recipe.firstPhoto.isEmpty())
+        return;
+    const Details& d = m_recipe.details;
+    QSize full =
+        d.photos.isEmpty() ? QSize(4, 3) : QSize(d.photos.first().width, d.photos.first().height);
+    if (full.isEmpty())
+        full = QSize(4, 3);
+    // Beside the details the photo takes two fifths of the width; above them the whole width.
+    // Either way no taller than most of the window, so the name stays in sight.
+    const int maxWidth = wide ? available * 2 / 5 : available;
+    const int maxHeight = std::max(160, scroll->viewport()->height() * 3 / 5);
+    const QSize box = full.scaled(QSize(maxWidth, maxHeight), Qt::KeepAspectRatio)
+                          .boundedTo(full.expandedTo(QSize(240, 180)));
+    photo->setFixedSize(box);
+    // Decoded once at about the size shown, and again only when it grows past that.
+    const qreal ratio = devicePixelRatioF();
+    const QSize needed = box * ratio;
+    if (m_decodedFor.isValid() && m_decodedFor.width() >= needed.width() &&
+        m_decodedFor.height() >= needed.height())
+        return;
+    const QSize decodeBox = needed * 5 / 4;
+    QImage image = decodePhoto(m_recipe.firstPhoto, decodeBox);
+    if (image.isNull() && !d.photos.isEmpty())
+        image.loadFromData(d.photos.first().thumbnail, "PNG");
+    photo->setImage(image);
+    m_decodedFor = decodeBox;
+}
+
+void RecipeCard::editDetails() {
+    if (m_recipe.name.isEmpty())
+        return;
+    if (editor) {
+        editor->raise();
+        editor->activateWindow();
+        return;
+    }
+    editor = new EditDetails(m_dialogs, m_databasePath, m_recipe.category, m_recipe.name, this);
+    editor->move(geometry().center() - editor->rect().center());
+    connect(editor, &EditDetails::saved, this, &RecipeCard::reload);
+    if (!editor->open())
+        delete editor;
+}
+
+void RecipeCard::printCard() {
+    if (m_recipe.name.isEmpty())
+        return;
+    runGuarded(m_dialogs, [&] {
+        const QString page = writeCardPage(m_appFolder, m_recipe);
+        if (!preview) {
+            preview = new frmprint(m_appFolder, m_dialogs);
+            preview->setObjectName(QStringLiteral("cardPreview"));
+        }
+        preview->WB->Navigate(page);
+        preview->setCaption(QStringLiteral("Print [ ") + m_recipe.name + QStringLiteral(" ]"));
+        preview->setWindowState(preview->windowState() & ~Qt::WindowMinimized);
+        preview->show();
+        preview->raise();
+        preview->activateWindow();
+    });
+}
+
+void RecipeCard::openSource() {
+    const QString address = webAddress(m_recipe.details.source);
+    if (!address.isEmpty())
+        OpenUrl(address);
+}
+
+void RecipeCard::setMaximised(bool maximised) {
+    setWindowState(maximised ? (windowState() | Qt::WindowMaximized)
+                             : (windowState() & ~Qt::WindowMaximized));
+}
+
+void RecipeCard::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    frame->setGeometry(0, 0, width(), height());
+    CaptionButtons{minimiseButton, maximiseButton, closeButton}.place(width());
+}
+
+bool RecipeCard::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll->viewport() && event->type() == QEvent::Resize)
+        reflow();
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecipeCard::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        const bool maximised = windowState() & Qt::WindowMaximized;
+        maximiseButton->setValue(maximised ? 3 : 1);
+        grip->setVisible(!maximised);
+    }
+}
+
+void RecipeCard::closeEvent(QCloseEvent* event) {
+    keepSettings();
+    QWidget::closeEvent(event);
+}
+
+} // namespace kb
