@@ -6,10 +6,12 @@
 #include "core/printexport.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
+#include "details/details.h"
 #include "exchange/jsonld.h"
 #include "exchange/mealmaster.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 
@@ -21,6 +23,23 @@ QString cannotWrite(const QString& fileName, const QString& reason) {
     return QStringLiteral("The recipes could not be exported, because the file \"%1\" could "
                           "not be written (%2). Nothing was changed.")
         .arg(QDir::toNativeSeparators(fileName), reason);
+}
+
+// The recipes with their details as text blocks after the instructions, for the formats that
+// have no place of their own for them (photos and the rating aside).
+QList<RecipeRecord> detailsAsText(const QList<RecipeRecord>& recipes) {
+    QList<RecipeRecord> out = recipes;
+    for (RecipeRecord& r : out) {
+        if (r.kept.isEmpty())
+            continue;
+        r.details = fromDetails(r.kept);
+        if (r.kept.servings && r.kept.yield.isEmpty())
+            r.details.yield = QString::number(*r.kept.servings);
+        r.instructions = r.fullInstructions();
+        r.details = {};
+        r.stored.reset();
+    }
+    return out;
 }
 
 } // namespace
@@ -43,6 +62,25 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
     if (!category.isEmpty() && tables.isEmpty())
         throw StoreError(QStringLiteral("The category \"%1\" no longer exists.").arg(category));
     c.categories = tables;
+    // Which recipes have details, so that only theirs are read. A recipe file without a
+    // details file has none, and gets none made by an export.
+    QSet<QString> withDetails;
+    const auto key = [](const QString& table, const QString& recipe) -> QString {
+        return table.toLower() + QChar(0x1F) + recipe;
+    };
+    bool attached = false;
+    for (const QVariantList& row : db.Query(QStringLiteral("PRAGMA database_list")))
+        attached = attached || row.value(1).toString() == kDetailsSchema;
+    if (!attached &&
+        QFileInfo::exists(
+            RecipeFile::fromDatabasePath(withoutRecipeSuffix(db.FileName())).detailsFile())) {
+        attachDetails(db);
+        attached = true;
+    }
+    if (attached)
+        for (const QVariantList& row : db.Query(QStringLiteral(
+                 "SELECT category, name FROM details.recipes WHERE removed IS NULL")))
+            withDetails.insert(key(row.value(0).toString(), row.value(1).toString()));
     for (const QString& table : tables) {
         auto rs = db.OpenRecordset(table);
         if (rs->FieldCount() < 4)
@@ -62,6 +100,8 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
             for (int i = 0; i < 4; ++i)
                 values[static_cast<size_t>(i)] = rs->Fields(i);
             c.recipes << RecipeRecord::fromStored(table, values);
+            if (withDetails.contains(key(table, c.recipes.last().name)))
+                c.recipes.last().kept = readDetails(db, table, c.recipes.last().name);
             if (!name.isEmpty())
                 break;
         }
@@ -108,12 +148,12 @@ void exportRecipes(const QString& fileName, const Collection& collection, Export
         } else if (format == ExportFormat::MealMaster) {
             if (progress.stop())
                 throw Cancelled{};
-            file.write(writeMealMaster(collection.recipes));
+            file.write(writeMealMaster(detailsAsText(collection.recipes)));
         } else {
             if (progress.stop())
                 throw Cancelled{};
             QByteArray bytes;
-            for (const QString& l : textExportLines(collection.recipes))
+            for (const QString& l : textExportLines(detailsAsText(collection.recipes)))
                 bytes += l.toUtf8() + "\r\n";
             file.write(bytes);
         }

@@ -4,6 +4,7 @@
 #include "core/database.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
+#include "details/details.h"
 #include "exchange/archive.h"
 #include "exchange/jsonld.h"
 #include "exchange/mealmaster.h"
@@ -128,6 +129,15 @@ void cleanRecord(RecipeRecord& r, QStringList& reasons) {
         reasons << QStringLiteral("control characters in its texts were taken out");
 }
 
+// The texts of details from a file, cleaned as the recipe's own texts are.
+void cleanDetails(Details& d) {
+    for (QString* text : {&d.yield, &d.source, &d.notes})
+        *text = withoutControls(*text);
+    for (QString& tag : d.tags)
+        tag = withoutControls(tag).simplified();
+    d.tags.removeAll(QString());
+}
+
 QString positionIn(const QString& source, const QString& position) {
     QString file = QFileInfo(source).fileName();
     if (position.isEmpty())
@@ -164,6 +174,8 @@ ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName) {
         return readHtml(bytes);
     if (head.startsWith('{') || head.startsWith('[') || suffix == QLatin1String("json") ||
         suffix == QLatin1String("jsonld")) {
+        if (isOwnJsonLdList(bytes))
+            return readJsonLd(bytes);
         if (auto app = readAppJson(bytes))
             return *app;
         return readJsonLd(bytes);
@@ -202,14 +214,16 @@ ReadResult readRecipeFile(const QString& fileName) {
             QStringLiteral("it can't be read (%1)").arg(file.errorString())};
         return result;
     }
+    // Our own list, with its photos, may be larger than any other recipe file: it is read one
+    // recipe a line, never parsed whole.
+    const qint64 limit = isOwnJsonLdList(file.peek(4096)) ? kMaxOwnExportBytes : kMaxImportBytes;
     // The size is checked on what is read too: a file may grow while it is read.
-    const QByteArray bytes =
-        file.size() > kMaxImportBytes ? QByteArray() : file.read(kMaxImportBytes + 1);
-    if (file.size() > kMaxImportBytes || bytes.size() > kMaxImportBytes) {
+    const QByteArray bytes = file.size() > limit ? QByteArray() : file.read(limit + 1);
+    if (file.size() > limit || bytes.size() > limit) {
         result.problems << SourceProblem{
             QStringLiteral("the file"),
             QStringLiteral("it is larger than %1 MB, far too large for a recipe file")
-                .arg(kMaxImportBytes >> 20)};
+                .arg(limit >> 20)};
         return result;
     }
     return readRecipeBytes(bytes, fileName);
@@ -282,6 +296,19 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
         return report;
     }
     const QStringList tablesBefore = db.TableDefs();
+    // The details are written in the same transaction as the recipes; the file they go into
+    // is attached before it begins.
+    for (const Pending& p : m_records) {
+        if (p.record.details.isEmpty())
+            continue;
+        try {
+            attachDetails(db);
+        } catch (const StoreError& e) {
+            report.failure = e.message();
+            return report;
+        }
+        break;
+    }
 
     if (!m_options.category.isEmpty() &&
         existingCategory(tablesBefore, m_options.category).isEmpty()) {
@@ -362,6 +389,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                     QStringList reasons = r.notes;
                     const QString where = p.record.position;
                     cleanRecord(r, reasons);
+                    Details kept = takeDetails(r.details, reasons);
+                    cleanDetails(kept);
 
                     // The category.
                     QString category = m_options.category;
@@ -479,6 +508,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                    target.rs->LastAddedRowId(),
                                    {},
                                    QList<std::optional<QString>>(values.begin(), values.end())});
+                    if (!kept.isEmpty())
+                        storeDetails(db, category, trimSpaces(values[0].value_or(QString())), kept);
                     target.added.insert(name);
                     target.recipes.insert(recipeKey(values));
                     ++imported;

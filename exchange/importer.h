@@ -98,9 +98,11 @@ class Importer {
 
 // The contents of a file as recipes, of any kind the program reads, told apart by name and
 // content; a folder is read as a Nextcloud Cookbook folder. Only regular files are read, and
-// none larger than kMaxImportBytes.
+// none larger than kMaxImportBytes, or kMaxOwnExportBytes for our own JSON-LD list (which
+// carries photos, and is read one recipe a line).
 ReadResult readRecipeFile(const QString& fileName);
 inline constexpr qint64 kMaxImportBytes = qint64(64) << 20;
+inline constexpr qint64 kMaxOwnExportBytes = qint64(1) << 30;
 // The same for bytes already read (an archive's entry); `fileName` helps tell the kind.
 ReadResult readRecipeBytes(const QByteArray& bytes, const QString& fileName);
 

@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace kb::exchange {
@@ -303,8 +304,10 @@ QString addressOf(const QJsonValue& value, const Graph& g, int depth = 0) {
     const QJsonValue v = g.resolve(value);
     if (depth > 8)
         return {};
-    if (v.isString())
-        return v.toString().trimmed();
+    if (v.isString()) {
+        const QString a = v.toString().trimmed();
+        return a.startsWith(QLatin1String("data:"), Qt::CaseInsensitive) ? QString() : a;
+    }
     if (v.isArray()) {
         for (const auto& e : v.toArray()) {
             QString a = addressOf(e, g, depth + 1);
@@ -322,10 +325,122 @@ QString addressOf(const QJsonValue& value, const Graph& g, int depth = 0) {
     return {};
 }
 
+// The bytes of an image given as a data URL; nothing for anything else. The size is checked
+// before anything is decoded.
+QByteArray dataUrlBytes(const QString& url) {
+    if (!url.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        return {};
+    const qsizetype comma = url.indexOf(QLatin1Char(','));
+    // Base64 takes four characters for every three bytes; a little is left for line breaks.
+    constexpr qsizetype kMostText = (kMaxPhotoBytes + 2) / 3 * 4 + 4096;
+    if (comma < 0 || url.size() - comma > kMostText)
+        return {};
+    const QStringView head = QStringView(url).mid(5, comma - 5);
+    const QByteArray body = QStringView(url).mid(comma + 1).toLatin1();
+    if (head.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive)) {
+        auto decoded = QByteArray::fromBase64Encoding(
+            QByteArray(body).replace('\n', "").replace('\r', "").replace(' ', ""),
+            QByteArray::AbortOnBase64DecodingErrors);
+        return decoded ? *decoded : QByteArray();
+    }
+    return QByteArray::fromPercentEncoding(body);
+}
+
+// The images a value embeds as data URLs: a text, an ImageObject's url or contentUrl, or a list
+// of these; one more than a recipe keeps at most, so that the import can say some were left.
+void embeddedImages(const QJsonValue& value, const Graph& g, QList<QByteArray>& out,
+                    int depth = 0) {
+    const QJsonValue v = g.resolve(value);
+    if (depth > 8 || out.size() > kMaxPhotos)
+        return;
+    if (v.isString()) {
+        const QByteArray bytes = dataUrlBytes(v.toString());
+        if (!bytes.isEmpty())
+            out << bytes;
+        return;
+    }
+    if (v.isArray()) {
+        for (const auto& e : v.toArray())
+            embeddedImages(e, g, out, depth + 1);
+        return;
+    }
+    const QJsonObject o = v.toObject();
+    for (const char* key : {"contentUrl", "url"})
+        if (o.value(QLatin1String(key)).isString()) {
+            embeddedImages(o.value(QLatin1String(key)), g, out, depth + 1);
+            return;
+        }
+}
+
+// A number a file may give as a number or as text.
+std::optional<double> numberOf(const QJsonValue& v) {
+    bool ok = v.isDouble();
+    double n = v.toDouble();
+    if (v.isString())
+        n = v.toString().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    if (!ok || !std::isfinite(n))
+        return std::nullopt;
+    return n;
+}
+
+// A rating out of 5 from an AggregateRating (or a Rating), whatever its best value.
+std::optional<double> ratingOf(const QJsonValue& value, const Graph& g) {
+    const QJsonObject o = g.resolve(value).toObject();
+    const auto rating = numberOf(field(o, "ratingValue"));
+    const auto best = numberOf(field(o, "bestRating"));
+    if (!rating || *rating < 0)
+        return std::nullopt;
+    const double outOf = best && *best > 0 ? *best : kMaxRating;
+    return std::clamp(*rating * kMaxRating / outOf, 0.0, double(kMaxRating));
+}
+
+// Our own export's details, exactly as the recipe file kept them: read as any file from
+// elsewhere is, every value checked as if typed.
+std::optional<Details> keptDetailsOf(const QJsonObject& o) {
+    const QJsonValue v = o.value(kDetailsProperty);
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject j = v.toObject();
+    constexpr qsizetype kMostText = 1 << 20;
+    const auto text = [&](const char* key) {
+        return j.value(QLatin1String(key)).toString().left(kMostText);
+    };
+    const auto minutes = [&](const char* key) {
+        return std::clamp(j.value(QLatin1String(key)).toInt(), 0, 100000);
+    };
+    Details d;
+    if (const auto n = numberOf(j.value(QLatin1String("servings"))); n && *n > 0 && *n <= 10000)
+        d.servings = *n;
+    d.yield = text("yield");
+    d.prepMinutes = minutes("prepMinutes");
+    d.cookMinutes = minutes("cookMinutes");
+    d.totalMinutes = minutes("totalMinutes");
+    d.source = text("source");
+    for (const auto& t : j.value(QLatin1String("tags")).toArray())
+        if (t.isString() && d.tags.size() < 100 && !t.toString().trimmed().isEmpty())
+            d.tags << t.toString().left(1000);
+    d.rating = std::clamp(j.value(QLatin1String("rating")).toInt(), 0, kMaxRating);
+    d.notes = text("notes");
+    return d;
+}
+
 RecipeDetails detailsOf(const QJsonObject& o, const Graph& g) {
     RecipeDetails d;
     d.description = textOf(field(o, "description"), g);
     d.yield = oneLine(textOf(field(o, "recipeYield"), g));
+    // ["4", "4 servings"]: the number apart, the yield as written.
+    if (const QJsonValue yield = g.resolve(field(o, "recipeYield")); yield.isArray()) {
+        QString written;
+        for (const auto& e : yield.toArray()) {
+            const auto n = numberOf(e);
+            if (n && *n > 0 && *n <= 10000 && !d.servings)
+                d.servings = *n;
+            else if (!n && written.isEmpty())
+                written = oneLine(textOf(e, g));
+        }
+        if (!written.isEmpty())
+            d.yield = written;
+    }
     const auto duration = [&](const char* key) {
         const QJsonValue v = g.resolve(o.value(QLatin1String(key)));
         return v.isString() ? readableDuration(oneLine(htmlToText(v.toString())))
@@ -364,7 +479,13 @@ RecipeDetails detailsOf(const QJsonObject& o, const Graph& g) {
         d.source = addressOf(field(o, "mainEntityOfPage"), g);
     if (d.source.isEmpty() && field(o, "@id").toString().contains(QLatin1String("://")))
         d.source = field(o, "@id").toString();
+    if (d.source.isEmpty())
+        d.source = field(o, "isBasedOn").isString() ? field(o, "isBasedOn").toString().trimmed()
+                                                    : addressOf(field(o, "isBasedOn"), g);
     d.image = addressOf(field(o, "image"), g);
+    embeddedImages(field(o, "image"), g, d.photos);
+    d.rating = ratingOf(field(o, "aggregateRating"), g);
+    d.exact = keptDetailsOf(o);
     return d;
 }
 
@@ -471,6 +592,9 @@ struct Reader {
         RecipeRecord exact = RecipeRecord::fromStored(
             category.isArray() ? rawText(category.toArray().at(0)) : rawText(category), s);
         exact.position = r.position;
+        // The details: ours exactly, the photos from the image's data URLs.
+        exact.details.exact = keptDetailsOf(o).value_or(Details{});
+        embeddedImages(o.value(QLatin1String("image")), graph, exact.details.photos);
         r = exact;
         return true;
     }
@@ -486,8 +610,13 @@ struct Reader {
         SchemaRecipe parsed = parseRecipe(o, graph);
         if (parsed.details.source.isEmpty())
             parsed.details.source = pageUrl;
-        if (parsed.details.image.isEmpty())
-            parsed.details.image = pageImage;
+        if (parsed.details.image.isEmpty() && parsed.details.photos.isEmpty()) {
+            const QByteArray embedded = dataUrlBytes(pageImage);
+            if (embedded.isEmpty())
+                parsed.details.image = pageImage;
+            else
+                parsed.details.photos << embedded;
+        }
         const QStringList notes = r.notes;
         r = parsed.record();
         r.position = position();
@@ -695,6 +824,39 @@ QStringList nonEmptyLines(const QString& text) {
 
 namespace {
 
+// A photo's media type by its first bytes; photos were checked when they were kept.
+QString photoType(const QByteArray& bytes) {
+    if (bytes.startsWith("\x89PNG"))
+        return QStringLiteral("image/png");
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+        return QStringLiteral("image/webp");
+    return QStringLiteral("image/jpeg");
+}
+
+QJsonObject keptDetailsJson(const Details& d) {
+    QJsonObject j;
+    const auto text = [&j](const char* key, const QString& value) {
+        if (!value.isEmpty())
+            j.insert(QLatin1String(key), value);
+    };
+    const auto number = [&j](const char* key, int value) {
+        if (value != 0)
+            j.insert(QLatin1String(key), value);
+    };
+    if (d.servings)
+        j.insert(QLatin1String("servings"), *d.servings);
+    text("yield", d.yield);
+    number("prepMinutes", d.prepMinutes);
+    number("cookMinutes", d.cookMinutes);
+    number("totalMinutes", d.totalMinutes);
+    text("source", d.source);
+    if (!d.tags.isEmpty())
+        j.insert(QLatin1String("tags"), QJsonArray::fromStringList(d.tags));
+    number("rating", d.rating);
+    text("notes", d.notes);
+    return j;
+}
+
 // "1 h 30 min" (as the reader writes durations) back as "PT1H30M"; nothing for other text.
 QString isoDuration(const QString& text) {
     static const QRegularExpression part(QStringLiteral("(\\d+)\\s*(d|h|min|s)\\b"));
@@ -726,7 +888,12 @@ RecipeDetails insertDetails(QJsonObject& o, const RecipeDetails& d) {
             o.insert(QLatin1String(key), value.trimmed());
     };
     put("description", d.description);
-    put("recipeYield", d.yield);
+    // The number apart where the yield as written says another, or none.
+    const QString servings = d.servings ? QString::number(*d.servings) : QString();
+    if (d.servings && !d.yield.trimmed().isEmpty() && servingsIn(d.yield) != d.servings)
+        o.insert(QLatin1String("recipeYield"), QJsonArray{servings, d.yield.trimmed()});
+    else
+        put("recipeYield", d.yield.trimmed().isEmpty() ? servings : d.yield);
     const std::pair<const char*, const QString*> times[] = {
         {"prepTime", &d.prepTime}, {"cookTime", &d.cookTime}, {"totalTime", &d.totalTime}};
     for (const auto& [key, text] : times)
@@ -750,7 +917,25 @@ RecipeDetails insertDetails(QJsonObject& o, const RecipeDetails& d) {
         o.insert(QLatin1String("nutrition"),
                  QJsonObject{{QLatin1String("@type"), QStringLiteral("NutritionInformation")},
                              {QLatin1String("description"), d.nutrition.trimmed()}});
-    put("image", d.image);
+    // The photos themselves, in our own export, so that they come back byte for byte.
+    QJsonArray images;
+    for (const QByteArray& bytes : d.photos) {
+        const QString type = photoType(bytes);
+        images.append(QString(QStringLiteral("data:") + type + QStringLiteral(";base64,") +
+                              QString::fromLatin1(bytes.toBase64())));
+    }
+    if (images.size() == 1)
+        o.insert(QLatin1String("image"), images.first());
+    else if (!images.isEmpty())
+        o.insert(QLatin1String("image"), images);
+    else
+        put("image", d.image);
+    if (d.rating)
+        o.insert(QLatin1String("aggregateRating"),
+                 QJsonObject{{QLatin1String("@type"), QStringLiteral("AggregateRating")},
+                             {QLatin1String("ratingValue"), *d.rating},
+                             {QLatin1String("bestRating"), kMaxRating},
+                             {QLatin1String("ratingCount"), 1}});
     if (!d.categories.isEmpty()) {
         QJsonArray all;
         const QString own = o.value(QLatin1String("recipeCategory")).toString();
@@ -796,7 +981,28 @@ QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
     // One step a paragraph as the user wrote it, never a wrapped line; the details that the
     // instructions carry at their end go out as the properties they are.
     QString instructions = trimSpaces(r.instructions);
-    const RecipeDetails details = RecipeDetails::takeFrom(instructions);
+    RecipeDetails details = RecipeDetails::takeFrom(instructions);
+    // The details the recipe file keeps say more than blocks of text can, and are newer; a
+    // time the text gives in words stays with the text.
+    if (!r.kept.isEmpty()) {
+        const RecipeDetails kept = fromDetails(r.kept);
+        if (kept.servings || !kept.yield.isEmpty()) {
+            details.servings = kept.servings;
+            details.yield = kept.yield;
+        }
+        for (const auto& [to, from] : {std::pair{&details.prepTime, &kept.prepTime},
+                                       std::pair{&details.cookTime, &kept.cookTime},
+                                       std::pair{&details.totalTime, &kept.totalTime}})
+            if (to->isEmpty())
+                *to = *from;
+        if (!kept.source.isEmpty())
+            details.source = kept.source;
+        for (const QString& tag : kept.keywords)
+            if (!details.keywords.contains(tag, Qt::CaseInsensitive))
+                details.keywords << tag;
+        details.rating = kept.rating;
+        details.photos = kept.photos;
+    }
     const QString left = insertDetails(o, details).text();
     QJsonArray steps;
     for (const QString& paragraph :
@@ -809,6 +1015,10 @@ QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
         o.insert(kStoredProperty, QJsonArray{storedJson(s[0]), storedJson(s[1]), storedJson(s[2]),
                                              storedJson(s[3])});
     }
+    Details kept = r.kept;
+    kept.photos.clear();
+    if (!kept.isEmpty())
+        o.insert(kDetailsProperty, keptDetailsJson(kept));
     return o;
 }
 
@@ -859,11 +1069,59 @@ RecipeRecord SchemaRecipe::record() const {
     return r;
 }
 
+namespace {
+
+const QByteArray kOwnListHead =
+    "{\n\"@context\": \"https://schema.org\",\n\"@type\": \"ItemList\",\n";
+
+} // namespace
+
+bool isOwnJsonLdList(const QByteArray& head) {
+    return head.startsWith(kOwnListHead);
+}
+
 ReadResult readJsonLd(const QByteArray& json, const QString& where) {
     Reader reader;
     reader.where = where;
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    // Our own list is read one recipe a line, so that a large one (photos and all) is never
+    // held as one document; any other JSON whole.
+    const bool ownList = isOwnJsonLdList(json) && json.endsWith("]\n}\n");
+    const QJsonDocument doc = ownList ? QJsonDocument() : QJsonDocument::fromJson(json, &error);
+    if (ownList) {
+        int lineNo = 0;
+        for (qsizetype start = 0; start < json.size();) {
+            qsizetype end = json.indexOf('\n', start);
+            if (end < 0)
+                end = json.size();
+            QByteArrayView line = QByteArrayView(json).sliced(start, end - start).trimmed();
+            start = end + 1;
+            ++lineNo;
+            if (line.endsWith(','))
+                line.chop(1);
+            // The list's own lines: its categories, and its head and end.
+            if (line.startsWith(QByteArray("\"" + kCategoriesProperty.toUtf8() + "\""))) {
+                const QJsonDocument cats =
+                    QJsonDocument::fromJson(QByteArray("{" + line.toByteArray() + "}"));
+                reader.value(QJsonValue(cats.object()), 0);
+                continue;
+            }
+            if (!line.startsWith('{') || lineNo <= 1)
+                continue;
+            QJsonParseError lineError{};
+            const QJsonDocument item = QJsonDocument::fromJson(line.toByteArray(), &lineError);
+            if (lineError.error != QJsonParseError::NoError || !item.isObject()) {
+                reader.result.problems << SourceProblem{
+                    prefixed(where, QStringLiteral("line %1").arg(lineNo)),
+                    QStringLiteral("this entry is not complete or not valid JSON (%1)")
+                        .arg(lineError.errorString())};
+                continue;
+            }
+            reader.value(QJsonValue(item.object()), 0);
+        }
+        reader.result.format = QStringLiteral("JSON-LD");
+        return reader.result;
+    }
     if (error.error == QJsonParseError::NoError) {
         reader.graph.index(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
         reader.value(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), 0);

@@ -14,6 +14,9 @@ namespace kb::exchange {
 // carries its four stored values under a property of our own (kStoredProperty), so that our
 // own export comes back byte for byte.
 inline const QString kStoredProperty = QStringLiteral("https://kettlebox.example/ns/stored");
+// Beside them, the details the recipe file keeps, exactly (servings apart from the yield, the
+// times in minutes, notes): the standard properties say them to peers as well as they can.
+inline const QString kDetailsProperty = QStringLiteral("https://kettlebox.example/ns/details");
 // On a list: every category exported, those without recipes included.
 inline const QString kCategoriesProperty =
     QStringLiteral("https://kettlebox.example/ns/categories");
@@ -29,6 +32,9 @@ void writeJsonLd(QIODevice& out, const QList<RecipeRecord>& recipes, const QStri
 
 // The lines a text splits into, without the empty ones: one ingredient or one step each.
 QStringList nonEmptyLines(const QString& text);
+
+// Whether a file begins as our own export of several recipes does: one recipe a line.
+bool isOwnJsonLdList(const QByteArray& head);
 
 // Reads every Recipe of a JSON-LD document: a single object, an array, "@graph", an ItemList
 // (of recipes or of ListItems), or a page's main entity. `where` prefixes the positions given.

@@ -1,8 +1,12 @@
 #include "exchange/recipe.h"
 
 #include "core/app.h"
+#include "core/store_error.h"
 
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
 
 namespace kb::exchange {
 
@@ -51,7 +55,8 @@ QStringList splitList(const QString& text) {
 } // namespace
 
 bool RecipeDetails::isEmpty() const {
-    return text().isEmpty() && photo.isEmpty();
+    return text().isEmpty() && photo.isEmpty() && photos.isEmpty() && !servings && !rating &&
+           !exact;
 }
 
 QString RecipeDetails::text() const {
@@ -143,6 +148,95 @@ RecipeDetails RecipeDetails::takeFrom(QString& instructions) {
         instructions = lines.join(QLatin1Char('\n'));
     }
     return d;
+}
+
+std::optional<double> servingsIn(const QString& yield) {
+    static const QRegularExpression number(QStringLiteral("(\\d+(?:[.,]\\d+)?)"));
+    const auto m = number.match(yield);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const double n = m.captured(1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    if (!std::isfinite(n) || n <= 0 || n > 10000)
+        return std::nullopt;
+    return n;
+}
+
+Details takeDetails(RecipeDetails& d, QStringList& notes) {
+    // A file from elsewhere may name any number of tags: the first ones are kept.
+    constexpr qsizetype kMaxTags = 100;
+    Details out;
+    if (d.exact) {
+        out = *d.exact;
+        d.exact.reset();
+    } else {
+        out.servings = d.servings ? d.servings : servingsIn(d.yield);
+        out.yield = d.yield.trimmed();
+        d.yield.clear();
+        // A time in words that can't be read as minutes stays text rather than be lost.
+        const auto minutes = [](QString& text) {
+            const std::optional<int> m = minutesFrom(text);
+            if (!m)
+                return 0;
+            text.clear();
+            return *m;
+        };
+        out.prepMinutes = minutes(d.prepTime);
+        out.cookMinutes = minutes(d.cookTime);
+        out.totalMinutes = minutes(d.totalTime);
+        out.source = d.source.trimmed();
+        d.source.clear();
+        // The first category is the recipe's own; the others and the keywords are its tags.
+        out.tags = tagsFrom((d.categories.mid(1) + d.keywords).join(QLatin1Char(',')));
+        if (out.tags.size() > kMaxTags) {
+            notes << QStringLiteral("only its first %1 tags were kept").arg(kMaxTags);
+            out.tags = out.tags.mid(0, kMaxTags);
+        }
+        d.categories = d.categories.mid(0, 1);
+        d.keywords.clear();
+        if (d.rating)
+            out.rating = std::clamp(static_cast<int>(std::lround(*d.rating)), 0, kMaxRating);
+        d.rating.reset();
+        out.notes = d.notes.trimmed();
+        d.notes.clear();
+        d.servings.reset();
+    }
+    QList<QByteArray> images = d.photos;
+    if (!d.photo.isEmpty())
+        images.prepend(d.photo);
+    d.photo.clear();
+    d.photos.clear();
+    for (const QByteArray& bytes : images) {
+        if (out.photos.size() >= kMaxPhotos) {
+            notes << QStringLiteral("only its first %1 photos were kept").arg(kMaxPhotos);
+            break;
+        }
+        try {
+            out.photos << photoFromBytes(bytes);
+        } catch (const StoreError& e) {
+            notes << QStringLiteral("a photo was left out: ") + e.message();
+        }
+    }
+    // A photo kept makes its file name or address a mere reminder of it.
+    if (!out.photos.isEmpty())
+        d.image.clear();
+    return out;
+}
+
+RecipeDetails fromDetails(const Details& d) {
+    RecipeDetails out;
+    out.servings = d.servings;
+    out.yield = d.yield;
+    out.prepTime = minutesText(d.prepMinutes);
+    out.cookTime = minutesText(d.cookMinutes);
+    out.totalTime = minutesText(d.totalMinutes);
+    out.source = d.source;
+    out.keywords = d.tags;
+    if (d.rating > 0)
+        out.rating = d.rating;
+    out.notes = d.notes;
+    for (const kb::Photo& p : d.photos)
+        out.photos << p.data;
+    return out;
 }
 
 RecipeRecord RecipeRecord::fromStored(const QString& category, const StoredValues& values) {

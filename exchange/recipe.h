@@ -1,5 +1,7 @@
 #pragma once
 
+#include "details/details.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,10 +14,11 @@ namespace kb::exchange {
 // all); std::nullopt for a missing value.
 using StoredValues = std::array<std::optional<QString>, 4>;
 
-// What a file tells of a recipe beyond its four texts. Kept together so that it can move into
-// the recipe details once the recipe file has them; until then it travels as text blocks under
-// plain headings at the end of the instructions (`text()`), and our own export gives them back
-// as schema.org properties (`takeFrom`).
+// What a file tells of a recipe beyond its four texts. What the recipe file keeps as details
+// (yield, times, source, tags, rating, notes, photos) goes there on import (`takeDetails`);
+// the rest (description, nutrition, cuisine, and what could not be read as a detail) travels
+// as text blocks under plain headings at the end of the instructions (`text()`), and our own
+// export gives them back as schema.org properties (`takeFrom`).
 struct RecipeDetails {
     QString description;
     QString yield;
@@ -26,10 +29,15 @@ struct RecipeDetails {
     QString cuisine;
     QStringList categories; // every category the file names, the recipe's own first
     QStringList keywords;
-    QString source;   // a web address, a book, a person
-    QString image;    // the photo's address or file name
-    QByteArray photo; // the photo itself, where the file carries one
+    QString source;           // a web address, a book, a person
+    QString image;            // the photo's address or file name
+    QByteArray photo;         // the photo itself, where the file carries one
+    QList<QByteArray> photos; // more of them: the images a file embeds as data URLs
     QString notes;
+    std::optional<double> servings; // when the file gives the number apart from the yield
+    std::optional<double> rating;   // 0 to 5
+    // Our own export's details exactly as the recipe file kept them (photos aside).
+    std::optional<Details> exact;
 
     bool isEmpty() const;
     // The blocks ("Yield:\n6 servings"), separated by empty lines; empty when there is nothing.
@@ -37,6 +45,15 @@ struct RecipeDetails {
     // Takes the blocks `text()` writes off the end of `instructions` and returns them.
     static RecipeDetails takeFrom(QString& instructions);
 };
+
+// Takes out of `d` what the recipe file keeps as details and returns it; what is left stays
+// text. A photo that is refused, and what had to be left out, is said in `notes` for the
+// report; nothing here fails the recipe.
+Details takeDetails(RecipeDetails& d, QStringList& notes);
+// The first number of a yield ("Serves 4", "12 muffins", "2.5 cups"), as servings.
+std::optional<double> servingsIn(const QString& yield);
+// Details as a file's details: the times as "1 h 30 min", the tags as keywords.
+RecipeDetails fromDetails(const Details& d);
 
 // One recipe on its way in or out: the category it belongs to and its four texts. `stored`
 // is set when the exact row is known (read from a recipe file, or from our own export), so
@@ -48,6 +65,8 @@ struct RecipeRecord {
     QString ingredients;
     QString instructions;
     std::optional<StoredValues> stored;
+    // The details the recipe file keeps for it, on the way out.
+    Details kept;
     // Where the record was found in its file ("line 12", "item 3"), for the report.
     QString position;
     // What the reader had to change or guess, in words for the report.

@@ -3,11 +3,14 @@
 #include "exchange/jsonld.h"
 
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kb::exchange {
 
@@ -182,6 +185,54 @@ FetchResult fetchPage(const QUrl& url, const FetchOptions& options, const Progre
     return result;
 }
 
+namespace {
+
+// Whether `url` belongs to the site of `page`: the same host, or one that shares its last two
+// labels (www.cook.example and img.cook.example). A page does not send us elsewhere.
+bool sameSite(const QUrl& url, const QUrl& page) {
+    const QStringList labels = page.host().toLower().split(QLatin1Char('.'));
+    const QString site =
+        labels.mid(std::max<qsizetype>(0, labels.size() - 2)).join(QLatin1Char('.'));
+    const QString host = url.host().toLower();
+    if (host == page.host().toLower())
+        return true;
+    // An address by number, or a bare name, has no site beyond itself.
+    if (!QHostAddress(page.host()).isNull() || labels.size() < 2)
+        return false;
+    return host == site || host.endsWith(QLatin1Char('.') + site);
+}
+
+// The photo of each recipe a fetched page names by address on its own site, fetched with the
+// page's own caps (a photo at most as large as a recipe keeps); one that can't be had is said,
+// not fatal.
+void fetchPhotos(ReadResult& read, const QUrl& page, const FetchOptions& options,
+                 const Progress& progress) {
+    // A page of many recipes is not a reason for many fetches.
+    constexpr int kMostPhotos = 5;
+    int fetched = 0;
+    FetchOptions photoOptions = options;
+    photoOptions.maxBytes = std::min<qint64>(options.maxBytes, kMaxPhotoBytes);
+    for (RecipeRecord& r : read.recipes) {
+        const QUrl url = page.resolved(QUrl(r.details.image));
+        if (!r.details.photo.isEmpty() || r.details.image.isEmpty() || !isHttp(url) ||
+            !sameSite(url, page) || fetched++ >= kMostPhotos || progress.stop())
+            continue;
+        const FetchResult photo = fetchPage(url, photoOptions, progress);
+        if (photo.cancelled)
+            return;
+        if (!photo.failure.isEmpty())
+            r.notes << QStringLiteral("its photo could not be fetched: ") + photo.failure;
+        else if (!photo.contentType.startsWith(QLatin1String("image/")))
+            r.notes << QStringLiteral("its photo's address gave no image but %1")
+                           .arg(photo.contentType.isEmpty() ? QStringLiteral("nothing")
+                                                            : photo.contentType);
+        else
+            r.details.photo = photo.body;
+    }
+}
+
+} // namespace
+
 ReadResult readWebAddress(const QString& address, const FetchOptions& options,
                           const Progress& progress, bool* cancelled) {
     const FetchResult page = fetchPage(QUrl(address.trimmed()), options, progress);
@@ -204,6 +255,7 @@ ReadResult readWebAddress(const QString& address, const FetchOptions& options,
                 QStringLiteral("the address"),
                 QStringLiteral("it is not a web page but %1, so not a recipe page").arg(type)};
         }
+        fetchPhotos(read, page.finalUrl, options, progress);
         return read;
     }
     read.format = QStringLiteral("web address");

@@ -10,7 +10,9 @@ namespace kb::test {
 
 std::unique_ptr<Database> newRecipeFile(const QString& folder, const QString& name) {
     const QString base = QDir(folder).filePath(name);
-    QFile::remove(base + ".mdb");
+    // The side files of an earlier file of that name belong to it, not to the new one.
+    for (const char* suffix : {".mdb", ".details", ".history", ".index"})
+        QFile::remove(base + suffix);
     Database::CreateDatabase(base);
     return Database::OpenDatabase(base);
 }

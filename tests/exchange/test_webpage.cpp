@@ -189,13 +189,15 @@ void TestWebPage::detailsComeFromTheRecipeOrThePage() {
     const PageRead read = readPage(html);
     QCOMPARE(read.recipes.size(), 1);
     const RecipeDetails& d = read.recipes[0].details;
-    QCOMPARE(d.yield, QString("4, 4 servings"));
+    QCOMPARE(d.yield, QString("4 servings"));
+    QCOMPARE(d.servings, std::optional<double>(4));
     QCOMPARE(d.totalTime, QString("1 h 30 min"));
     QCOMPARE(d.categories, (QStringList{"Main", "Winter & cold"}));
     QCOMPARE(d.keywords, (QStringList{"beef", "slow"}));
     QCOMPARE(d.source, QString("https://cook.example/stew"));
     QCOMPARE(d.image, QString("https://cook.example/stew.jpg"));
-    // Until recipes have fields for them, they are kept in the instructions.
+    // As read, they travel with the record; the import takes what has a detail of its own
+    // into the recipe's details.
     const RecipeRecord& record = read.result.recipes[0];
     QCOMPARE(record.category, QString("Main"));
     QVERIFY(record.fullInstructions().contains("Categories:\nMain, Winter & cold"));

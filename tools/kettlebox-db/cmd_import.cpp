@@ -3,6 +3,7 @@
 
 #include "core/recipefile.h"
 #include "core/store_error.h"
+#include "details/details.h"
 #include "exchange/importer.h"
 #include "exchange/webfetch.h"
 #include "search/searchindex.h"
@@ -70,6 +71,8 @@ int runImport(Context& ctx) {
     RecipeFile file(path);
     file.addFollower(&backups);
     file.addFollower(&index);
+    DetailsFollower details;
+    file.addFollower(&details);
     const exchange::ImportReport report = importer.run(file);
     ctx.err << "\n";
     ctx.out << printable(report.text(), true);

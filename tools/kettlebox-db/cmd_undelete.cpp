@@ -1,6 +1,7 @@
 // kettlebox-db undelete: one entry of the history back into its category, as the window does.
 
 #include "core/store_error.h"
+#include "details/details.h"
 #include "history/history.h"
 #include "tools/kettlebox-db/commands.h"
 #include "tools/kettlebox-db/progress_line.h"
@@ -21,6 +22,9 @@ int runUndelete(Context& ctx) {
         RecipeFile file = RecipeFile::fromDatabasePath(cmd.recipe);
         HistoryFollower history;
         file.addFollower(&history);
+        // The details kept aside when it was deleted come back with it.
+        DetailsFollower details;
+        file.addFollower(&details);
         const HistoryEntry e = putBack(file, id);
         ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category << "\".\n";
         return kExitOk;

@@ -17,6 +17,8 @@ int runExport(Context& ctx);
 int runImport(Context& ctx);
 int runIngredients(Context& ctx);
 int runShop(Context& ctx);
+int runShow(Context& ctx);
+int runDetails(Context& ctx);
 
 const QList<Command>& commands() {
     static const QList<Command> all = {
@@ -110,6 +112,28 @@ const QList<Command>& commands() {
                         "--servings N scales each recipe to N servings\n(recipes keep no "
                         "servings yet: N is then the factor); --factor F multiplies them."),
          &runShop},
+        {QStringLiteral("show"), QStringLiteral("show [--json] [--folder FOLDER] CATEGORY NAME"),
+         QStringLiteral("Prints the recipe NAME of CATEGORY with its details: servings, yield, "
+                        "times, source,\ntags, rating, photos and notes, then its ingredients "
+                        "and instructions. --json prints\nit as one schema.org Recipe object, "
+                        "exactly as \"export --format jsonld\" writes it."),
+         &runShow},
+        {QStringLiteral("details"),
+         QStringLiteral("details [--folder FOLDER] CATEGORY NAME KEY=VALUE..."),
+         QStringLiteral("Sets details of the recipe NAME of CATEGORY, all of them together or, "
+                        "on a wrong KEY=VALUE\nor a photo that can't be read, none. The keys:\n"
+                        "  servings=4        how many it serves\n"
+                        "  yield=TEXT        the yield as written (12 muffins)\n"
+                        "  prep=, cook=, total=TIME  minutes (90) or a time (1 h 30 min)\n"
+                        "  source=TEXT       a web address, a book, a person\n"
+                        "  tags=a,b          the tags, in place of those it had\n"
+                        "  rating=0..5       0: none\n"
+                        "  notes=TEXT\n"
+                        "  photo=FILE        adds a JPEG, PNG or WebP photo (at most 10 MB, "
+                        "6 a recipe)\n"
+                        "  photos=           removes every photo\n"
+                        "An empty value clears a detail."),
+         &runDetails},
     };
     return all;
 }

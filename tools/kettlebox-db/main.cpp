@@ -1,5 +1,6 @@
-// kettlebox-db: the recipe file's companion on the command line. Core-only: it links no
-// window system, so it runs on a machine without a display.
+// kettlebox-db: the recipe file's companion on the command line. It links no widgets and
+// opens no window (Qt's image readers check photos without one), so it runs on a machine
+// without a display.
 
 #include "tools/kettlebox-db/commands.h"
 
