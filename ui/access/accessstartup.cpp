@@ -14,7 +14,7 @@ namespace {
 constexpr qsizetype kProblemsShown = 8;
 
 QString summary(const access::Report& r) {
-    const auto counted = [](qsizetype n, const char* one, const char* many) {
+    const auto counted = [](qsizetype n, const char* one, const char* many) -> QString {
         return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
     };
     QString s = QStringLiteral("The recipes were brought in: %1, %2.\n\n"
