@@ -63,12 +63,13 @@ test-asan:
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKB_BENCH=ON
 	cmake --build build-bench -j $(JOBS) --target kb_bench kb_bench_history kb_bench_search kb_bench_exchange \
-	  kb_bench_kitchen
+	  kb_bench_kitchen kb_bench_card
 	build-bench/bin/kb_bench
 	build-bench/bin/kb_bench_history
 	build-bench/bin/kb_bench_search
 	build-bench/bin/kb_bench_exchange
 	build-bench/bin/kb_bench_kitchen
+	build-bench/bin/kb_bench_card
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

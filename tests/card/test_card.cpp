@@ -6,6 +6,7 @@
 #include "core/database.h"
 #include "details/details.h"
 #include "platform/browser.h"
+#include "kitchen/shoppingstore.h"
 #include "tests/main/main_fixture.h"
 #include "ui/card/editdetails.h"
 #include "ui/card/recipecard.h"
@@ -323,6 +324,63 @@ class TestCard : public QObject {
         QVERIFY(image < html.lastIndexOf(QStringLiteral("Lentil Soup")));
         const QImage shown(QFileInfo(page).dir().filePath(QStringLiteral("photo-2.png")));
         QCOMPARE(shown.width(), kThumbnailSide);
+    }
+
+    void scalesConvertsTimesAndShopsAsTheCookAsks() {
+        Details d;
+        d.servings = 2;
+        {
+            auto db = Database::OpenDatabase(f->folder() + QStringLiteral("/Recipe"));
+            writeDetails(*db, QStringLiteral("Soups"), QStringLiteral("Tomato Soup"), d);
+            db->Close();
+        }
+        doubleClick(QStringLiteral("Tomato Soup"), QStringLiteral("Soups"));
+        RecipeCard* c = card();
+        QVERIFY(c);
+        QCOMPARE(c->scaleBox->value(), 2.0);
+        c->scaleBox->setValue(4);
+        QCOMPARE(c->factor(), 2.0);
+        QVERIFY(named(c, QStringLiteral("Ingredients"))->text().contains("12 tomatoes"));
+        // Printed as shown; stored as written.
+        c->printCard();
+        QFile page(f->folder() + QStringLiteral("/card.htm"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(page.readAll()).contains(QStringLiteral("12 tomatoes")));
+        {
+            auto db = Database::OpenDatabase(f->folder() + QStringLiteral("/Recipe"));
+            auto rs = db->OpenRecordset(QStringLiteral("Soups"));
+            QVERIFY(rs->FindFirst(QStringLiteral("Tomato Soup"), false));
+            QVERIFY(rs->Fields(2).value_or(QString()).contains(QStringLiteral("6 tomatoes")));
+            rs->Close();
+            db->Close();
+        }
+
+        // A time in a step is a countdown in the caption.
+        QCOMPARE(c->timerButtons.size(), 1);
+        QCOMPARE(c->timerButtons.first()->accessibleName(),
+                 QStringLiteral("Timer, Step 2: 20 min"));
+        emit c->timerButtons.first()->Click();
+        QCOMPARE(c->countdownText(), QStringLiteral("Step 2, 20:00 left"));
+        QTRY_COMPARE_WITH_TIMEOUT(c->countdownText(), QStringLiteral("Step 2, 19:59 left"), 3000);
+        QVERIFY(c->windowTitle().startsWith(QStringLiteral("Step 2, 19:59 left")));
+
+        // On the shopping list at the card's factor.
+        emit c->shopButton->Click();
+        {
+            auto db = Database::OpenDatabase(f->folder() + QStringLiteral("/Recipe"));
+            const QList<kitchen::ListedRecipe> listed = kitchen::listedRecipes(*db);
+            QCOMPARE(listed.size(), 1);
+            QCOMPARE(listed.first().factor, 2.0);
+            db->Close();
+        }
+
+        // Units: a cup shown in millilitres, a recipe without servings scaled by a factor.
+        doubleClick(QStringLiteral("Lentil Soup"), QStringLiteral("Soups"));
+        QCOMPARE(c->scaleBox->accessibleName(), QStringLiteral("Times the recipe"));
+        c->setUnits(kitchen::System::Metric);
+        const QString metric = named(c, QStringLiteral("Ingredients"))->text();
+        QVERIFY2(metric.contains(QStringLiteral(" ml")) && !metric.contains(QStringLiteral("cup")),
+                 qPrintable(metric));
     }
 
     void typeSizeAndSizeAreKeptAndTheCardReflows() {

@@ -2,6 +2,8 @@
 
 #include "core/database.h"
 #include "core/recipefile.h"
+#include "kitchen/scaling.h"
+#include "kitchen/steps.h"
 #include "platform/browser.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -16,7 +18,9 @@
 #include "ui/print/frmprint.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -26,6 +30,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSizeGrip>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -142,6 +147,34 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     steps = field("steps", QStringLiteral("Steps"));
     steps->setTextFormat(Qt::RichText);
 
+    // The kitchen tools: scaled to servings (or by a factor when the recipe keeps none), the
+    // units shown, a countdown for each time a step names. The stored recipe never changes.
+    scaleCaption = new QLabel(QStringLiteral("Servings:"), content);
+    scaleBox = new QDoubleSpinBox(content);
+    scaleBox->setObjectName(QStringLiteral("scaleBox"));
+    scaleBox->setAccessibleName(QStringLiteral("Servings to cook"));
+    scaleBox->setRange(0.25, 1000);
+    scaleBox->setDecimals(2);
+    scaleBox->setSingleStep(1);
+    scaleCaption->setBuddy(scaleBox);
+    auto* unitsCaption = new QLabel(QStringLiteral("Units:"), content);
+    unitsBox = new QComboBox(content);
+    unitsBox->setObjectName(QStringLiteral("unitsBox"));
+    unitsBox->setAccessibleName(QStringLiteral("Units shown"));
+    unitsBox->addItems(
+        {QStringLiteral("As written"), QStringLiteral("Metric"), QStringLiteral("US")});
+    unitsCaption->setBuddy(unitsBox);
+    connect(scaleBox, &QDoubleSpinBox::valueChanged, this, [this] { showScaled(); });
+    connect(unitsBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_system = index == 1   ? kitchen::System::Metric
+                   : index == 2 ? kitchen::System::Us
+                                : kitchen::System::AsWritten;
+        showScaled();
+    });
+    m_clock = new QTimer(this);
+    m_clock->setInterval(1000);
+    connect(m_clock, &QTimer::timeout, this, &RecipeCard::tick);
+
     m_facts = new QGridLayout;
     m_facts->setHorizontalSpacing(10);
     m_facts->setVerticalSpacing(4);
@@ -200,6 +233,20 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     column->setSpacing(14);
     column->addLayout(m_top);
     column->addWidget(notes);
+    auto* kitchenRow = new QHBoxLayout;
+    kitchenRow->setSpacing(8);
+    kitchenRow->addWidget(scaleCaption);
+    kitchenRow->addWidget(scaleBox);
+    kitchenRow->addSpacing(16);
+    kitchenRow->addWidget(unitsCaption);
+    kitchenRow->addWidget(unitsBox);
+    kitchenRow->addStretch(1);
+    column->addLayout(kitchenRow);
+    // A countdown for each time the steps name.
+    m_timerRow = new QHBoxLayout;
+    m_timerRow->setSpacing(6);
+    m_timerRow->addStretch(1);
+    column->addLayout(m_timerRow);
     column->addLayout(m_body);
     column->addStretch(1);
 
@@ -230,6 +277,13 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
                                   QStringLiteral("Key: Ctrl and minus."));
     closeCommand =
         commandButton("closeCommand", QStringLiteral("Close"), QStringLiteral("Key: Escape."));
+    shopButton = commandButton("shopButton", QStringLiteral("Shopping List"),
+                               QStringLiteral("Adds the recipe, as scaled here, to the shopping "
+                                              "list. Key: Ctrl+L."));
+    connect(shopButton, &xpcmdbutton::Click, this, [this] {
+        if (AddToShoppingList && !m_recipe.name.isEmpty())
+            AddToShoppingList(m_recipe.category, m_recipe.name, factor());
+    });
     grip = new QSizeGrip(frame);
     grip->setAccessibleName(QStringLiteral("Resize the window"));
 
@@ -241,6 +295,7 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     buttons->setContentsMargins(kMargin - xp_canvas::kBorder, 0, kMargin - xp_canvas::kBorder, 0);
     buttons->addWidget(editButton);
     buttons->addWidget(printButton);
+    buttons->addWidget(shopButton);
     buttons->addStretch(1);
     buttons->addWidget(largerButton);
     buttons->addWidget(smallerButton);
@@ -249,9 +304,9 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     outer->addWidget(grip, 0, Qt::AlignRight | Qt::AlignBottom);
 
     const QList<QWidget*> order = {
-        name,      author,     servings,    yield,        prepTime,      cookTime,
-        totalTime, source,     tags,        rating,       notes,         ingredients,
-        steps,     editButton, printButton, largerButton, smallerButton, closeCommand};
+        name,   author,     servings,    yield,      prepTime,     cookTime,      totalTime,
+        source, tags,       rating,      notes,      scaleBox,     unitsBox,      ingredients,
+        steps,  editButton, printButton, shopButton, largerButton, smallerButton, closeCommand};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -274,6 +329,7 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     });
     key({QKeySequence(Qt::CTRL | Qt::Key_P)}, "printKey", [this] { printCard(); });
     key({QKeySequence(Qt::CTRL | Qt::Key_E)}, "editKey", [this] { editDetails(); });
+    key({QKeySequence(Qt::CTRL | Qt::Key_L)}, "shopKey", [this] { emit shopButton->Click(); });
     connect(editButton, &xpcmdbutton::Click, this, &RecipeCard::editDetails);
     connect(printButton, &xpcmdbutton::Click, this, &RecipeCard::printCard);
     connect(largerButton, &xpcmdbutton::Click, this, &RecipeCard::largerType);
@@ -342,9 +398,7 @@ void RecipeCard::reload() {
 void RecipeCard::fill() {
     const CardRecipe& r = m_recipe;
     const Details& d = r.details;
-    const QString title = kTitle + QStringLiteral(": ") + r.name;
-    setWindowTitle(title);
-    frame->setCaption(title);
+    setCaptionText();
     name->setText(r.name);
     author->setText(r.author);
     author->setVisible(!r.author.isEmpty());
@@ -379,12 +433,45 @@ void RecipeCard::fill() {
         value->setVisible(shown);
         m_facts->itemAtPosition(i, 0)->widget()->setVisible(shown);
     }
-    const QStringList lines = ingredientLines(r.ingredients);
-    ingredients->setText(lines.isEmpty() ? QStringLiteral("None written down.")
-                                         : listHtml("ul", lines));
+    // Each recipe opens as written, for as many as it serves.
+    {
+        const QSignalBlocker quiet(scaleBox);
+        scaleCaption->setText(d.servings ? QStringLiteral("Servings:")
+                                         : QStringLiteral("Times the recipe:"));
+        scaleBox->setAccessibleName(d.servings ? QStringLiteral("Servings to cook")
+                                               : QStringLiteral("Times the recipe"));
+        scaleBox->setValue(d.servings ? *d.servings : 1.0);
+    }
+    qDeleteAll(timerButtons);
+    timerButtons.clear();
+    m_durations.clear();
     const QStringList stepList = stepsOf(r.instructions);
-    steps->setText(stepList.isEmpty() ? QStringLiteral("None written down.")
-                                      : listHtml("ol", stepList));
+    constexpr int kMostTimers = 8;
+    for (int i = 0; i < stepList.size() && m_durations.size() < kMostTimers; ++i)
+        for (const kitchen::Duration& t : kitchen::findDurations(stepList.at(i)))
+            if (m_durations.size() < kMostTimers)
+                m_durations.append({i + 1, t.seconds});
+    for (int i = 0; i < m_durations.size(); ++i) {
+        auto* b = new xpcmdbutton(scroll->widget());
+        const QString caption = QStringLiteral("Step %1: %2")
+                                    .arg(m_durations.at(i).first)
+                                    .arg(kitchen::durationText(m_durations.at(i).second));
+        b->setObjectName(QStringLiteral("timer%1").arg(i));
+        b->ReadProperties(PropertyBag(
+            {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
+        b->setAccessibleName(QStringLiteral("Timer, ") + caption);
+        b->setAccessibleDescription(QStringLiteral("Starts a countdown shown in the caption."));
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setFixedSize(QFontMetrics(buttonFont()).horizontalAdvance(caption) + 24, 25);
+        connect(b, &xpcmdbutton::Click, this, [this, i] { startTimer(i); });
+        connect(b, &xpcmdbutton::KeyPress, b, [b](int ascii) {
+            if (ascii == 13 || ascii == 32)
+                emit b->Click();
+        });
+        m_timerRow->insertWidget(m_timerRow->count() - 1, b);
+        timerButtons << b;
+    }
+    showScaled();
     photo->setImage({});
     m_decodedFor = {};
     photo->setVisible(!r.firstPhoto.isEmpty() || !d.photos.isEmpty());
@@ -394,6 +481,91 @@ void RecipeCard::fill() {
                                                              .arg(d.photos.first().height));
     reflow();
     scroll->verticalScrollBar()->setValue(0);
+}
+
+double RecipeCard::factor() const {
+    const std::optional<double> servingsKept = m_recipe.details.servings;
+    if (!servingsKept)
+        return scaleBox->value();
+    return kitchen::factorForServings(*servingsKept, scaleBox->value()).value_or(1.0);
+}
+
+void RecipeCard::setUnits(kitchen::System system) {
+    unitsBox->setCurrentIndex(system == kitchen::System::Metric ? 1
+                              : system == kitchen::System::Us   ? 2
+                                                                : 0);
+}
+
+CardRecipe RecipeCard::shownRecipe() const {
+    CardRecipe shown = m_recipe;
+    QStringList lines;
+    for (const kitchen::ShownLine& l :
+         kitchen::showIngredients(m_recipe.ingredients, factor(), m_system)) {
+        QString text = l.text;
+        if (l.approximate)
+            text += QStringLiteral(" (approx.)");
+        else if (l.unread && factor() != 1.0)
+            text += QStringLiteral(" (not scaled)");
+        lines << text;
+    }
+    shown.ingredients = lines.join(QLatin1Char('\n'));
+    shown.instructions = kitchen::convertTemperatures(m_recipe.instructions, m_system);
+    return shown;
+}
+
+void RecipeCard::showScaled() {
+    const CardRecipe shown = shownRecipe();
+    const QStringList lines = ingredientLines(shown.ingredients);
+    ingredients->setText(lines.isEmpty() ? QStringLiteral("None written down.")
+                                         : listHtml("ul", lines));
+    const QStringList stepList = stepsOf(shown.instructions);
+    steps->setText(stepList.isEmpty() ? QStringLiteral("None written down.")
+                                      : listHtml("ol", stepList));
+}
+
+void RecipeCard::startTimer(int index) {
+    if (index < 0 || index >= m_durations.size())
+        return;
+    const auto& [step, seconds] = m_durations.at(index);
+    m_countdown = Countdown{QStringLiteral("Step %1").arg(step), seconds, false, 0};
+    m_clock->start();
+    setCaptionText();
+}
+
+QString RecipeCard::countdownText() const {
+    if (!m_countdown)
+        return {};
+    if (m_countdown->ringing)
+        return QStringLiteral("Time is up: ") + m_countdown->what;
+    const int left = m_countdown->left;
+    return m_countdown->what +
+           QStringLiteral(", %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
+}
+
+void RecipeCard::tick() {
+    if (!m_countdown) {
+        m_clock->stop();
+        return;
+    }
+    if (!m_countdown->ringing && --m_countdown->left <= 0)
+        m_countdown->ringing = true;
+    // The alarm is seen, not heard: the caption flashes for a minute, then says it plainly.
+    constexpr int kFlashes = 60;
+    if (m_countdown->ringing && ++m_countdown->flashes > kFlashes)
+        m_clock->stop();
+    setCaptionText();
+}
+
+void RecipeCard::setCaptionText() {
+    QString title = kTitle + QStringLiteral(": ") + m_recipe.name;
+    const QString countdown = countdownText();
+    const bool flashOff =
+        m_countdown && m_countdown->ringing && m_clock->isActive() && m_countdown->flashes % 2 == 1;
+    if (!countdown.isEmpty())
+        title = (flashOff ? QString(countdown.size(), QLatin1Char(' ')) : countdown) +
+                QStringLiteral("  \u2014  ") + title;
+    setWindowTitle(title);
+    frame->setCaption(title);
 }
 
 void RecipeCard::applyTypeSize() {
@@ -491,7 +663,8 @@ void RecipeCard::printCard() {
     if (m_recipe.name.isEmpty())
         return;
     runGuarded(m_dialogs, [&] {
-        const QString page = writeCardPage(m_appFolder, m_recipe);
+        // The card prints as it is shown: scaled and in the units chosen.
+        const QString page = writeCardPage(m_appFolder, shownRecipe());
         if (!preview) {
             preview = new frmprint(m_appFolder, m_dialogs);
             preview->setObjectName(QStringLiteral("cardPreview"));

@@ -2,12 +2,18 @@
 
 #include "ui/card/cardrecipe.h"
 
+#include "kitchen/units.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QBoxLayout;
+class QComboBox;
+class QDoubleSpinBox;
 class QGridLayout;
+class QTimer;
 class QLabel;
 class QScrollArea;
 class QSizeGrip;
@@ -77,6 +83,19 @@ class RecipeCard : public QWidget {
 
     // Opens a web address; tests replace it.
     std::function<void(const QString&)> OpenUrl;
+    // Puts the shown recipe on the shopping list at the card's factor; set by the window.
+    std::function<void(const QString& category, const QString& name, double factor)>
+        AddToShoppingList;
+
+    // The kitchen tools: the factor the card is scaled by (1 as written), and the units shown.
+    double factor() const;
+    void setUnits(kitchen::System system);
+    // Starts the countdown of timer `index` (of the durations found in the steps).
+    void startTimer(int index);
+    // What the caption says of the running countdown; empty when none runs.
+    QString countdownText() const;
+    // The recipe as the card shows it now: scaled, converted; for printing.
+    CardRecipe shownRecipe() const;
 
     // The controls.
     xp_canvas* frame = nullptr;
@@ -98,6 +117,11 @@ class RecipeCard : public QWidget {
     QLabel* notes = nullptr;
     QLabel* ingredients = nullptr;
     QLabel* steps = nullptr;
+    QLabel* scaleCaption = nullptr;
+    QDoubleSpinBox* scaleBox = nullptr;
+    QComboBox* unitsBox = nullptr;
+    QList<xpcmdbutton*> timerButtons;
+    xpcmdbutton* shopButton = nullptr;
     xpcmdbutton* editButton = nullptr;
     xpcmdbutton* printButton = nullptr;
     xpcmdbutton* largerButton = nullptr;
@@ -115,6 +139,9 @@ class RecipeCard : public QWidget {
 
   private:
     void fill();
+    void showScaled();
+    void tick();
+    void setCaptionText();
     void applyTypeSize();
     void reflow();
     void keepSettings() const;
@@ -134,6 +161,18 @@ class RecipeCard : public QWidget {
     QList<QLabel*> m_captions;
     // The photo as decoded, for the size it was decoded at.
     QSize m_decodedFor;
+    kitchen::System m_system = kitchen::System::AsWritten;
+    QBoxLayout* m_timerRow = nullptr;
+    struct Countdown {
+        QString what;
+        int left = 0; // seconds
+        bool ringing = false;
+        int flashes = 0;
+    };
+    std::optional<Countdown> m_countdown;
+    QTimer* m_clock = nullptr;
+    // The durations found in the steps, in order: the step's number and its seconds.
+    QList<std::pair<int, int>> m_durations;
 };
 
 } // namespace kb

@@ -43,6 +43,8 @@ struct Card : QObject {
     ~Card() override { delete window; }
     DetailsFollower follower;
     QPointer<RecipeCard> window;
+    // Puts a recipe on the shopping list; set once the list's commands are in.
+    std::function<void(const QString&, const QString&, double)> addToShoppingList;
 };
 
 } // namespace
@@ -102,14 +104,20 @@ void Main::installCommands() {
             m_dialogs.msgBox(QStringLiteral("Please Choose a Recipe"));
             return;
         }
-        // Recipes keep no servings yet: a recipe comes on once, and the list's window sets
-        // its factor.
+        // From the tree a recipe comes on as written; the card adds it as scaled there.
         shoppingWindow()->addRecipe(m_store->RecipeCategory, m_store->SelectedRecipe, 1);
     });
+    if (auto* card = static_cast<Card*>(
+            findChild<QObject*>(QStringLiteral("card"), Qt::FindDirectChildrenOnly)))
+        card->addToShoppingList = [shoppingWindow](const QString& category, const QString& name,
+                                                   double factor) {
+            shoppingWindow()->addRecipe(category, name, factor);
+        };
 }
 
 void Main::installCardCommands() {
     auto* card = new Card;
+    card->setObjectName(QStringLiteral("card"));
     card->setParent(this);
     m_store->addFollower(&card->follower);
     const auto databasePath = [this] { return m_store->DatabasePath; };
@@ -118,6 +126,11 @@ void Main::installCardCommands() {
         if (!card->window) {
             card->window = new RecipeCard(m_dialogs, databasePath, appFolder());
             card->window->OpenUrl = [this](const QString& url) { OpenUrl(url); };
+            card->window->AddToShoppingList = [card](const QString& shownCategory,
+                                                     const QString& shownName, double factor) {
+                if (card->addToShoppingList)
+                    card->addToShoppingList(shownCategory, shownName, factor);
+            };
             if (!(card->window->windowState() & Qt::WindowMaximized))
                 placeOver(card->window, this);
         }
