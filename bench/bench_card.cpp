@@ -24,7 +24,8 @@ QString g_folder;
 
 void scaleCard(benchmark::State& state) {
     kb::test::ScriptedDialogs dialogs;
-    kb::RecipeCard card(dialogs, [] { return g_base; }, g_folder);
+    kb::RecipeCard card(
+        dialogs, [] { return g_base; }, g_folder);
     card.resize(1000, 800);
     card.showRecipe(QStringLiteral("Dinners"), QStringLiteral("Stew"));
     QApplication::processEvents();
@@ -49,11 +50,16 @@ int main(int argc, char** argv) {
         kb::Database::CreateDatabase(g_base);
         auto db = kb::Database::OpenDatabase(g_base);
         db->AppendTableDef(kb::recipeTableDef(*db, QStringLiteral("Dinners")));
-        const QStringList kinds = {
-            "1 1/2 cups (190 g) all-purpose flour, sifted", "½ tsp salt", "2-3 cloves garlic",
-            "1,5 l Milch", "a pinch of nutmeg", "2 x 400 g tins chopped tomatoes",
-            "1 (14 oz) can coconut milk", "3 large eggs", "1 pound chicken thighs",
-            "750 ml chicken stock"};
+        const QStringList kinds = {"1 1/2 cups (190 g) all-purpose flour, sifted",
+                                   "½ tsp salt",
+                                   "2-3 cloves garlic",
+                                   "1,5 l Milch",
+                                   "a pinch of nutmeg",
+                                   "2 x 400 g tins chopped tomatoes",
+                                   "1 (14 oz) can coconut milk",
+                                   "3 large eggs",
+                                   "1 pound chicken thighs",
+                                   "750 ml chicken stock"};
         QStringList lines;
         for (int i = 0; i < 40; ++i)
             lines << kinds.at(i % kinds.size());

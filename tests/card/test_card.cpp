@@ -5,8 +5,8 @@
 
 #include "core/database.h"
 #include "details/details.h"
-#include "platform/browser.h"
 #include "kitchen/shoppingstore.h"
+#include "platform/browser.h"
 #include "tests/main/main_fixture.h"
 #include "ui/card/editdetails.h"
 #include "ui/card/recipecard.h"
