@@ -238,7 +238,7 @@ QString writeCardPage(const QString& folder, const CardRecipe& recipe) {
     }
     if (shownPhoto.isEmpty())
         QFile::remove(dir.filePath(photoName));
-    const QString page = dir.filePath(QStringLiteral("card.htm"));
+    QString page = dir.filePath(QStringLiteral("card.htm"));
     writeWhole(page, cardPageHtml(recipe, shownPhoto).toUtf8());
     return page;
 }
