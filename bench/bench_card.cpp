@@ -1,7 +1,9 @@
-// The Recipe Card's kitchen tools: a 40-line recipe scaled to other servings and the card
-// redrawn, as the cook changes the servings box. After the table one line per bar:
-// BAR <name> <figure> <limit> pass|fail
+// The Recipe Card: opening the card of a recipe with a 4 MB photo in a generated file of
+// 100 000 recipes (kept under the build folder between runs), and a 40-line recipe scaled to
+// other servings and the card redrawn, as the cook changes the servings box. After the table
+// one line per bar: BAR <name> <figure> <limit> pass|fail
 
+#include "bench/bench_files.h"
 #include "bench/bench_support.h"
 #include "core/database.h"
 #include "core/recipetable.h"
@@ -10,10 +12,16 @@
 #include "ui/card/recipecard.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <random>
 
 using namespace kbbench;
 
@@ -21,6 +29,60 @@ namespace {
 
 QString g_base;
 QString g_folder;
+
+constexpr int kCategories = 200;
+constexpr int kRecipes = 100000;
+const QString kCategory = QStringLiteral("Category 100");
+const QString kName = QStringLiteral("Recipe 250");
+
+QString g_big; // the 100 000-recipe file without ".mdb"
+
+void makeFile(const QString& path) {
+    writeRecipeFile(path, numberedCategories(kCategories), kRecipes / kCategories, [](int, int n) {
+        StoredRow r;
+        r.name = "Recipe " + QByteArray::number(n) + ' ';
+        r.author = "Bench Cook ";
+        for (int i = 0; i < 12; ++i)
+            r.ingredients += QByteArray::number(i + 1) + " g flour\n";
+        for (int i = 1; i <= 6; ++i)
+            r.instructions +=
+                QByteArray::number(i) + ". Stir for " + QByteArray::number(i * 3) + " minutes.\n";
+        r.ingredients += ' ';
+        r.instructions += ' ';
+        return r;
+    });
+}
+
+// A photo of about 4 MB: a camera-sized JPEG of noise, which does not compress.
+QByteArray fourMegabytePhoto() {
+    QImage image(2400, 1800, QImage::Format_RGB32);
+    std::mt19937 random(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgb(static_cast<int>(random() % 256), (x + y) % 256, (x * y) % 256);
+    }
+    QByteArray jpeg;
+    QBuffer out(&jpeg);
+    out.open(QIODevice::WriteOnly);
+    image.save(&out, "JPEG", 88);
+    return jpeg;
+}
+
+void openCard(benchmark::State& state) {
+    kb::test::ScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    kb::RecipeCard card(
+        dialogs, [] { return g_big; }, folder.path());
+    card.resize(kb::RecipeCard::kWidth, kb::RecipeCard::kHeight);
+    timed(state, "open", [&] {
+        if (!card.showRecipe(kCategory, kName))
+            state.SkipWithError("the card did not open");
+        QCoreApplication::processEvents();
+    });
+    if (card.photo->image().isNull())
+        state.SkipWithError("the photo was not shown");
+}
 
 void scaleCard(benchmark::State& state) {
     kb::test::ScriptedDialogs dialogs;
@@ -78,12 +140,41 @@ int main(int argc, char** argv) {
         kb::writeDetails(*db, QStringLiteral("Dinners"), QStringLiteral("Stew"), d);
         db->Close();
     }
+    const QString cache = QDir(QCoreApplication::applicationDirPath())
+                              .absoluteFilePath(QStringLiteral("../card-cache"));
+    QDir().mkpath(cache);
+    g_big = cache + QStringLiteral("/Recipe");
+    if (!QFile::exists(g_big + QStringLiteral(".mdb"))) {
+        std::printf("Generating the recipe file in %s ...\n", qPrintable(cache));
+        std::fflush(stdout);
+        makeFile(g_big);
+    }
+    qint64 photoBytes = 0;
+    {
+        auto db = kb::Database::OpenDatabase(g_big);
+        kb::Details d = kb::readDetails(*db, kCategory, kName, false);
+        if (d.photos.isEmpty()) {
+            d.servings = 4;
+            d.source = QStringLiteral("https://example.org/bench");
+            d.photos = {kb::photoFromBytes(fourMegabytePhoto())};
+            kb::writeDetails(*db, kCategory, kName, d);
+        }
+        photoBytes = kb::photoData(*db, kCategory, kName).size();
+        db->Close();
+    }
+    benchmark::RegisterBenchmark("OpenCard/100000", openCard)
+        ->UseManualTime()
+        ->Iterations(21)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("scale_card_40_lines", scaleCard)
         ->Iterations(40)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::printf("\nmedian: the card of a recipe with a %.1f MB photo opens in %.2f ms\n",
+                static_cast<double>(photoBytes) / 1048576.0, median(g_samples["open"]));
+    bar("card_open_100k_median_ms", median(g_samples["open"]), 50);
     bar("scale_card_ms", median(g_samples["scale_card"]), 16);
     return 0;
 }
