@@ -42,7 +42,7 @@ constexpr int kPrintedPhotoSide = 1200;
 } // namespace
 
 CardRecipe readCardRecipe(Database& db, const QString& category, const QString& name,
-                          int occurrence) {
+                          int occurrence, bool withFirstPhoto) {
     bool known = false;
     for (const QString& t : db.TableDefs())
         known = known || t == category;
@@ -70,7 +70,8 @@ CardRecipe readCardRecipe(Database& db, const QString& category, const QString& 
     rs->Close();
     r.details = readDetails(db, category, wanted, false);
     if (!r.details.photos.isEmpty()) {
-        r.firstPhoto = photoData(db, category, wanted, 0);
+        if (withFirstPhoto)
+            r.firstPhoto = photoData(db, category, wanted, 0);
         r.firstPhotoFormat = r.details.photos.first().format;
     }
     return r;

@@ -25,10 +25,11 @@ struct CardRecipe {
     QString firstPhotoFormat;
 };
 
-// Reads the `occurrence`-th recipe of that name (from 0, in stored order) and its details.
-// Throws StoreError when the category or the recipe is no longer in the file.
+// Reads the `occurrence`-th recipe of that name (from 0, in stored order) and its details;
+// the first photo's bytes only `withFirstPhoto`. Throws StoreError when the category or the
+// recipe is no longer in the file.
 CardRecipe readCardRecipe(Database& db, const QString& category, const QString& name,
-                          int occurrence = 0);
+                          int occurrence = 0, bool withFirstPhoto = true);
 
 // The ingredient lines, empty ones left out.
 QStringList ingredientLines(const QString& ingredients);

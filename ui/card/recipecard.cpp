@@ -1,5 +1,6 @@
 #include "ui/card/recipecard.h"
 
+#include "core/background.h"
 #include "core/database.h"
 #include "core/recipefile.h"
 #include "kitchen/scaling.h"
@@ -370,7 +371,8 @@ bool RecipeCard::showRecipe(const QString& category, const QString& recipeName, 
     runGuarded(m_dialogs, [&] {
         auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
         try {
-            m_recipe = readCardRecipe(*db, category, recipeName, occurrence);
+            // The photo's bytes are read and decoded off the GUI thread (see reflow).
+            m_recipe = readCardRecipe(*db, category, recipeName, occurrence, false);
         } catch (...) {
             db->Close();
             throw;
@@ -636,12 +638,60 @@ void RecipeCard::reflow() {
     if (m_decodedFor.isValid() && m_decodedFor.width() >= needed.width() &&
         m_decodedFor.height() >= needed.height())
         return;
+    // Nothing to read before a recipe with a photo is shown.
+    if (d.photos.isEmpty() || m_recipe.name.isEmpty())
+        return;
     const QSize decodeBox = needed * 5 / 4;
-    QImage image = decodePhoto(m_recipe.firstPhoto, decodeBox);
-    if (image.isNull() && !d.photos.isEmpty())
-        image.loadFromData(d.photos.first().thumbnail, "PNG");
-    photo->setImage(image);
     m_decodedFor = decodeBox;
+    // The thumbnail at once, the photo itself once read and decoded on a worker thread, so a
+    // large photo never holds the card up.
+    if (photo->image().isNull()) {
+        QImage thumbnail;
+        thumbnail.loadFromData(d.photos.first().thumbnail, "PNG");
+        photo->setImage(thumbnail);
+    }
+    const int generation = ++m_photoGeneration;
+    using Decoded = std::pair<QByteArray, QImage>;
+    runThenDeliver<Decoded>(
+        freePhotoJob(),
+        [bytes = m_recipe.firstPhoto, path = m_databasePath(), category = m_recipe.category,
+         recipeName = m_recipe.name, decodeBox]() -> Decoded {
+            try {
+                QByteArray photoBytes = bytes;
+                if (photoBytes.isEmpty()) {
+                    auto db = RecipeFile::fromDatabasePath(path).open();
+                    photoBytes = photoData(*db, category, recipeName, 0);
+                    db->Close();
+                }
+                QImage image = decodePhoto(photoBytes, decodeBox);
+                return {photoBytes, image};
+            } catch (const std::exception&) {
+                // The thumbnail stays.
+                return {};
+            }
+        },
+        this,
+        [this, generation](Decoded decoded) {
+            if (generation != m_photoGeneration)
+                return;
+            if (m_recipe.firstPhoto.isEmpty())
+                m_recipe.firstPhoto = decoded.first;
+            if (!decoded.second.isNull())
+                photo->setImage(decoded.second);
+        });
+}
+
+BackgroundJob& RecipeCard::freePhotoJob() {
+    for (const auto& job : m_photoJobs)
+        if (!job->running())
+            return *job;
+    // A few, so that a new recipe need not wait for the photo of the one before.
+    constexpr size_t kMostJobs = 3;
+    if (m_photoJobs.size() < kMostJobs) {
+        m_photoJobs.push_back(std::make_unique<BackgroundJob>());
+        return *m_photoJobs.back();
+    }
+    return *m_photoJobs.front();
 }
 
 void RecipeCard::editDetails() {
@@ -664,7 +714,13 @@ void RecipeCard::printCard() {
         return;
     runGuarded(m_dialogs, [&] {
         // The card prints as it is shown: scaled and in the units chosen.
-        const QString page = writeCardPage(m_appFolder, shownRecipe());
+        CardRecipe shown = shownRecipe();
+        if (shown.firstPhoto.isEmpty() && !shown.details.photos.isEmpty()) {
+            auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
+            shown.firstPhoto = photoData(*db, shown.category, shown.name, 0);
+            db->Close();
+        }
+        const QString page = writeCardPage(m_appFolder, shown);
         if (!preview) {
             preview = new frmprint(m_appFolder, m_dialogs);
             preview->setObjectName(QStringLiteral("cardPreview"));

@@ -2,12 +2,15 @@
 
 #include "ui/card/cardrecipe.h"
 
+#include "core/background.h"
 #include "kitchen/units.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QBoxLayout;
 class QComboBox;
@@ -171,6 +174,10 @@ class RecipeCard : public QWidget {
     };
     std::optional<Countdown> m_countdown;
     QTimer* m_clock = nullptr;
+    // Read and decode the shown photo; a newer recipe or size makes an older result stale.
+    std::vector<std::unique_ptr<BackgroundJob>> m_photoJobs;
+    int m_photoGeneration = 0;
+    BackgroundJob& freePhotoJob();
     // The durations found in the steps, in order: the step's number and its seconds.
     QList<std::pair<int, int>> m_durations;
 };
