@@ -671,7 +671,7 @@ void RecipeCard::reflow() {
             }
         },
         this,
-        [this, generation](Decoded decoded) {
+        [this, generation](const Decoded& decoded) {
             if (generation != m_photoGeneration)
                 return;
             if (m_recipe.firstPhoto.isEmpty())
