@@ -374,6 +374,12 @@ class TestCard : public QObject {
             db->Close();
         }
 
+        // Scaled to what the cook has of one ingredient; an ingredient it lacks is said.
+        QVERIFY(c->scaleToWhatIHave(QStringLiteral("9 tomatoes")));
+        QCOMPARE(c->scaleBox->value(), 3.0);
+        QVERIFY(!c->scaleToWhatIHave(QStringLiteral("300 g flour")));
+        QVERIFY(f->dialogs.messages().last().contains(QStringLiteral("flour")));
+
         // Units: a cup shown in millilitres, a recipe without servings scaled by a factor.
         doubleClick(QStringLiteral("Lentil Soup"), QStringLiteral("Soups"));
         QCOMPARE(c->scaleBox->accessibleName(), QStringLiteral("Times the recipe"));

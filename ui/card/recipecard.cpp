@@ -3,6 +3,7 @@
 #include "core/background.h"
 #include "core/database.h"
 #include "core/recipefile.h"
+#include "kitchen/ingredient.h"
 #include "kitchen/scaling.h"
 #include "kitchen/steps.h"
 #include "platform/browser.h"
@@ -281,6 +282,10 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     shopButton = commandButton("shopButton", QStringLiteral("Shopping List"),
                                QStringLiteral("Adds the recipe, as scaled here, to the shopping "
                                               "list. Key: Ctrl+L."));
+    haveButton = commandButton("haveButton", QStringLiteral("What I Have..."),
+                               QStringLiteral("Scales the recipe to the amount of one ingredient "
+                                              "you have. Key: Ctrl+H."));
+    connect(haveButton, &xpcmdbutton::Click, this, [this] { scaleToWhatIHave(); });
     connect(shopButton, &xpcmdbutton::Click, this, [this] {
         if (AddToShoppingList && !m_recipe.name.isEmpty())
             AddToShoppingList(m_recipe.category, m_recipe.name, factor());
@@ -297,6 +302,7 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     buttons->addWidget(editButton);
     buttons->addWidget(printButton);
     buttons->addWidget(shopButton);
+    buttons->addWidget(haveButton);
     buttons->addStretch(1);
     buttons->addWidget(largerButton);
     buttons->addWidget(smallerButton);
@@ -305,9 +311,10 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     outer->addWidget(grip, 0, Qt::AlignRight | Qt::AlignBottom);
 
     const QList<QWidget*> order = {
-        name,   author,     servings,    yield,      prepTime,     cookTime,      totalTime,
-        source, tags,       rating,      notes,      scaleBox,     unitsBox,      ingredients,
-        steps,  editButton, printButton, shopButton, largerButton, smallerButton, closeCommand};
+        name,       author,       servings,      yield,       prepTime,    cookTime,
+        totalTime,  source,       tags,          rating,      notes,       scaleBox,
+        unitsBox,   ingredients,  steps,         editButton,  printButton, shopButton,
+        haveButton, largerButton, smallerButton, closeCommand};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -331,6 +338,7 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     key({QKeySequence(Qt::CTRL | Qt::Key_P)}, "printKey", [this] { printCard(); });
     key({QKeySequence(Qt::CTRL | Qt::Key_E)}, "editKey", [this] { editDetails(); });
     key({QKeySequence(Qt::CTRL | Qt::Key_L)}, "shopKey", [this] { emit shopButton->Click(); });
+    key({QKeySequence(Qt::CTRL | Qt::Key_H)}, "haveKey", [this] { scaleToWhatIHave(); });
     connect(editButton, &xpcmdbutton::Click, this, &RecipeCard::editDetails);
     connect(printButton, &xpcmdbutton::Click, this, &RecipeCard::printCard);
     connect(largerButton, &xpcmdbutton::Click, this, &RecipeCard::largerType);
@@ -523,6 +531,42 @@ void RecipeCard::showScaled() {
     const QStringList stepList = stepsOf(shown.instructions);
     steps->setText(stepList.isEmpty() ? QStringLiteral("None written down.")
                                       : listHtml("ol", stepList));
+}
+
+bool RecipeCard::scaleToWhatIHave(const QString& have) {
+    if (m_recipe.name.isEmpty())
+        return false;
+    const QString typed =
+        have.isEmpty() ? m_dialogs.inputBox(QStringLiteral("How much of which ingredient do you "
+                                                           "have? For example: 300 g flour"),
+                                            QStringLiteral("What I Have"))
+                       : have;
+    if (typed.trimmed().isEmpty())
+        return false;
+    const kitchen::Ingredient got = kitchen::readIngredient(typed);
+    if (!got.quantity || got.item.isEmpty()) {
+        m_dialogs.msgBox(QStringLiteral("\"%1\" is not an amount and an ingredient, such as "
+                                        "\"300 g flour\".")
+                             .arg(typed.trimmed()));
+        return false;
+    }
+    const QString wanted = got.item.toLower();
+    for (const kitchen::Ingredient& line : kitchen::readIngredients(m_recipe.ingredients)) {
+        const QString item = line.item.toLower();
+        if (item.isEmpty() || !(item.contains(wanted) || wanted.contains(item)))
+            continue;
+        const std::optional<double> f =
+            kitchen::factorForAmount(line, kitchen::Amount{*got.quantity, {}, got.unit, false});
+        if (!f || *f <= 0)
+            continue;
+        const std::optional<double> servingsKept = m_recipe.details.servings;
+        scaleBox->setValue(servingsKept ? *servingsKept * *f : *f);
+        return true;
+    }
+    m_dialogs.msgBox(QStringLiteral("No ingredient of \"%1\" calls for %2 in a unit that "
+                                    "can be compared.")
+                         .arg(m_recipe.name, got.item));
+    return false;
 }
 
 void RecipeCard::startTimer(int index) {

@@ -93,6 +93,9 @@ class RecipeCard : public QWidget {
     // The kitchen tools: the factor the card is scaled by (1 as written), and the units shown.
     double factor() const;
     void setUnits(kitchen::System system);
+    // Scales the recipe so that it calls for what the cook has ("300 g flour"), asked for in
+    // an input box when `have` is empty. False, said in words, when no line can take it.
+    bool scaleToWhatIHave(const QString& have = {});
     // Starts the countdown of timer `index` (of the durations found in the steps).
     void startTimer(int index);
     // What the caption says of the running countdown; empty when none runs.
@@ -125,6 +128,7 @@ class RecipeCard : public QWidget {
     QComboBox* unitsBox = nullptr;
     QList<xpcmdbutton*> timerButtons;
     xpcmdbutton* shopButton = nullptr;
+    xpcmdbutton* haveButton = nullptr;
     xpcmdbutton* editButton = nullptr;
     xpcmdbutton* printButton = nullptr;
     xpcmdbutton* largerButton = nullptr;
