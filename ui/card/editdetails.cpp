@@ -70,20 +70,8 @@ EditDetails::EditDetails(Dialogs& dialogs, std::function<QString()> databasePath
 
     const auto commandButton = [this](const char* objectName, const QString& caption,
                                       const QString& description) {
-        auto* button = new xpcmdbutton(frame);
-        button->setObjectName(QLatin1String(objectName));
-        button->ReadProperties(PropertyBag(
-            {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
-        button->setAccessibleName(caption);
-        button->setAccessibleDescription(description);
-        button->setFocusPolicy(Qt::StrongFocus);
-        button->setFixedSize(104, 25);
-        // Space and Enter press the button that has the focus.
-        connect(button, &xpcmdbutton::KeyPress, button, [button](int ascii) {
-            if (ascii == 13 || ascii == 32)
-                emit button->Click();
-        });
-        return button;
+        return makeCommandButton(frame, QLatin1String(objectName), caption, description,
+                                 QSize(104, 25));
     };
     const auto lineEdit = [this](const char* objectName, const QString& accessible,
                                  const QString& hint) {

@@ -254,19 +254,8 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
 
     const auto commandButton = [this](const char* objectName, const QString& caption,
                                       const QString& description) {
-        auto* button = new xpcmdbutton(frame);
-        button->setObjectName(QLatin1String(objectName));
-        button->ReadProperties(PropertyBag(
-            {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
-        button->setAccessibleName(caption);
-        button->setAccessibleDescription(description);
-        button->setFocusPolicy(Qt::StrongFocus);
-        button->setFixedSize(100, 25);
-        connect(button, &xpcmdbutton::KeyPress, button, [button](int ascii) {
-            if (ascii == 13 || ascii == 32)
-                emit button->Click();
-        });
-        return button;
+        return makeCommandButton(frame, QLatin1String(objectName), caption, description,
+                                 QSize(100, 25));
     };
     editButton = commandButton("editButton", QStringLiteral("Edit Details..."),
                                QStringLiteral("Servings, times, source, tags, rating, notes and "
@@ -462,22 +451,15 @@ void RecipeCard::fill() {
             if (m_durations.size() < kMostTimers)
                 m_durations.append({i + 1, t.seconds});
     for (int i = 0; i < m_durations.size(); ++i) {
-        auto* b = new xpcmdbutton(scroll->widget());
         const QString caption = QStringLiteral("Step %1: %2")
                                     .arg(m_durations.at(i).first)
                                     .arg(kitchen::durationText(m_durations.at(i).second));
-        b->setObjectName(QStringLiteral("timer%1").arg(i));
-        b->ReadProperties(PropertyBag(
-            {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
+        auto* b = makeCommandButton(
+            scroll->widget(), QStringLiteral("timer%1").arg(i), caption,
+            QStringLiteral("Starts a countdown shown in the caption."),
+            QSize(QFontMetrics(buttonFont()).horizontalAdvance(caption) + 24, 25));
         b->setAccessibleName(QStringLiteral("Timer, ") + caption);
-        b->setAccessibleDescription(QStringLiteral("Starts a countdown shown in the caption."));
-        b->setFocusPolicy(Qt::StrongFocus);
-        b->setFixedSize(QFontMetrics(buttonFont()).horizontalAdvance(caption) + 24, 25);
         connect(b, &xpcmdbutton::Click, this, [this, i] { startTimer(i); });
-        connect(b, &xpcmdbutton::KeyPress, b, [b](int ascii) {
-            if (ascii == 13 || ascii == 32)
-                emit b->Click();
-        });
         m_timerRow->insertWidget(m_timerRow->count() - 1, b);
         timerButtons << b;
     }

@@ -3,6 +3,7 @@
 #include "platform/cursor.h"
 #include "platform/propertybag.h"
 #include "ui/controls/accessibility.h"
+#include "ui/controls/formdesign.h"
 #include "ui/controls/vbinput.h"
 
 #include <QApplication>
@@ -361,6 +362,23 @@ bool xpcmdbutton::eventFilter(QObject* watched, QEvent* event) {
     default:
         return false;
     }
+}
+
+xpcmdbutton* makeCommandButton(QWidget* parent, const QString& objectName, const QString& caption,
+                               const QString& description, QSize size) {
+    auto* button = new xpcmdbutton(parent);
+    button->setObjectName(objectName);
+    button->ReadProperties(PropertyBag(
+        {{QStringLiteral("Caption"), caption}, {QStringLiteral("Font"), buttonFont()}}));
+    button->setAccessibleName(caption);
+    button->setAccessibleDescription(description);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setFixedSize(size);
+    QObject::connect(button, &xpcmdbutton::KeyPress, button, [button](int ascii) {
+        if (ascii == 13 || ascii == 32)
+            emit button->Click();
+    });
+    return button;
 }
 
 } // namespace kb

@@ -109,4 +109,10 @@ class xpcmdbutton : public QWidget {
     bool m_secondClick = false; // the press of a double click raises no Click
 };
 
+// A command button of the program's own windows: its caption (also its accessible name), a
+// description for assistive technology, the button font, focus by Tab, and Space or Enter
+// pressing it when it has the focus.
+xpcmdbutton* makeCommandButton(QWidget* parent, const QString& objectName, const QString& caption,
+                               const QString& description, QSize size);
+
 } // namespace kb
