@@ -122,6 +122,7 @@ struct Connection {
 
     [[noreturn]] void fail(int rc, Access access) const;
     void exec(const char* sql, Access access) const;
+    void requireLiveTransaction(Access access) const;
 
     // Settings whose pragmas parse the whole schema. They are applied just before the first
     // statement that parses it anyway, so that an open by itself stays cheap in a file of many
@@ -222,7 +223,18 @@ void Connection::prepareForWork() const {
     exec("PRAGMA cache_size = -16384", Access::HeaderRead);
 }
 
+void Connection::requireLiveTransaction(Access access) const {
+    // A failed write may make the engine roll the whole transaction back by itself; a write
+    // after that would run on its own and commit half a change. Nothing runs past the first
+    // failure.
+    if (writes(access) && transactionDepth > 0 && db && sqlite3_get_autocommit(db) != 0)
+        throw StoreError(QStringLiteral("The change was not saved: a step of it failed, and the "
+                                        "recipe file \"%1\" was left as it was before.")
+                             .arg(nativeName(fileName)));
+}
+
 void Connection::exec(const char* sql, Access access) const {
+    requireLiveTransaction(access);
     if (parsesSchema(access))
         prepareForWork();
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
@@ -242,6 +254,7 @@ class Statement {
   public:
     Statement() = default;
     Statement(const Connection& c, const QString& sql, Access access) : m_conn(&c) {
+        c.requireLiveTransaction(access);
         if (parsesSchema(access))
             c.prepareForWork();
         const QByteArray utf8 = sql.toUtf8();
@@ -281,6 +294,7 @@ class Statement {
     void bind(int i, std::int64_t value) const { sqlite3_bind_int64(m_stmt, i, value); }
     // True for a row, false when done; throws on failure (and resets the statement).
     bool step(Access access) const {
+        m_conn->requireLiveTransaction(access);
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;

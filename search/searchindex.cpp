@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QtEndian>
 #include <algorithm>
+#include <utility>
 
 namespace kb {
 
@@ -283,15 +284,69 @@ void SearchIndex::attach(Database& db) {
         });
 }
 
+void SearchIndex::prepare(Database& /*db*/, const RecipeChange& change) {
+    // A failed write of the full-text table inside a transaction that also made or dropped a
+    // table of the recipe file brings the engine down (it resets its schema while the
+    // full-text code is still at work). Such writes reach the index only once the recipe file
+    // has committed; until then the index is stale by its fingerprint, never trusted wrongly.
+    m_defer = change.kind == RecipeChange::Kind::Import ||
+              change.kind == RecipeChange::Kind::CategoryDeleted;
+    m_deferred.clear();
+}
+
+SearchIndex::Step SearchIndex::stepOf(const Database& db, const RecipeChange& change) const {
+    Step s{change, 0, 0};
+    const QString& cat = change.category;
+    using Kind = RecipeChange::Kind;
+    switch (change.kind) {
+    case Kind::Added:
+        s.chars = rowChars(db, cat, change.rowid);
+        break;
+    case Kind::Edited:
+        s.chars = valuesChars(db, change.after) - rowChars(db, cat, change.rowid);
+        break;
+    case Kind::Deleted:
+        s.chars = -rowChars(db, cat, change.rowid);
+        s.maxRowid =
+            db.Query(QStringLiteral("SELECT coalesce(max(rowid),0) FROM main.%1 WHERE rowid <> ?1")
+                         .arg(quoted(cat)),
+                     {v64(change.rowid)})
+                .value(0)
+                .value(0)
+                .toLongLong();
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
 void SearchIndex::record(Database& db, const RecipeChange& change) {
     // An index not yet built is built whole when it is next opened; until then there is
     // nothing to keep up to date.
     m_trustCommit = false;
     if (!isBuilt(db))
         return;
+    // A category made inside a write (an undelete into a category that is gone) sends the rest
+    // of it after the commit as well.
+    if (change.kind == RecipeChange::Kind::CategoryAdded ||
+        change.kind == RecipeChange::Kind::CategoryDeleted)
+        m_defer = true;
     // Nobody else has written since the index was last found current (the write lock is ours
     // now), so after this write it is current again without reading the file.
-    m_trustCommit = seen(db) == m_current;
+    const bool trust = seen(db) == m_current;
+    if (m_defer) {
+        if (m_deferred.isEmpty())
+            m_deferTrust = trust;
+        m_deferred.append(stepOf(db, change));
+        return;
+    }
+    m_trustCommit = trust;
+    apply(db, stepOf(db, change));
+}
+
+void SearchIndex::apply(Database& db, const Step& step) {
+    const RecipeChange& change = step.change;
     const QString& cat = change.category;
     using Kind = RecipeChange::Kind;
     if (change.kind == Kind::CategoryAdded) {
@@ -320,7 +375,7 @@ void SearchIndex::record(Database& db, const RecipeChange& change) {
             insertRecipe(db, docid, change.after);
         db.Execute(QStringLiteral("UPDATE search.categories SET rows = rows + 1, maxrowid = "
                                   "max(maxrowid, ?2), chars = chars + ?3 WHERE id = ?1"),
-                   {v64(id), v64(rowid), v64(rowChars(db, cat, rowid))});
+                   {v64(id), v64(rowid), v64(step.chars)});
         break;
     case Kind::Edited:
         if (indexed) {
@@ -328,23 +383,15 @@ void SearchIndex::record(Database& db, const RecipeChange& change) {
             insertRecipe(db, docid, change.after);
         }
         db.Execute(QStringLiteral("UPDATE search.categories SET chars = chars + ?2 WHERE id = ?1"),
-                   {v64(id), v64(valuesChars(db, change.after) - rowChars(db, cat, rowid))});
+                   {v64(id), v64(step.chars)});
         break;
-    case Kind::Deleted: {
+    case Kind::Deleted:
         if (indexed)
             deleteRecipe(db, docid);
-        const std::int64_t maxLeft =
-            db.Query(QStringLiteral("SELECT coalesce(max(rowid),0) FROM main.%1 WHERE rowid <> ?1")
-                         .arg(quoted(cat)),
-                     {v64(rowid)})
-                .value(0)
-                .value(0)
-                .toLongLong();
         db.Execute(QStringLiteral("UPDATE search.categories SET rows = rows - 1, maxrowid = ?2, "
-                                  "chars = chars - ?3 WHERE id = ?1"),
-                   {v64(id), v64(maxLeft), v64(rowChars(db, cat, rowid))});
+                                  "chars = chars + ?3 WHERE id = ?1"),
+                   {v64(id), v64(step.maxRowid), v64(step.chars)});
         break;
-    }
     default:
         break;
     }
@@ -380,6 +427,26 @@ void SearchIndex::remember(Database& db, const Seen& seen) {
 }
 
 void SearchIndex::committed(Database& db) {
+    if (!m_deferred.isEmpty()) {
+        const QList<Step> steps = std::exchange(m_deferred, {});
+        m_defer = false;
+        // The recipe file has its change whatever happens here: an index that can't follow is
+        // stale by its fingerprint and rebuilt when next opened.
+        try {
+            Seen after;
+            db.Transaction([&] {
+                for (const Step& s : steps)
+                    apply(db, s);
+                after = seen(db);
+            });
+            if (m_deferTrust)
+                m_current = after;
+        } catch (const StoreError&) {
+        }
+        m_trustCommit = false;
+        return;
+    }
+    m_defer = false;
     if (m_trustCommit)
         m_current = seen(db);
     m_trustCommit = false;

@@ -50,6 +50,7 @@ class SearchIndex : public RecipeFollower {
     explicit SearchIndex(QString indexFile = {});
 
     void attach(Database& db) override;
+    void prepare(Database& db, const RecipeChange& change) override;
     void record(Database& db, const RecipeChange& change) override;
     void committed(Database& db) override;
     // Keeps the last check in the index file, so that the next start trusts a file untouched
@@ -86,7 +87,22 @@ class SearchIndex : public RecipeFollower {
     static Seen remembered(const Database& db);
     static void remember(Database& db, const Seen& seen);
 
+    // One change as the index takes it: what it needs of the recipe file is read when the
+    // change is recorded, so that it can be written to the index later.
+    struct Step {
+        RecipeChange change;
+        std::int64_t chars = 0;    // the text the change adds to its category (less for a removal)
+        std::int64_t maxRowid = 0; // the highest row id left after a removal
+    };
+    Step stepOf(const Database& db, const RecipeChange& change) const;
+    void apply(Database& db, const Step& step);
+
     QString m_file;
+    // A write that changes the recipe file's tables (an import, a category made or deleted)
+    // is written to the index after its commit, in a transaction of the index's own.
+    bool m_defer = false;
+    bool m_deferTrust = false;
+    QList<Step> m_deferred;
     Seen m_current;
     Seen m_remembered;
     // The write being committed follows a file this index had found current.
