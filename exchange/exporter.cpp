@@ -1,9 +1,9 @@
 #include "exchange/exporter.h"
 
-#include "core/recipefile.h"
-
+#include "core/app.h"
 #include "core/database.h"
 #include "core/printexport.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 #include "details/details.h"
@@ -107,6 +107,33 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
         }
     }
     return c;
+}
+
+QString exportFilter() {
+    return QStringLiteral(
+        "schema.org recipes (*.jsonld *.json);;Plain text (*.txt);;MealMaster (*.mmf)");
+}
+
+ExportTarget exportTarget(const QString& chosen) {
+    ExportTarget t{chosen};
+    if (QFileInfo(chosen).suffix().isEmpty())
+        t.fileName += QStringLiteral(".jsonld");
+    const QString suffix = QFileInfo(t.fileName).suffix().toLower();
+    if (suffix == QLatin1String("txt"))
+        t.format = ExportFormat::Text;
+    else if (suffix == QLatin1String("mmf") || suffix == QLatin1String("mm"))
+        t.format = ExportFormat::MealMaster;
+    return t;
+}
+
+QString fileNameFor(const QString& name) {
+    QString out;
+    for (const QChar c : trimSpaces(name))
+        out += (c.isLetterOrNumber() || c == QLatin1Char(' ') || c == QLatin1Char('-') ||
+                c == QLatin1Char('_'))
+                   ? c
+                   : QLatin1Char('_');
+    return out.isEmpty() ? QStringLiteral("Recipes") : out;
 }
 
 QStringList textExportLines(const QList<RecipeRecord>& recipes) {

@@ -45,6 +45,17 @@ Collection collectRecipes(const RecipeFile& file, const QString& category = {},
 // schema.org JSON-LD, plain text, or MealMaster (which other recipe programs read).
 enum class ExportFormat { JsonLd, Text, MealMaster };
 
+// What the export's file dialog offers, and what a chosen file name asks for: the format by
+// its suffix (JSON-LD when it has none, which is then added). `fileNameFor` makes a recipe or
+// category name fit to suggest as a file name.
+QString exportFilter();
+struct ExportTarget {
+    QString fileName;
+    ExportFormat format = ExportFormat::JsonLd;
+};
+ExportTarget exportTarget(const QString& chosen);
+QString fileNameFor(const QString& name);
+
 // The plain-text export: each recipe in the print export's layout, a category's recipes
 // under its name when there are several categories.
 QStringList textExportLines(const QList<RecipeRecord>& recipes);

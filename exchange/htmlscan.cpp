@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -54,27 +55,84 @@ bool oneOf(quint64 tag, std::initializer_list<quint64> tags) {
     return std::find(tags.begin(), tags.end(), tag) != tags.end();
 }
 
-bool isVoid(quint64 t) {
-    return oneOf(t, {id("area"), id("base"), id("br"), id("col"), id("embed"), id("hr"), id("img"),
-                     id("input"), id("link"), id("meta"), id("param"), id("source"), id("track"),
-                     id("wbr")});
-}
+// What the scanner needs to know of an element by its name.
+enum TagClass : quint8 {
+    kVoid = 1,            // has no end tag
+    kBreaksLine = 2,      // its text stands on lines of its own
+    kClosesParagraph = 4, // its start ends an open <p>
+    kRawText = 8,         // holds text, not markup, up to its end tag
+};
 
-bool breaksLine(quint64 t) {
-    return oneOf(t, {id("br"),         id("p"),      id("div"),    id("li"),    id("ul"),
-                     id("ol"),         id("h1"),     id("h2"),     id("h3"),    id("h4"),
-                     id("h5"),         id("h6"),     id("tr"),     id("table"), id("section"),
-                     id("blockquote"), id("dd"),     id("dt"),     id("dl"),    id("pre"),
-                     id("article"),    id("header"), id("footer"), id("hr"),    id("figure")});
-}
+struct TagClasses {
+    quint64 tag;
+    quint8 classes;
+};
 
-// Elements whose start ends an open <p>.
-bool closesParagraph(quint64 t) {
-    return oneOf(t, {id("p"),      id("div"),        id("ul"),      id("ol"),      id("dl"),
-                     id("h1"),     id("h2"),         id("h3"),      id("h4"),      id("h5"),
-                     id("h6"),     id("table"),      id("section"), id("article"), id("header"),
-                     id("footer"), id("blockquote"), id("pre"),     id("form"),    id("hr"),
-                     id("li"),     id("figure"),     id("aside"),   id("nav")});
+// Sorted by the names' hashes: each element is looked up once, by a binary search, however
+// many of the lists above it could be in.
+constexpr auto kTagClasses = [] {
+    constexpr quint8 block = kBreaksLine | kClosesParagraph;
+    constexpr std::pair<string_view, quint8> named[] = {{"area", kVoid},
+                                                        {"base", kVoid},
+                                                        {"br", kVoid | kBreaksLine},
+                                                        {"col", kVoid},
+                                                        {"embed", kVoid},
+                                                        {"hr", kVoid | block},
+                                                        {"img", kVoid},
+                                                        {"input", kVoid},
+                                                        {"link", kVoid},
+                                                        {"meta", kVoid},
+                                                        {"param", kVoid},
+                                                        {"source", kVoid},
+                                                        {"track", kVoid},
+                                                        {"wbr", kVoid},
+                                                        {"p", block},
+                                                        {"div", block},
+                                                        {"li", block},
+                                                        {"ul", block},
+                                                        {"ol", block},
+                                                        {"h1", block},
+                                                        {"h2", block},
+                                                        {"h3", block},
+                                                        {"h4", block},
+                                                        {"h5", block},
+                                                        {"h6", block},
+                                                        {"tr", kBreaksLine},
+                                                        {"table", block},
+                                                        {"section", block},
+                                                        {"blockquote", block},
+                                                        {"dd", kBreaksLine},
+                                                        {"dt", kBreaksLine},
+                                                        {"dl", block},
+                                                        {"pre", block},
+                                                        {"article", block},
+                                                        {"header", block},
+                                                        {"footer", block},
+                                                        {"figure", block},
+                                                        {"form", kClosesParagraph},
+                                                        {"aside", kClosesParagraph},
+                                                        {"nav", kClosesParagraph},
+                                                        {"script", kRawText},
+                                                        {"style", kRawText},
+                                                        {"textarea", kRawText},
+                                                        {"title", kRawText},
+                                                        {"xmp", kRawText},
+                                                        {"iframe", kRawText},
+                                                        {"noembed", kRawText},
+                                                        {"noframes", kRawText},
+                                                        {"noscript", kRawText}};
+    std::array<TagClasses, std::size(named)> table{};
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i] = TagClasses{id(named[i].first), named[i].second};
+    std::sort(table.begin(), table.end(),
+              [](const TagClasses& a, const TagClasses& b) { return a.tag < b.tag; });
+    return table;
+}();
+
+quint8 classesOf(quint64 t) {
+    const auto* it = std::lower_bound(kTagClasses.begin(), kTagClasses.end(), t,
+                                      [](const TagClasses& c, quint64 v) { return c.tag < v; });
+    return it != kTagClasses.end() && it->tag == t ? it->classes : 0;
 }
 
 struct Attr {
@@ -157,6 +215,7 @@ class Scanner {
     std::vector<Collector> m_collectors;
     std::vector<int> m_active; // collectors of open elements, innermost last
     std::vector<int> m_itemStack;
+    std::vector<Attr> m_attrs; // the element being read; kept to save an allocation a tag
     QElapsedTimer m_timer;
     qsizetype m_elements = 0;
     int m_line = 1;
@@ -207,7 +266,8 @@ class Scanner {
         for (; p < m_end && !isSpace(*p) && *p != '/' && *p != '>'; ++p)
             if (name.size() < 32)
                 name += lower(*p);
-        std::vector<Attr> attrs;
+        std::vector<Attr>& attrs = m_attrs;
+        attrs.clear();
         bool selfClosing = false;
         while (p < m_end && *p != '>') {
             if (isSpace(*p) || *p == '/') {
@@ -267,8 +327,8 @@ class Scanner {
                                 .arg(m_limits.maxMilliseconds / 1000);
             return m_end;
         }
-        if (oneOf(t, {id("script"), id("style"), id("textarea"), id("title"), id("xmp"),
-                      id("iframe"), id("noembed"), id("noframes"), id("noscript")})) {
+        const quint8 classes = classesOf(t);
+        if (classes & kRawText) {
             const std::string closeTag = "</" + name;
             const char* q = after;
             const char* close = m_end;
@@ -288,7 +348,7 @@ class Scanner {
                 script(attrs, lt, after, close);
             return close == m_end ? m_end : find(close, ">");
         }
-        start(t, attrs, selfClosing);
+        start(t, classes, attrs, selfClosing);
         return after;
     }
 
@@ -316,7 +376,7 @@ class Scanner {
         m_out.jsonLd << ScriptBlock{QByteArray(from, to - from), lineOf(lt)};
     }
 
-    void closeImplied(quint64 t) {
+    void closeImplied(quint64 t, quint8 classes) {
         const auto closeTo = [this](std::initializer_list<quint64> targets,
                                     std::initializer_list<quint64> boundaries) {
             const size_t reach = std::min(m_stack.size(), kImpliedEndReach);
@@ -331,7 +391,7 @@ class Scanner {
                     return;
             }
         };
-        if (closesParagraph(t))
+        if (classes & kClosesParagraph)
             closeTo({id("p")},
                     {id("div"), id("section"), id("article"), id("td"), id("th"), id("li"),
                      id("table"), id("body"), id("button"), id("blockquote"), id("form")});
@@ -347,10 +407,10 @@ class Scanner {
             closeTo({id("option")}, {id("select")});
     }
 
-    void start(quint64 t, const std::vector<Attr>& attrs, bool selfClosing) {
-        const bool isVoidTag = isVoid(t);
-        closeImplied(t);
-        if (breaksLine(t))
+    void start(quint64 t, quint8 classes, const std::vector<Attr>& attrs, bool selfClosing) {
+        const bool isVoidTag = (classes & kVoid) != 0;
+        closeImplied(t, classes);
+        if (classes & kBreaksLine)
             lineBreak();
         pageDetails(t, attrs);
 
@@ -460,7 +520,7 @@ class Scanner {
         const size_t reach = std::min(m_stack.size(), static_cast<size_t>(m_limits.maxDepth));
         for (size_t k = 0; k < reach; ++k) {
             if (m_stack[m_stack.size() - 1 - k].tag == t) {
-                if (breaksLine(t))
+                if (classesOf(t) & kBreaksLine)
                     lineBreak();
                 for (size_t n = 0; n <= k; ++n)
                     pop();

@@ -17,6 +17,9 @@
 #include <QBoxLayout>
 #include <QBuffer>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -364,6 +367,21 @@ class TestCard : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(c->countdownText(), QStringLiteral("Step 2, 19:59 left"), 3000);
         QVERIFY(c->windowTitle().startsWith(QStringLiteral("Step 2, 19:59 left")));
 
+        // Exported as shown: scaled texts and servings, never the stored values that would
+        // bring the unscaled recipe back on import.
+        const QString exported = f->folder() + QStringLiteral("/shown");
+        f->dialogs.answerFile(exported);
+        c->exportCard();
+        {
+            QFile out(exported + QStringLiteral(".jsonld"));
+            QVERIFY(out.open(QIODevice::ReadOnly));
+            const QJsonObject o = QJsonDocument::fromJson(out.readAll()).object();
+            QVERIFY(o.value("recipeIngredient").toArray().contains(QStringLiteral("12 tomatoes")));
+            QCOMPARE(o.value("recipeYield").toVariant().toString(), QStringLiteral("4"));
+            const QByteArray whole = QJsonDocument(o).toJson();
+            QVERIFY2(!whole.contains("6 tomatoes"), whole.constData());
+        }
+
         // On the shopping list at the card's factor.
         emit c->shopButton->Click();
         {
@@ -387,6 +405,26 @@ class TestCard : public QObject {
         const QString metric = named(c, QStringLiteral("Ingredients"))->text();
         QVERIFY2(metric.contains(QStringLiteral(" ml")) && !metric.contains(QStringLiteral("cup")),
                  qPrintable(metric));
+
+        // Its first scaling asks once how many it serves and keeps the answer; a second
+        // change scales by servings without asking.
+        const qsizetype asked = f->dialogs.prompts().size();
+        f->dialogs.answerInput(QStringLiteral("3"));
+        c->scaleBox->setValue(2);
+        QCOMPARE(f->dialogs.prompts().size(), asked + 1);
+        QCOMPARE(f->dialogs.prompts().last().kind, Prompt::Kind::Input);
+        QCOMPARE(c->scaleBox->accessibleName(), QStringLiteral("Servings to cook"));
+        QCOMPARE(c->scaleBox->value(), 6.0);
+        QCOMPARE(c->factor(), 2.0);
+        c->scaleBox->setValue(9);
+        QCOMPARE(f->dialogs.prompts().size(), asked + 1);
+        {
+            auto db = Database::OpenDatabase(f->folder() + QStringLiteral("/Recipe"));
+            QCOMPARE(
+                readDetails(*db, QStringLiteral("Soups"), QStringLiteral("Lentil Soup")).servings,
+                std::optional<double>(3));
+            db->Close();
+        }
     }
 
     void typeSizeAndSizeAreKeptAndTheCardReflows() {

@@ -23,6 +23,9 @@ struct CardRecipe {
     Details details;
     QByteArray firstPhoto;
     QString firstPhotoFormat;
+
+    // Which recipe it is, as the details know it.
+    QString key() const { return category + QLatin1Char('\n') + name; }
 };
 
 // Reads the `occurrence`-th recipe of that name (from 0, in stored order) and its details;

@@ -3,6 +3,7 @@
 #include "core/background.h"
 #include "core/database.h"
 #include "core/recipefile.h"
+#include "exchange/exporter.h"
 #include "kitchen/ingredient.h"
 #include "kitchen/scaling.h"
 #include "kitchen/steps.h"
@@ -27,6 +28,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -159,14 +161,18 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     scaleBox->setDecimals(2);
     scaleBox->setSingleStep(1);
     scaleCaption->setBuddy(scaleBox);
-    auto* unitsCaption = new QLabel(QStringLiteral("Units:"), content);
+    unitsCaption = new QLabel(QStringLiteral("Units:"), content);
     unitsBox = new QComboBox(content);
     unitsBox->setObjectName(QStringLiteral("unitsBox"));
     unitsBox->setAccessibleName(QStringLiteral("Units shown"));
     unitsBox->addItems(
         {QStringLiteral("As written"), QStringLiteral("Metric"), QStringLiteral("US")});
     unitsCaption->setBuddy(unitsBox);
-    connect(scaleBox, &QDoubleSpinBox::valueChanged, this, [this] { showScaled(); });
+    connect(scaleBox, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        if (!m_recipe.details.servings && m_servingsAskedFor != m_recipe.key())
+            askServings(value);
+        showScaled();
+    });
     connect(unitsBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_system = index == 1   ? kitchen::System::Metric
                    : index == 2 ? kitchen::System::Us
@@ -235,15 +241,10 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     column->setSpacing(14);
     column->addLayout(m_top);
     column->addWidget(notes);
-    auto* kitchenRow = new QHBoxLayout;
-    kitchenRow->setSpacing(8);
-    kitchenRow->addWidget(scaleCaption);
-    kitchenRow->addWidget(scaleBox);
-    kitchenRow->addSpacing(16);
-    kitchenRow->addWidget(unitsCaption);
-    kitchenRow->addWidget(unitsBox);
-    kitchenRow->addStretch(1);
-    column->addLayout(kitchenRow);
+    m_kitchen = new QGridLayout;
+    m_kitchen->setHorizontalSpacing(8);
+    m_kitchen->setVerticalSpacing(6);
+    column->addLayout(m_kitchen);
     // A countdown for each time the steps name.
     m_timerRow = new QHBoxLayout;
     m_timerRow->setSpacing(6);
@@ -262,6 +263,9 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
                                               "photos. Key: Ctrl+E."));
     printButton = commandButton("printButton", QStringLiteral("Print..."),
                                 QStringLiteral("Prints the card with its photo. Key: Ctrl+P."));
+    exportButton = commandButton("exportButton", QStringLiteral("Export..."),
+                                 QStringLiteral("Saves the recipe as shown here, scaled and "
+                                                "converted, to a file. Key: Ctrl+S."));
     largerButton = commandButton("largerButton", QStringLiteral("Larger Type"),
                                  QStringLiteral("Key: Ctrl and plus."));
     smallerButton = commandButton("smallerButton", QStringLiteral("Smaller Type"),
@@ -286,24 +290,32 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
     outer->setContentsMargins(xp_canvas::kBorder, kCaption, xp_canvas::kBorder, 2);
     outer->setSpacing(6);
     outer->addWidget(scroll, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(kMargin - xp_canvas::kBorder, 0, kMargin - xp_canvas::kBorder, 0);
-    buttons->addWidget(editButton);
-    buttons->addWidget(printButton);
-    buttons->addWidget(shopButton);
-    buttons->addWidget(haveButton);
-    buttons->addStretch(1);
-    buttons->addWidget(largerButton);
-    buttons->addWidget(smallerButton);
-    buttons->addWidget(closeCommand);
-    outer->addLayout(buttons);
+    haveButton->setParent(content);
+    shopButton->setParent(content);
+    placeKitchen(true);
+    auto* recipeCommands = new QHBoxLayout;
+    recipeCommands->addWidget(editButton);
+    recipeCommands->addWidget(printButton);
+    recipeCommands->addWidget(exportButton);
+    recipeCommands->addStretch(1);
+    auto* windowCommands = new QHBoxLayout;
+    windowCommands->addStretch(1);
+    windowCommands->addWidget(largerButton);
+    windowCommands->addWidget(smallerButton);
+    windowCommands->addWidget(closeCommand);
+    m_commands = new QBoxLayout(QBoxLayout::LeftToRight);
+    m_commands->setContentsMargins(kMargin - xp_canvas::kBorder, 0, kMargin - xp_canvas::kBorder,
+                                   0);
+    m_commands->addLayout(recipeCommands);
+    m_commands->addLayout(windowCommands);
+    outer->addLayout(m_commands);
     outer->addWidget(grip, 0, Qt::AlignRight | Qt::AlignBottom);
 
     const QList<QWidget*> order = {
-        name,       author,       servings,      yield,       prepTime,    cookTime,
-        totalTime,  source,       tags,          rating,      notes,       scaleBox,
-        unitsBox,   ingredients,  steps,         editButton,  printButton, shopButton,
-        haveButton, largerButton, smallerButton, closeCommand};
+        name,        author,       servings,     yield,         prepTime,    cookTime,
+        totalTime,   source,       tags,         rating,        notes,       scaleBox,
+        unitsBox,    haveButton,   shopButton,   ingredients,   steps,       editButton,
+        printButton, exportButton, largerButton, smallerButton, closeCommand};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -325,11 +337,13 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
         applyTypeSize();
     });
     key({QKeySequence(Qt::CTRL | Qt::Key_P)}, "printKey", [this] { printCard(); });
+    key({QKeySequence(Qt::CTRL | Qt::Key_S)}, "exportKey", [this] { exportCard(); });
     key({QKeySequence(Qt::CTRL | Qt::Key_E)}, "editKey", [this] { editDetails(); });
     key({QKeySequence(Qt::CTRL | Qt::Key_L)}, "shopKey", [this] { emit shopButton->Click(); });
     key({QKeySequence(Qt::CTRL | Qt::Key_H)}, "haveKey", [this] { scaleToWhatIHave(); });
     connect(editButton, &xpcmdbutton::Click, this, &RecipeCard::editDetails);
     connect(printButton, &xpcmdbutton::Click, this, &RecipeCard::printCard);
+    connect(exportButton, &xpcmdbutton::Click, this, &RecipeCard::exportCard);
     connect(largerButton, &xpcmdbutton::Click, this, &RecipeCard::largerType);
     connect(smallerButton, &xpcmdbutton::Click, this, &RecipeCard::smallerType);
     connect(closeCommand, &xpcmdbutton::Click, this, &QWidget::close);
@@ -502,11 +516,72 @@ CardRecipe RecipeCard::shownRecipe() const {
     }
     shown.ingredients = lines.join(QLatin1Char('\n'));
     shown.instructions = kitchen::convertTemperatures(m_recipe.instructions, m_system);
+    shown.details = shownDetails();
     return shown;
+}
+
+Details RecipeCard::shownDetails() const {
+    Details d = m_recipe.details;
+    const double f = factor();
+    if (f == 1.0)
+        return d;
+    if (d.servings)
+        d.servings = scaleBox->value();
+    // "12 muffins" becomes "24 muffins"; a yield without an amount stays as written.
+    if (!d.yield.isEmpty()) {
+        const QList<kitchen::ShownLine> y =
+            kitchen::showIngredients(d.yield, f, kitchen::System::AsWritten);
+        if (y.size() == 1 && y.first().scaled)
+            d.yield = y.first().text;
+    }
+    return d;
+}
+
+void RecipeCard::askServings(double times) {
+    m_servingsAskedFor = m_recipe.key();
+    const QString typed = m_dialogs.inputBox(
+        QStringLiteral("How many servings does \"%1\" make as written?\nThe card then scales it "
+                       "by servings, now and next time.\nLeave it empty to scale it by how many "
+                       "times you make the recipe.")
+            .arg(m_recipe.name),
+        QStringLiteral("Servings"));
+    if (typed.trimmed().isEmpty())
+        return;
+    // "2,5" where the desktop writes a decimal comma, "2.5" everywhere.
+    bool number = false;
+    double written = QLocale().toDouble(typed.trimmed(), &number);
+    if (!number)
+        written = typed.trimmed().toDouble(&number);
+    if (!number || written <= 0 || written > 1000) {
+        m_dialogs.msgBox(QStringLiteral("\"%1\" is not a number of servings; the card scales "
+                                        "the recipe by how many times you make it.")
+                             .arg(typed.trimmed()));
+        return;
+    }
+    bool saved = false;
+    runGuarded(m_dialogs, [&] {
+        auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
+        try {
+            Details d = readDetails(*db, m_recipe.category, m_recipe.name);
+            d.servings = written;
+            writeDetails(*db, m_recipe.category, m_recipe.name, d);
+        } catch (...) {
+            db->Close();
+            throw;
+        }
+        db->Close();
+        saved = true;
+    });
+    if (!saved)
+        return;
+    reload();
+    const QSignalBlocker quiet(scaleBox);
+    scaleBox->setValue(written * times);
 }
 
 void RecipeCard::showScaled() {
     const CardRecipe shown = shownRecipe();
+    yield->setText(shown.details.yield);
     const QStringList lines = ingredientLines(shown.ingredients);
     ingredients->setText(lines.isEmpty() ? QStringLiteral("None written down.")
                                          : listHtml("ul", lines));
@@ -639,11 +714,41 @@ void RecipeCard::smallerType() {
     keepSettings();
 }
 
+void RecipeCard::placeKitchen(bool wide) {
+    m_kitchenWide = wide;
+    const std::initializer_list<QWidget*> kitchen = {scaleCaption, scaleBox,   unitsCaption,
+                                                     unitsBox,     haveButton, shopButton};
+    for (QWidget* w : kitchen)
+        m_kitchen->removeWidget(w);
+    const auto place = [this](QWidget* w, int row, int column) {
+        m_kitchen->addWidget(w, row, column, Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    // Wide: all in one row, the commands at its right end; narrow: a row each.
+    int i = 0;
+    for (QWidget* w : kitchen) {
+        if (wide)
+            place(w, 0, i < 4 ? i : i + 1);
+        else
+            place(w, i / 2, i % 2);
+        ++i;
+    }
+    unitsCaption->setContentsMargins(wide ? 12 : 0, 0, 0, 0);
+    for (int c = 0; c < 7; ++c)
+        m_kitchen->setColumnStretch(c, 0);
+    m_kitchen->setColumnStretch(wide ? 4 : 2, 1);
+}
+
 void RecipeCard::reflow() {
     const int available = std::max(200, scroll->viewport()->width() - 32);
     const bool wide = available >= kWideFrom;
     m_top->setDirection(wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
     m_body->setDirection(wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    if (m_kitchenWide != wide)
+        placeKitchen(wide);
+    // Six command buttons and their margins.
+    constexpr int kCommandsInOneRow = 660;
+    m_commands->setDirection(width() >= kCommandsInOneRow ? QBoxLayout::LeftToRight
+                                                          : QBoxLayout::TopToBottom);
     if (!photo->isVisibleTo(scroll->widget()) && m_recipe.firstPhoto.isEmpty())
         return;
     const Details& d = m_recipe.details;
@@ -757,6 +862,40 @@ void RecipeCard::printCard() {
         preview->show();
         preview->raise();
         preview->activateWindow();
+    });
+}
+
+void RecipeCard::exportCard() {
+    if (m_recipe.name.isEmpty())
+        return;
+    runGuarded(m_dialogs, [&] {
+        const QString title = QStringLiteral("Export Recipe");
+        const QString chosen = m_dialogs.saveFileName(
+            title,
+            QDir::home().filePath(exchange::fileNameFor(m_recipe.name) + QStringLiteral(".jsonld")),
+            exchange::exportFilter());
+        if (chosen.isEmpty())
+            return;
+        const exchange::ExportTarget target = exchange::exportTarget(chosen);
+        // The kept details with their photos' bytes, which the card never reads whole.
+        exchange::Collection c = exchange::collectRecipes(
+            RecipeFile::fromDatabasePath(m_databasePath()), m_recipe.category, m_recipe.name);
+        if (c.recipes.isEmpty())
+            return;
+        const CardRecipe shown = shownRecipe();
+        exchange::RecipeRecord& r = c.recipes.first();
+        r.author = shown.author;
+        r.ingredients = shown.ingredients;
+        r.instructions = shown.instructions;
+        // The stored texts travel exactly in our own format; here they would bring the
+        // unscaled recipe back on import.
+        r.stored.reset();
+        r.kept.servings = shown.details.servings;
+        r.kept.yield = shown.details.yield;
+        exchange::exportRecipes(target.fileName, c, target.format);
+        m_dialogs.msgBox(QStringLiteral("\"%1\" was exported as shown to \"%2\".")
+                             .arg(m_recipe.name, QDir::toNativeSeparators(target.fileName)),
+                         vbOKOnly, title);
     });
 }
 

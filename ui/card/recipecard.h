@@ -80,6 +80,9 @@ class RecipeCard : public QWidget {
     void smallerType();
     int typeSize() const { return m_typeSize; }
     void printCard();
+    // Writes the recipe as the card shows it (scaled, converted, servings and yield to match)
+    // to a file the cook chooses, in the export's formats. The stored recipe is untouched.
+    void exportCard();
     // Opens the "Edit Details..." window for the shown recipe.
     void editDetails();
     void openSource();
@@ -102,6 +105,8 @@ class RecipeCard : public QWidget {
     QString countdownText() const;
     // The recipe as the card shows it now: scaled, converted; for printing.
     CardRecipe shownRecipe() const;
+    // The servings and yield as the card's factor makes them.
+    Details shownDetails() const;
 
     // The controls.
     xp_canvas* frame = nullptr;
@@ -124,6 +129,7 @@ class RecipeCard : public QWidget {
     QLabel* ingredients = nullptr;
     QLabel* steps = nullptr;
     QLabel* scaleCaption = nullptr;
+    QLabel* unitsCaption = nullptr;
     QDoubleSpinBox* scaleBox = nullptr;
     QComboBox* unitsBox = nullptr;
     QList<xpcmdbutton*> timerButtons;
@@ -131,6 +137,7 @@ class RecipeCard : public QWidget {
     xpcmdbutton* haveButton = nullptr;
     xpcmdbutton* editButton = nullptr;
     xpcmdbutton* printButton = nullptr;
+    xpcmdbutton* exportButton = nullptr;
     xpcmdbutton* largerButton = nullptr;
     xpcmdbutton* smallerButton = nullptr;
     xpcmdbutton* closeCommand = nullptr;
@@ -147,6 +154,9 @@ class RecipeCard : public QWidget {
   private:
     void fill();
     void showScaled();
+    // Asks once, on the first scaling of a recipe that keeps no servings, how many it makes,
+    // and keeps the answer in its details; `times` is the factor the cook set.
+    void askServings(double times);
     void tick();
     void setCaptionText();
     void applyTypeSize();
@@ -156,6 +166,7 @@ class RecipeCard : public QWidget {
     QString settingsFile() const;
 
     Dialogs& m_dialogs;
+    QString m_servingsAskedFor; // the recipe last asked about, so each is asked once
     std::function<QString()> m_databasePath;
     QString m_appFolder;
     CardRecipe m_recipe;
@@ -163,6 +174,12 @@ class RecipeCard : public QWidget {
     int m_typeSize = kDefaultTypeSize;
     QBoxLayout* m_top = nullptr;
     QBoxLayout* m_body = nullptr;
+    // The scaling controls and the kitchen commands: one row when wide, three when narrow.
+    QGridLayout* m_kitchen = nullptr;
+    std::optional<bool> m_kitchenWide;
+    void placeKitchen(bool wide);
+    // The window's commands: one row when wide, two when narrow.
+    QBoxLayout* m_commands = nullptr;
     QGridLayout* m_facts = nullptr;
     QList<QLabel*> m_headings;
     QList<QLabel*> m_captions;

@@ -28,22 +28,9 @@ namespace {
 const QString kExportTitle = QStringLiteral("Export Recipes");
 const QString kImportTitle = QStringLiteral("Import Recipes");
 const QString kCookbookTitle = QStringLiteral("Print Cookbook");
-const QString kExportFilter =
-    QStringLiteral("schema.org recipes (*.jsonld *.json);;Plain text (*.txt);;MealMaster (*.mmf)");
 const QString kImportFilter = QStringLiteral(
     "Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.mx2 *.txt *.paprikarecipe "
     "*.paprikarecipes *.xml *.rml *.grmt *.kreml *.rk *.cook *.zip);;All files (*)");
-
-// A file name made from a recipe or category name.
-QString fileNameOf(const QString& name) {
-    QString out;
-    for (const QChar c : trimSpaces(name))
-        out += (c.isLetterOrNumber() || c == QLatin1Char(' ') || c == QLatin1Char('-') ||
-                c == QLatin1Char('_'))
-                   ? c
-                   : QLatin1Char('_');
-    return out.isEmpty() ? QStringLiteral("Recipes") : out;
-}
 
 // Ties a long piece of work to a progress window when there is enough of it to wait for.
 struct Watch {
@@ -103,19 +90,13 @@ void ExchangeCommands::exportAll() {
 
 void ExchangeCommands::exportSelection(const QString& category, const QString& name,
                                        const QString& suggested) {
-    QString file = m_dialogs.saveFileName(
-        kExportTitle, QDir::home().filePath(fileNameOf(suggested) + QStringLiteral(".jsonld")),
-        kExportFilter);
-    if (file.isEmpty())
+    const QString chosen = m_dialogs.saveFileName(
+        kExportTitle,
+        QDir::home().filePath(exchange::fileNameFor(suggested) + QStringLiteral(".jsonld")),
+        exchange::exportFilter());
+    if (chosen.isEmpty())
         return;
-    if (QFileInfo(file).suffix().isEmpty())
-        file += QStringLiteral(".jsonld");
-    const QString suffix = QFileInfo(file).suffix().toLower();
-    const exchange::ExportFormat format =
-        suffix == QLatin1String("txt") ? exchange::ExportFormat::Text
-        : suffix == QLatin1String("mmf") || suffix == QLatin1String("mm")
-            ? exchange::ExportFormat::MealMaster
-            : exchange::ExportFormat::JsonLd;
+    const auto [file, format] = exchange::exportTarget(chosen);
 
     exchange::Collection collection;
     collection = exchange::collectRecipes(m_store.file(), category, name);
