@@ -4,6 +4,7 @@
 #include "core/app.h"
 #include "core/database.h"
 #include "core/recipefile.h"
+#include "core/recipelock.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
@@ -115,12 +116,12 @@ void keepOriginal(const QString& original, const QString& kept, const QByteArray
     syncPath(QFileInfo(kept).absolutePath(), true);
 }
 
-// "Recipe.access.mdb", unless that already holds something else.
+// kKeptName, or a numbered name when that already holds something else.
 QString keptPathFor(const QDir& dir, const QByteArray& hash, bool& alreadyThere) {
     alreadyThere = false;
     for (int n = 1; n < 1000; ++n) {
-        const QString name =
-            n == 1 ? QLatin1String(kKeptName) : QStringLiteral("Recipe.access (%1).mdb").arg(n);
+        const QString name = n == 1 ? QString::fromLatin1(kKeptName)
+                                    : QStringLiteral("Recipe.access (%1)").arg(n) + kRecipeSuffix;
         QString path = dir.filePath(name);
         if (!QFileInfo::exists(path))
             return path;
@@ -204,7 +205,7 @@ void checkWritten(const QString& work, const SourceFile& file, const QList<Plann
 Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
                  const ImportOptions& options) {
     const QDir dir(QFileInfo(folder).absoluteFilePath());
-    const QString target = dir.filePath(QStringLiteral("Recipe.mdb"));
+    const QString target = RecipeFile(dir.absolutePath()).fileName();
     const QString source = QFileInfo(accessFile).absoluteFilePath();
     Report report;
     report.source = native(source);
@@ -233,8 +234,14 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
     };
     const SourceFile file = readAccessFile(source, options.helper, options.limits, reading);
 
-    const QString work = dir.filePath(
-        QStringLiteral(".Recipe-import-%1.mdb").arg(QCoreApplication::applicationPid()));
+    // From here to the rename no window has the file open and no other program writes to it,
+    // so that nothing written meanwhile is lost with the file it went into.
+    const RecipeFileLock lock(dir.absolutePath(), options.inWindow
+                                                      ? RecipeFileLock::Mode::ReplaceInWindow
+                                                      : RecipeFileLock::Mode::Replace);
+    const QString work =
+        dir.filePath(QStringLiteral(".Recipe-import-%1").arg(QCoreApplication::applicationPid()) +
+                     kRecipeSuffix);
     removeWork(work);
     QStringList existing;
     try {
@@ -243,10 +250,14 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
                 throw StoreError(QStringLiteral("\"%1\" is itself an old Access file; bring it in "
                                                 "first with \"kettlebox-db import-access %1\".")
                                      .arg(native(target)));
-            if (!QFile::copy(target, work))
-                throw StoreError(
-                    QStringLiteral("\"%1\" could not be copied to add to it.").arg(native(target)));
-            auto db = Database::OpenDatabase(work.chopped(4));
+            if (options.beforeReplace)
+                options.beforeReplace(withoutRecipeSuffix(target));
+            // Copied by the engine: a change a crash left half-done is undone first, and the
+            // copy is of the file as last committed.
+            auto db = Database::OpenDatabase(withoutRecipeSuffix(target));
+            db->BackupTo(work);
+            db->Close();
+            db = Database::OpenDatabase(work.chopped(4));
             existing = db->TableDefs();
             db->Close();
         } else {
@@ -414,7 +425,7 @@ QString Report::text() const {
 }
 
 Report convertInPlace(const QString& folder, const ImportOptions& options) {
-    const QString file = QDir(folder).filePath(QStringLiteral("Recipe.mdb"));
+    const QString file = RecipeFile(folder).fileName();
     Report report = runImport(file, folder, true, options);
     // The conversion is done; a report that can't be saved is not a reason to undo it.
     QSaveFile out(QDir(folder).filePath(QLatin1String(kReportName)));
@@ -427,7 +438,7 @@ Report convertInPlace(const QString& folder, const ImportOptions& options) {
 
 Report importInto(const QString& accessFile, const QString& folder, const ImportOptions& options) {
     const QFileInfo a(accessFile);
-    const QFileInfo t(QDir(folder).filePath(QStringLiteral("Recipe.mdb")));
+    const QFileInfo t(RecipeFile(folder).fileName());
     if (t.exists() && a.exists() && a.canonicalFilePath() == t.canonicalFilePath())
         return convertInPlace(folder, options);
     return runImport(accessFile, folder, false, options);

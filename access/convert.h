@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace kb::access {
 
@@ -47,6 +48,12 @@ struct ImportOptions {
     Progress progress;
     // Tests turn this off to take the path of filesystems without hard links.
     bool hardLinks = true;
+    // Run on an existing recipe file that is about to be replaced, with the file locked against
+    // every other writer, before anything of it is copied: the place for its backup. A throw
+    // stops the import with nothing changed.
+    std::function<void(const QString& databasePath)> beforeReplace;
+    // Set by the window, which holds the lock of the running program on the file already.
+    bool inWindow = false;
 };
 
 // Converts "<folder>/Recipe.mdb", an old Access file, in place: the new file is built under a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QLockFile;
 
@@ -22,5 +23,30 @@ RecipeLock takeRecipeLock(QLockFile& lock);
 
 // Who holds the lock, in words ("process 123 on host"), or "" when that can't be told.
 QString recipeLockHolder(const QLockFile& lock);
+
+// Held by every program that writes to the recipe file outside the window (an import, an
+// undelete, a backup) for as long as it has the file open, and by a program that puts another
+// file in its place (a restore, an import of an old Access file) for as long as it replaces it.
+// Writers share it; a replacer holds it alone and holds the window's lock too, so a write is
+// never made into a file that is replaced under it. Taken without waiting: when another
+// program has it, a StoreError says who, and nothing has been done. One at a time in a process:
+// the lock is the process's, and goes when any of its holders closes the file.
+class RecipeFileLock {
+  public:
+    // ReplaceInWindow: a replace made by the window itself, which holds its own lock already.
+    enum class Mode { Write, Replace, ReplaceInWindow };
+    // `folder` is the recipe file's folder; `recipeFile` names the file in the messages.
+    RecipeFileLock(const QString& folder, Mode mode);
+    ~RecipeFileLock();
+    RecipeFileLock(const RecipeFileLock&) = delete;
+    RecipeFileLock& operator=(const RecipeFileLock&) = delete;
+
+    // The file the writers' lock is kept on, beside the recipe file.
+    static QString writersPath(const QString& folder);
+
+  private:
+    int m_fd = -1;
+    std::unique_ptr<QLockFile> m_window;
+};
 
 } // namespace kb

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -33,7 +32,7 @@ QString shown(const QString& path) {
 }
 
 QString withoutMdb(const QString& mdbFile) {
-    return mdbFile.endsWith(QLatin1String(".mdb")) ? mdbFile.chopped(4) : mdbFile;
+    return withoutRecipeSuffix(mdbFile);
 }
 
 const QString kDetails = QStringLiteral("details");
@@ -62,9 +61,9 @@ bool attachDetailsIfThere(Database& db) {
 // A name for a new backup taken at `now` that no backup has yet.
 QString newBackupName(const QDir& dir, const QDateTime& now) {
     const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = QStringLiteral("Recipe-%1.mdb").arg(stamp);
+    QString name = QStringLiteral("Recipe-%1").arg(stamp) + kRecipeSuffix;
     for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
-        name = QStringLiteral("Recipe-%1-%2.mdb").arg(stamp).arg(n);
+        name = QStringLiteral("Recipe-%1-%2").arg(stamp).arg(n) + kRecipeSuffix;
     return dir.filePath(name);
 }
 
@@ -122,7 +121,7 @@ void copyFile(const QString& from, const QString& to, const ProgressFn& progress
 } // namespace
 
 QString recipeFileOf(const QString& databasePath) {
-    return databasePath + QLatin1String(".mdb");
+    return databasePath + kRecipeSuffix;
 }
 
 QString backupsFolderOf(const QString& databasePath) {
@@ -136,7 +135,8 @@ QString recipeLockFileOf(const QString& databasePath) {
 QList<BackupInfo> listBackups(const QString& databasePath) {
     QList<BackupInfo> out;
     const QDir dir(backupsFolderOf(databasePath));
-    for (const QFileInfo& fi : dir.entryInfoList({QStringLiteral("Recipe-*.mdb")}, QDir::Files)) {
+    for (const QFileInfo& fi :
+         dir.entryInfoList({QStringLiteral("Recipe-*") + kRecipeSuffix}, QDir::Files)) {
         const QRegularExpressionMatch m = backupName().match(fi.fileName());
         if (!m.hasMatch())
             continue;
@@ -218,8 +218,8 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
     const QString databasePath = withoutMdb(db.FileName());
     const QDir dir = ensureBackupsFolder(databasePath);
     // Copies left by a backup that was killed are of no use to anyone.
-    for (const QFileInfo& fi :
-         dir.entryInfoList({QStringLiteral(".partial-*.mdb")}, QDir::Files | QDir::Hidden)) {
+    for (const QFileInfo& fi : dir.entryInfoList({QStringLiteral(".partial-*") + kRecipeSuffix},
+                                                 QDir::Files | QDir::Hidden)) {
         bool ok = false;
         const pid_t pid = fi.completeBaseName().mid(9).toInt(&ok);
         if (ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
@@ -229,8 +229,8 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
         }
     }
     // Under a name the listing ignores until the copy is complete and checks clean.
-    const QString temp =
-        dir.filePath(QStringLiteral(".partial-%1.mdb").arg(QCoreApplication::applicationPid()));
+    const QString temp = dir.filePath(
+        QStringLiteral(".partial-%1").arg(QCoreApplication::applicationPid()) + kRecipeSuffix);
     const QString tempDetails = companionOf(temp);
     // The details go with the recipes they belong to: both copies are of one committed state,
     // taken again when another program wrote between the two.
@@ -303,21 +303,10 @@ void pruneBackups(const QString& databasePath, const QDateTime& now) {
 
 QString restoreBackup(const QString& backupFile, const QString& databasePath,
                       const ProgressFn& progress) {
-    // Held for the whole restore, so that the program can't start on a half-replaced file.
-    QLockFile lock(recipeLockFileOf(databasePath));
-    const RecipeLock taken = takeRecipeLock(lock);
-    if (taken == RecipeLock::InUse) {
-        const QString holder = recipeLockHolder(lock);
-        throw StoreError(QStringLiteral("Kettlebox has \"%1\" open%2; close it first.")
-                             .arg(shown(recipeFileOf(databasePath)),
-                                  holder.isEmpty()
-                                      ? QString()
-                                      : QStringLiteral(" (") + holder + QLatin1Char(')')));
-    }
-    if (taken == RecipeLock::Unavailable)
-        throw StoreError(QStringLiteral("The folder of \"%1\" can't be written to, so nothing "
-                                        "can be restored there.")
-                             .arg(shown(recipeFileOf(databasePath))));
+    // Held for the whole restore, so that the program can't start on a half-replaced file and
+    // no other program writes into the file being replaced.
+    const RecipeFileLock lock(QFileInfo(databasePath).absolutePath(),
+                              RecipeFileLock::Mode::Replace);
     if (!QFileInfo::exists(backupFile))
         throw StoreError(QStringLiteral("\"%1\" does not exist.").arg(shown(backupFile)));
     const FileCheck check = checkRecipeFile(backupFile);
@@ -343,7 +332,7 @@ QString restoreBackup(const QString& backupFile, const QString& databasePath,
         }
     }
     const QString temp =
-        QFileInfo(target).absolutePath() + QStringLiteral("/.Recipe-restoring.mdb");
+        QFileInfo(target).absolutePath() + QStringLiteral("/.Recipe-restoring") + kRecipeSuffix;
     copyFile(backupFile, temp, progress);
     // The restored file keeps the access the replaced one had.
     if (!saved.isEmpty())

@@ -1,6 +1,7 @@
 #include "kitchen/shoppingstore.h"
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
@@ -39,9 +40,7 @@ QString shoppingFileOf(const QString& databasePath) {
 void attachShopping(Database& db) {
     if (isAttached(db))
         return;
-    QString base = db.FileName();
-    if (base.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
-        base.chop(4);
+    const QString base = withoutRecipeSuffix(db.FileName());
     db.AttachSideFile(kShoppingSchema, shoppingFileOf(base));
     if (db.Query(QStringLiteral("SELECT 1 FROM shopping.sqlite_master WHERE name = 'settings'"))
             .isEmpty()) {

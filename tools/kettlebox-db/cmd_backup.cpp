@@ -1,5 +1,6 @@
 // kettlebox-db backup: a whole-file backup of the recipe file now.
 
+#include "core/recipelock.h"
 #include "core/store_error.h"
 #include "history/backups.h"
 #include "tools/kettlebox-db/commands.h"
@@ -14,6 +15,7 @@ int runBackup(Context& ctx) {
     if (cmd.exit >= 0)
         return cmd.exit;
     try {
+        const RecipeFileLock lock(cmd.folder, RecipeFileLock::Mode::Write);
         const QString path =
             backupRecipeFile(cmd.recipe, progressLine(ctx, QStringLiteral("Backing up")));
         ctx.out << QDir::toNativeSeparators(path) << "\n";

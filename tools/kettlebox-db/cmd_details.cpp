@@ -2,6 +2,7 @@
 // notes, photos) in one transaction.
 
 #include "core/recipefile.h"
+#include "core/recipelock.h"
 #include "details/details.h"
 #include "tools/kettlebox-db/recipe_args.h"
 
@@ -12,6 +13,7 @@ int runDetails(Context& ctx) {
     if (args.exit >= 0)
         return args.exit;
     try {
+        const RecipeFileLock lock(args.folder, RecipeFileLock::Mode::Write);
         const RecipeFile file(args.folder);
         std::unique_ptr<Database> db = file.open();
         const QString category = recipeCategory(*db, args.category, args.name);

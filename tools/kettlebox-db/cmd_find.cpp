@@ -1,6 +1,7 @@
 // kettlebox-db find: the recipes matching every word, best first, one per line.
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "search/searchindex.h"
 #include "tools/kettlebox-db/commands.h"
@@ -31,10 +32,11 @@ int runFind(Context& ctx) {
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
         return kExitFailed;
-    const QString base = QDir(path).absoluteFilePath(QStringLiteral("Recipe"));
-    if (!QFileInfo::exists(base + QLatin1String(".mdb")))
+    const RecipeFile file(path);
+    const QString& base = file.databasePath();
+    if (!QFileInfo::exists(file.fileName()))
         return fail(ctx, QStringLiteral("there is no recipe file \"%1\".")
-                             .arg(QDir::toNativeSeparators(base + QLatin1String(".mdb"))));
+                             .arg(QDir::toNativeSeparators(file.fileName())));
     try {
         auto db = Database::OpenDatabase(base);
         SearchIndex index;

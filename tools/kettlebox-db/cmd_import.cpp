@@ -2,6 +2,7 @@
 // addresses, into the recipe file, all of them in one transaction, with a report of what came in.
 
 #include "core/recipefile.h"
+#include "core/recipelock.h"
 #include "core/store_error.h"
 #include "details/details.h"
 #include "exchange/importer.h"
@@ -11,6 +12,7 @@
 #include "tools/kettlebox-db/progress_line.h"
 
 #include <QDir>
+#include <optional>
 
 namespace kb::cli {
 
@@ -67,6 +69,13 @@ int runImport(Context& ctx) {
         }
         ctx.err << "Reading " << printable(QDir::toNativeSeparators(f)) << "\n" << Qt::flush;
         importer.addFile(f);
+    }
+    // Held while the file is open, so that no restore puts another file in its place meanwhile.
+    std::optional<RecipeFileLock> lock;
+    try {
+        lock.emplace(path, RecipeFileLock::Mode::Write);
+    } catch (const StoreError& e) {
+        return fail(ctx, e.message());
     }
     RecipeFile file(path);
     file.addFollower(&backups);

@@ -3,8 +3,11 @@
 
 #include "access/convert.h"
 #include "core/store_error.h"
+#include "history/backups.h"
 #include "tools/kettlebox-db/commands.h"
+#include "tools/kettlebox-db/progress_line.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace kb::cli {
@@ -26,8 +29,20 @@ int runImportAccess(Context& ctx) {
     const QString folder = existingFolder(ctx, positional.value(1));
     if (folder.isEmpty())
         return kExitFailed;
+    access::ImportOptions options;
+    // As before every import: a backup of the file as it was, once nothing else can change it.
+    options.beforeReplace = [&ctx](const QString& databasePath) {
+        try {
+            backupRecipeFile(databasePath, progressLine(ctx, QStringLiteral("Backing up")));
+        } catch (const StoreError& e) {
+            throw StoreError(
+                QStringLiteral("The backup of \"%1\" that comes before an import "
+                               "could not be made, so nothing was brought in: %2")
+                    .arg(QDir::toNativeSeparators(recipeFileOf(databasePath)), e.message()));
+        }
+    };
     try {
-        const access::Report report = access::importInto(positional[0], folder);
+        const access::Report report = access::importInto(positional[0], folder, options);
         ctx.out << report.text();
         ctx.out.flush();
         return report.complete ? kExitOk : kExitFailed;

@@ -1,6 +1,7 @@
 // kettlebox-db shop: the merged shopping list of the recipes named.
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "kitchen/shopping.h"
 #include "kitchen/shoppingstore.h"
@@ -72,10 +73,11 @@ int runShop(Context& ctx) {
     const QString path = existingFolder(ctx, folder);
     if (path.isEmpty())
         return kExitFailed;
-    const QString base = QDir(path).absoluteFilePath(QStringLiteral("Recipe"));
-    if (!QFileInfo::exists(base + QLatin1String(".mdb")))
+    const RecipeFile file(path);
+    const QString& base = file.databasePath();
+    if (!QFileInfo::exists(file.fileName()))
         return fail(ctx, QStringLiteral("there is no recipe file \"%1\".")
-                             .arg(QDir::toNativeSeparators(base + QLatin1String(".mdb"))));
+                             .arg(QDir::toNativeSeparators(file.fileName())));
     try {
         auto db = Database::OpenDatabase(base);
         QStringList missing;

@@ -1,5 +1,6 @@
 // kettlebox-db undelete: one entry of the history back into its category, as the window does.
 
+#include "core/recipelock.h"
 #include "core/store_error.h"
 #include "details/details.h"
 #include "history/history.h"
@@ -19,6 +20,7 @@ int runUndelete(Context& ctx) {
     if (!ok || id <= 0)
         return usageError(ctx, QStringLiteral("undelete"));
     try {
+        const RecipeFileLock lock(cmd.folder, RecipeFileLock::Mode::Write);
         RecipeFile file = RecipeFile::fromDatabasePath(cmd.recipe);
         HistoryFollower history;
         file.addFollower(&history);

@@ -1,6 +1,7 @@
 #include "ui/access/accessstartup.h"
 
 #include "access/header.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "platform/dialogs.h"
 
@@ -40,7 +41,7 @@ QString summary(const access::Report& r) {
 
 void offerAccessImport(Dialogs& dialogs, const QString& appFolder,
                        const access::ImportOptions& options) {
-    const QString file = QDir(appFolder).filePath(QStringLiteral("Recipe.mdb"));
+    const QString file = RecipeFile(appFolder).fileName();
     const access::HeaderInfo header = access::readHeader(file);
     if (!header.isAccess())
         return;
@@ -63,6 +64,7 @@ void offerAccessImport(Dialogs& dialogs, const QString& appFolder,
         return;
 
     access::ImportOptions opts = options;
+    opts.inWindow = true;
     // No cancel: the conversion is not safe to stop half-way from inside.
     std::unique_ptr<Progress> shown = dialogs.progress(
         QStringLiteral("Bringing in the recipes of Recipe.mdb..."), QString(), false);
