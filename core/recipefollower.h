@@ -20,7 +20,8 @@ struct RecipeChange {
     // The row changed: for Added the new row; 0 for the category kinds.
     std::int64_t rowid = 0;
     // The four fields as they were stored (Edited, Deleted) and as they will be stored
-    // (Added, Edited); empty otherwise.
+    // (Added, Edited); empty otherwise. A recipe put back under another name than it had is
+    // Added with the fields it had as `before`.
     QList<std::optional<QString>> before;
     QList<std::optional<QString>> after;
 };

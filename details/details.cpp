@@ -456,15 +456,18 @@ void DetailsFollower::record(Database& db, const RecipeChange& change) {
     const QDateTime now = m_clock();
     switch (change.kind) {
     case Kind::Added: {
-        // A recipe put back from the history comes with the values it was deleted with.
+        // A recipe put back from the history comes with the values it was deleted with; those
+        // are `before` when it comes back under another name.
+        const QList<std::optional<QString>>& was =
+            change.before.isEmpty() ? change.after : change.before;
         const QString name = nameOf(change.after);
         if (name.isEmpty() || liveId(db, change.category, name))
             return;
-        db.Execute(QStringLiteral("UPDATE details.recipes SET removed = NULL, fields = NULL WHERE "
-                                  "id = (SELECT id FROM details.recipes WHERE category = ?1 AND "
-                                  "name = ?2 AND fields = ?3 AND removed IS NOT NULL ORDER BY "
-                                  "removed DESC LIMIT 1)"),
-                   {change.category, name, fingerprint(change.after)});
+        db.Execute(QStringLiteral("UPDATE details.recipes SET removed = NULL, fields = NULL, "
+                                  "name = ?4 WHERE id = (SELECT id FROM details.recipes WHERE "
+                                  "category = ?1 AND name = ?2 AND fields = ?3 AND removed IS "
+                                  "NOT NULL ORDER BY removed DESC LIMIT 1)"),
+                   {change.category, nameOf(was), fingerprint(was), name});
         return;
     }
     case Kind::Edited: {

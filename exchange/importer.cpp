@@ -328,7 +328,9 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
     QStringList created;
     struct Target {
         std::unique_ptr<Recordset> rs;
-        QSet<QString> before; // names there before the import
+        // Names there before the import, and added by it, case-folded: the window tells no
+        // two names apart that differ only in their letter case.
+        QSet<QString> before;
         QSet<QString> added;
         QSet<QString> recipes;          // every recipe there, before and added, as recipeKey
         QHash<QString, int> nextNumber; // the next suffix to try for a name, so that many
@@ -360,7 +362,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
             StoredValues row;
             for (int i = 0; i < 4; ++i)
                 row[static_cast<size_t>(i)] = t.rs->Fields(i);
-            t.before.insert(trimSpaces(row[0].value_or(QString())));
+            t.before.insert(trimSpaces(row[0].value_or(QString())).toCaseFolded());
             t.recipes.insert(recipeKey(row));
         }
         return targets.emplace(table, std::move(t)).first->second;
@@ -459,7 +461,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                         continue;
                     }
                     const bool duplicate =
-                        target.before.contains(name) || (!r.stored && target.added.contains(name));
+                        target.before.contains(name.toCaseFolded()) ||
+                        (!r.stored && target.added.contains(name.toCaseFolded()));
                     if (duplicate) {
                         if (m_options.names == NamePolicy::Report) {
                             lines << ReportLine{
@@ -477,8 +480,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                         int& next = target.nextNumber[base];
                         for (int n = std::max(next, 2);; ++n) {
                             const QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
-                            if (!target.before.contains(candidate) &&
-                                !target.added.contains(candidate)) {
+                            if (!target.before.contains(candidate.toCaseFolded()) &&
+                                !target.added.contains(candidate.toCaseFolded())) {
                                 name = candidate;
                                 next = n + 1;
                                 break;
@@ -510,7 +513,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                    QList<std::optional<QString>>(values.begin(), values.end())});
                     if (!kept.isEmpty())
                         storeDetails(db, category, trimSpaces(values[0].value_or(QString())), kept);
-                    target.added.insert(name);
+                    target.added.insert(name.toCaseFolded());
                     target.recipes.insert(recipeKey(values));
                     ++imported;
                     ReportLine line{

@@ -5,6 +5,7 @@
 #include "core/store_error.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace kb {
 
@@ -76,6 +77,30 @@ std::optional<QString> existingCategory(const Database& db, const QString& categ
         if (!isExcludedTable(t) && t.compare(category, Qt::CaseInsensitive) == 0)
             return t;
     return std::nullopt;
+}
+
+// `name` when no recipe of `table` has it (as the window compares names: without surrounding
+// spaces, whatever their case), else the first of "name (2)", "name (3)", ... that is free,
+// within the 255 characters a name column holds.
+QString freeName(Database& db, const QString& table, const QString& name) {
+    const QList<QVariantList> info =
+        db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quoted(table)));
+    if (info.isEmpty())
+        return name;
+    QSet<QString> taken;
+    for (const QVariantList& row :
+         db.Query(QStringLiteral("SELECT %1 FROM main.%2")
+                      .arg(quoted(info.first().value(1).toString()), quoted(table))))
+        taken.insert(trimSpaces(row.value(0).toString()).toCaseFolded());
+    if (!taken.contains(name.toCaseFolded()))
+        return name;
+    constexpr qsizetype kNameColumn = 255;
+    for (int n = 2;; ++n) {
+        const QString number = QStringLiteral(" (%1)").arg(n);
+        const QString candidate = trimSpaces(name.left(kNameColumn - number.size())) + number;
+        if (!taken.contains(candidate.toCaseFolded()))
+            return candidate;
+    }
 }
 
 } // namespace
@@ -220,41 +245,55 @@ std::optional<HistoryEntry> historyEntry(const RecipeFile& file, std::int64_t id
     return out;
 }
 
-HistoryEntry putBack(RecipeFile& file, std::int64_t id) {
+HistoryEntry putBack(RecipeFile& file, std::int64_t id, QString* cameBackAs) {
     std::unique_ptr<Database> db = file.open();
     attachHistory(*db);
     const std::optional<HistoryEntry> entry = historyEntry(*db, id);
     if (!entry)
         throw StoreError(QStringLiteral("That recipe is no longer in the history."));
+    QString backAs;
     // One change for the followers: the day's first backup is taken before it, and the index
     // learns of the file as committed.
-    file.write(*db, {RecipeChange::Kind::Added, entry->category, 0, {}, entry->fields},
-               [&](RecipeChange& c) {
-                   std::optional<QString> table = existingCategory(*db, entry->category);
-                   if (!table) {
-                       const TableDef def = recipeTableDef(*db, entry->category);
-                       file.write(*db, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
-                                  [&](RecipeChange&) { db->AppendTableDef(def); });
-                       table = def.Name();
-                   }
-                   c.category = *table;
-                   // A new row at the end, its values copied inside the engine.
-                   const std::int64_t added = db->Execute(
-                       QStringLiteral("INSERT INTO main.%1 (%2) SELECT name, author, "
-                                      "ingredients, instructions FROM history.entries WHERE id "
-                                      "= ?1")
-                           .arg(quoted(*table), fourColumns(*db, *table)),
-                       {QVariant::fromValue<qint64>(id)});
-                   // Another window or command put it back meanwhile: say so, not "Put back".
-                   if (added != 1)
-                       throw StoreError(QStringLiteral("That recipe is no longer in the history: "
-                                                       "it was put back or removed meanwhile, so "
-                                                       "nothing was changed."));
-                   c.rowid = db->LastInsertId();
-                   db->Execute(QStringLiteral("DELETE FROM history.entries WHERE id = ?1"),
-                               {QVariant::fromValue<qint64>(id)});
-               });
+    file.write(
+        *db, {RecipeChange::Kind::Added, entry->category, 0, {}, entry->fields},
+        [&](RecipeChange& c) {
+            std::optional<QString> table = existingCategory(*db, entry->category);
+            if (!table) {
+                const TableDef def = recipeTableDef(*db, entry->category);
+                file.write(*db, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
+                           [&](RecipeChange&) { db->AppendTableDef(def); });
+                table = def.Name();
+            }
+            c.category = *table;
+            // A recipe of its name came in since: this one comes back under a
+            // numbered name, as an import names it, so that both stay within reach.
+            const QString name = freeName(*db, *table, entry->name());
+            backAs = name;
+            if (name != entry->name()) {
+                c.before = entry->fields;
+                c.after[0] = name;
+            }
+            // A new row at the end, its values copied inside the engine.
+            const std::int64_t added = db->Execute(
+                QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3, author, "
+                               "ingredients, instructions FROM history.entries WHERE id "
+                               "= ?1")
+                    .arg(quoted(*table), fourColumns(*db, *table),
+                         name == entry->name() ? QStringLiteral("name") : QStringLiteral("?2")),
+                name == entry->name() ? QVariantList{QVariant::fromValue<qint64>(id)}
+                                      : QVariantList{QVariant::fromValue<qint64>(id), name});
+            // Another window or command put it back meanwhile: say so, not "Put back".
+            if (added != 1)
+                throw StoreError(QStringLiteral("That recipe is no longer in the history: "
+                                                "it was put back or removed meanwhile, so "
+                                                "nothing was changed."));
+            c.rowid = db->LastInsertId();
+            db->Execute(QStringLiteral("DELETE FROM history.entries WHERE id = ?1"),
+                        {QVariant::fromValue<qint64>(id)});
+        });
     db->Close();
+    if (cameBackAs)
+        *cameBackAs = backAs;
     return *entry;
 }
 

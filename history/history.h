@@ -68,7 +68,9 @@ void pruneHistory(Database& db, const QDateTime& now);
 
 // Puts entry `id` back as a new row at the end of its category, made again with the four
 // columns when it is gone, and removes it from the history; one write of `file`, told to its
-// followers as an added recipe (and an added category). Returns the entry put back.
-HistoryEntry putBack(RecipeFile& file, std::int64_t id);
+// followers as an added recipe (and an added category). Returns the entry put back. When its
+// category has a recipe of its name by now, it comes back as "name (2)" (or the next number
+// free); `cameBackAs` is given the name it came back under.
+HistoryEntry putBack(RecipeFile& file, std::int64_t id, QString* cameBackAs = nullptr);
 
 } // namespace kb

@@ -114,6 +114,11 @@ class TestDetails : public QObject {
         f.setBoxes("Leek and Potato", "Someone", "leeks", "Boil.");
         f.store->AddRecipe("Soups");
         QVERIFY(readDetails(*db, "Soups", "Leek and Potato").isEmpty());
+        // Put back beside it, the deleted one comes back numbered, its details with it.
+        putBack(f.store->file(), f.history().first().id);
+        QCOMPARE(readDetails(*db, "Soups", "Leek and Potato (2)"), kept);
+        QVERIFY(readDetails(*db, "Soups", "Leek and Potato").isEmpty());
+        f.store->DeleteRecipe("Soups", "Leek and Potato (2)");
 
         // Kept aside no longer than the history keeps recipes.
         pruneDetails(*db, f.now.addDays(91));

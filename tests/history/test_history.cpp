@@ -60,10 +60,17 @@ class TestHistory : public QObject {
         QCOMPARE(db->Query("SELECT name FROM main.sqlite_master WHERE name = 'Cakes.name'").size(),
                  1);
         putBack(f.store->file(), h[2].id);
-        putBack(f.store->file(), h[1].id);
+        // The old version of a recipe that is still there comes back under a numbered name,
+        // whatever the case and spaces of the name it meets.
+        f.exec("UPDATE Soups SET Name = ' LEEK' WHERE Name = 'Leek'");
+        QString backAs;
+        putBack(f.store->file(), h[1].id, &backAs);
+        QCOMPARE(backAs, QStringLiteral("Leek (2)"));
         const QStringList now = f.storedBytes("Soups");
         QCOMPARE(now.size(), 4);
-        QCOMPARE(now.mid(2), (QStringList{soups[1], soups[0]}));
+        QCOMPARE(now[2], soups[1]);
+        QCOMPARE(db->Query("SELECT Name, Author, Ingredients FROM Soups ORDER BY rowid").value(3),
+                 (QVariantList{"Leek (2)", " Ann", "2 leeks\r\n1 potato "}));
         QVERIFY(listHistory(*db).isEmpty());
 
         // An entry that is gone is said so.

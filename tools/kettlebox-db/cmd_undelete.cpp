@@ -27,8 +27,12 @@ int runUndelete(Context& ctx) {
         // The details kept aside when it was deleted come back with it.
         DetailsFollower details;
         file.addFollower(&details);
-        const HistoryEntry e = putBack(file, id);
-        ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category << "\".\n";
+        QString backAs;
+        const HistoryEntry e = putBack(file, id, &backAs);
+        ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category << "\"";
+        if (backAs != e.name())
+            ctx.out << " as \"" << backAs << "\", since a recipe of its name is there";
+        ctx.out << ".\n";
         return kExitOk;
     } catch (const StoreError& e) {
         return fail(ctx, e.message());

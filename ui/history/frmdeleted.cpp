@@ -156,7 +156,13 @@ void frmdeleted::PutBack_Click() {
     if (m_dialogs.msgBox(question, vbYesNo + vbQuestion, QStringLiteral("Deleted Recipes")) !=
         vbYes)
         return;
-    runGuarded(m_dialogs, [&] { putBack(m_store.file(), chosen.id); });
+    QString backAs;
+    runGuarded(m_dialogs, [&] { putBack(m_store.file(), chosen.id, &backAs); });
+    if (!backAs.isEmpty() && backAs != chosen.name())
+        m_dialogs.msgBox(QStringLiteral("The category \"%1\" already has a recipe named \"%2\", "
+                                        "so this one was put back as \"%3\".")
+                             .arg(chosen.category, chosen.name(), backAs),
+                         vbOKOnly, QStringLiteral("Deleted Recipes"));
     runGuarded(m_dialogs, [this] { m_store.LoadCatalogue(); });
     Reload();
 }
