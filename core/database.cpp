@@ -135,6 +135,8 @@ struct Connection {
     QByteArray salt;
     // Writes made while an explicit transaction is open join it instead of committing alone.
     mutable int transactionDepth = 0;
+    // Set when the last commit was made but the disk failed to confirm it afterwards.
+    mutable QString unconfirmed;
 };
 
 [[noreturn]] void Connection::fail(int rc, Access access) const {
@@ -173,6 +175,19 @@ struct Connection {
                            "Please try again in a moment.")
                 .arg(file, writing ? QStringLiteral(", so the change was not saved") : QString()));
     case SQLITE_READONLY:
+        // The engine falls back to reading alone when a file can't be opened for writing, and
+        // says read-only for a file moved away under it: neither is a read-only file.
+        if (db && sqlite3_extended_errcode(db) == SQLITE_READONLY_DBMOVED)
+            throw StoreError(QStringLiteral("The recipe file \"%1\" was moved or replaced by "
+                                            "another program while it was open, so the change "
+                                            "was not saved. Open it again, then repeat the "
+                                            "change.")
+                                 .arg(file));
+        if (::access(QFile::encodeName(fileName).constData(), W_OK) == 0)
+            throw StoreError(QStringLiteral("The recipe file \"%1\" could not be opened for "
+                                            "writing: the disk may be full or failing, so the "
+                                            "change was not saved.")
+                                 .arg(file));
         throw StoreError(
             QStringLiteral("The recipe file \"%1\" is read-only, so the change was not saved.")
                 .arg(file));
@@ -324,12 +339,26 @@ template <typename Fn> void writeTransaction(const Connection& c, Fn&& body) {
         body();
         return;
     }
+    c.unconfirmed.clear();
     c.exec("BEGIN IMMEDIATE", Access::Write);
     ++c.transactionDepth;
     try {
         body();
         --c.transactionDepth;
-        c.exec("COMMIT", Access::Write);
+        const int rc = sqlite3_exec(c.db, "COMMIT", nullptr, nullptr, nullptr);
+        // A change over several files is committed when the file that ties their journals
+        // together is removed; a failed sync of the folder after that leaves it committed,
+        // only not yet confirmed by the disk.
+        if (rc != SQLITE_OK && sqlite3_extended_errcode(c.db) == SQLITE_IOERR_DIR_FSYNC) {
+            c.unconfirmed =
+                QStringLiteral("The change is in the recipe file \"%1\", but the disk reported "
+                               "an error as it was being stored for good: should the computer "
+                               "stop suddenly, it may be lost. The disk may be failing.")
+                    .arg(nativeName(c.fileName));
+            return;
+        }
+        if (rc != SQLITE_OK)
+            c.fail(rc, Access::Write);
     } catch (...) {
         c.transactionDepth = 0;
         sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -555,6 +584,10 @@ void Database::AttachSideFile(const QString& schema, const QString& fileName) {
 void Database::Transaction(const std::function<void()>& body) {
     requireOpen();
     writeTransaction(*m_connection, body);
+}
+
+QString Database::UnconfirmedCommit() const {
+    return m_connection ? m_connection->unconfirmed : QString();
 }
 
 bool Database::InTransaction() const {

@@ -159,6 +159,9 @@ class Database {
     // DeleteTableDef, Execute) join it instead of committing on their own.
     void Transaction(const std::function<void()>& body);
     bool InTransaction() const;
+    // Words for the user when the last transaction was committed but the disk reported an
+    // error as it was being made durable (the sync of the folder); empty otherwise.
+    QString UnconfirmedCommit() const;
     // A statement with bound values (?1, ?2, ...), for work beyond the recipe tables. Values
     // come back as QVariant (null for a missing value, qint64, double, QString, QByteArray).
     QList<QVariantList> Query(const QString& sql, const QVariantList& binds = {}) const;

@@ -95,7 +95,9 @@ void RecipeFile::write(Database& db, RecipeChange change,
     // A backup taken here must not hold the file's write lock while it copies.
     for (RecipeFollower* f : m_followers)
         f->prepare(db, change);
+    m_warning.clear();
     db.Transaction(inside);
+    m_warning = db.UnconfirmedCommit();
     for (RecipeFollower* f : m_followers)
         f->committed(db);
 }

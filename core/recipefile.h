@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace kb {
 
@@ -56,10 +57,14 @@ class RecipeFile {
     void tell(Database& db, const RecipeChange& change) const;
     // Tells every follower that the program is done with the file; never fails.
     void closing() noexcept;
+    // What the last write left to tell the user although it was made (the disk did not
+    // confirm it), once; empty when there is nothing.
+    QString takeWarning() { return std::exchange(m_warning, {}); }
 
   private:
     QString m_base;
     QList<RecipeFollower*> m_followers;
+    QString m_warning;
 };
 
 // Gives `made` (a file or folder made beside the recipe file `recipeFile`) no wider access

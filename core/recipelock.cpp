@@ -61,8 +61,9 @@ RecipeFileLock::RecipeFileLock(const QString& folder, Mode mode) {
                          holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)));
         }
         if (taken == RecipeLock::Unavailable)
-            throw StoreError(QStringLiteral("The folder of \"%1\" can't be written to, so the "
-                                            "file can't be replaced there.")
+            throw StoreError(QStringLiteral("The lock beside \"%1\" could not be made: its "
+                                            "folder can't be written to, or the disk is full "
+                                            "or failing. Nothing was changed.")
                                  .arg(shownFile(folder)));
     }
     const QByteArray path = QFile::encodeName(writersPath(folder));
@@ -71,8 +72,9 @@ RecipeFileLock::RecipeFileLock(const QString& folder, Mode mode) {
         // A folder that can't be written to: a writer fails there anyway, with the engine's
         // own words, and a replacer can't rename anything into it.
         if (replace)
-            throw StoreError(QStringLiteral("The folder of \"%1\" can't be written to, so the "
-                                            "file can't be replaced there.")
+            throw StoreError(QStringLiteral("The lock beside \"%1\" could not be made: its "
+                                            "folder can't be written to, or the disk is full "
+                                            "or failing. Nothing was changed.")
                                  .arg(shownFile(folder)));
         return;
     }

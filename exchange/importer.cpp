@@ -533,6 +533,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                 // The recordsets go before the transaction ends.
                 targets.clear();
             });
+        report.warning = file.takeWarning();
     } catch (const Cancelled&) {
         report.cancelled = true;
         return report;
@@ -562,6 +563,8 @@ QString ImportReport::summary() const {
     if (alreadyThere)
         s += QStringLiteral("; %1 already there").arg(alreadyThere);
     s += QStringLiteral("; %1 skipped.").arg(skipped);
+    if (!warning.isEmpty())
+        s += QLatin1Char('\n') + warning;
     return s;
 }
 

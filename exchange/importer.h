@@ -56,6 +56,7 @@ struct ImportReport {
     qsizetype alreadyThere = 0; // the same four texts already in the category: not doubled
     bool cancelled = false;
     QString failure; // why nothing was written, when it failed
+    QString warning; // what went wrong although everything was written
     QStringList createdCategories;
 
     // True when every record of every file came in.

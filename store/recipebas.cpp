@@ -417,6 +417,7 @@ void RecipeBas::AddRecipe(const QString& category) {
             rs.Update();
             c.rowid = rs.LastAddedRowId();
         });
+        sayUnconfirmed();
     });
     CloseRecipeDatabase();
 }
@@ -496,6 +497,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name, int o
             writeBoxesTo(rs);
             rs.Update();
         });
+        sayUnconfirmed();
     });
     m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
     CloseRecipeDatabase();
@@ -512,6 +514,7 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name, int o
         Recordset& rs = current(RecipeRecordset);
         RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), rowValues(rs), {}};
         file().write(*RecipeDatabase, change, [&](RecipeChange&) { rs.Delete(); });
+        sayUnconfirmed();
     });
     CloseRecipeDatabase();
     emptyRecipeFields(m_c);
@@ -522,6 +525,12 @@ RecipeFile& RecipeBas::file() {
     // DatabasePath is the window's to set; the file follows it.
     m_file.setDatabasePath(DatabasePath);
     return m_file;
+}
+
+void RecipeBas::sayUnconfirmed() {
+    const QString warning = m_file.takeWarning();
+    if (!warning.isEmpty())
+        m_dialogs.msgBox(warning, vbExclamation);
 }
 
 void RecipeBas::closeFollowers() noexcept {
@@ -546,6 +555,7 @@ void RecipeBas::CreateCategory() {
         file().write(*db, {RecipeChange::Kind::CategoryAdded, NewCategoryName, 0, {}, {}},
                      [&](RecipeChange&) { db->AppendTableDef(def); });
         db->Close();
+        sayUnconfirmed();
     }
     m_dialogs.msgBox(NewCategoryName + QStringLiteral(" Category Created"));
     LoadCatalogue();
@@ -562,6 +572,7 @@ void RecipeBas::DeleteCategory(const QString& category) {
         OpenRecipeDatabase();
         file().write(*RecipeDatabase, {RecipeChange::Kind::CategoryDeleted, category, 0, {}, {}},
                      [&](RecipeChange&) { RecipeDatabase->DeleteTableDef(category); });
+        sayUnconfirmed();
     });
     CloseRecipeDatabase();
     LoadCatalogue();

@@ -98,6 +98,8 @@ class RecipeBas {
     const QList<RecipeFollower*>& followers() const { return m_file.followers(); }
     // Tells every follower that the program is done with the file; never fails.
     void closeFollowers() noexcept;
+    // Tells the user when the last write was made but the disk did not confirm it.
+    void sayUnconfirmed();
 
     static inline const QString kRootKey = QStringLiteral("AB");
     static inline const QString kRootText = QStringLiteral("Kettlebox Recipe");

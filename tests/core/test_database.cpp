@@ -278,6 +278,23 @@ class TestDatabase : public QObject {
         QCOMPARE(Database::OpenDatabase(base())->OpenRecordset("Soups")->Fields(0),
                  std::optional<QString>("Onion "));
     }
+
+    void aFileReplacedUnderAnOpenConnectionIsNotCalledReadOnly() {
+        makeRaw(file(), kKey, "CREATE TABLE Soups (Name); INSERT INTO Soups VALUES ('Leek ')");
+        auto db = Database::OpenDatabase(base());
+        auto rs = db->OpenRecordset("Soups");
+        // Another program puts a file of its own in place, as a restore does.
+        const QString other = m_dir.filePath("Other.mdb");
+        makeRaw(other, kKey, "CREATE TABLE Soups (Name)");
+        QVERIFY(QFile::remove(file()));
+        QVERIFY(QFile::rename(other, file()));
+        rs->Edit();
+        rs->SetField(0, QStringLiteral("Onion "));
+        const QString message = messageOf([&] { rs->Update(); });
+        QVERIFY2(message.contains("replaced") && message.contains("not saved") &&
+                     !message.contains("read-only"),
+                 qPrintable(message));
+    }
 };
 
 QTEST_MAIN(TestDatabase)

@@ -127,3 +127,40 @@ for when in 4 9 14 19 24 29 34 39 44; do
   fi
 done
 echo "index journal failing during an import: no crash, every reported recipe found"
+
+# ---- an import's words against what it did, with the disk failing
+# A failure said must leave the file as it was, and "came in" must mean the recipes are there:
+# a commit whose folder sync failed afterwards is in the file, and says the disk did not
+# confirm it. A file the disk fails to open for writing is not called read-only.
+"$db" import --folder "$idx" "$work/stews.mmf" >/dev/null 2>&1 || fail "could not import"
+printf 'MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n      Title: Pie %s\n Categories: Pies\n\n  Bake.\n\nMMMMM\n\n' 1 2 3 4 5 \
+  >"$work/pies.mmf"
+rm -rf "$d"
+cp -a "$idx" "$d"
+strace -f -qq -o "$work/trace" -e trace=fsync,fdatasync "$db" import --folder "$d" "$work/pies.mmf" \
+  >/dev/null 2>&1 || fail "the import does not go through without faults"
+syncs=$(grep -c -E '^([0-9]+ +)?f(data)?sync\(' "$work/trace")
+for when in $(seq "$syncs") open:EIO open:ENOSPC; do
+  rm -rf "$d"
+  cp -a "$idx" "$d"
+  if [ "${when%%:*}" = open ]; then
+    what="the recipe file failing to open with ${when#open:}"
+    out=$(strace -f -qq -o /dev/null -e trace=openat -e inject=openat:error="${when#open:}":when=1 \
+      -P "$d/Recipe.mdb" "$db" import --folder "$d" "$work/pies.mmf" 2>&1)
+  else
+    what="sync #$when failing"
+    out=$(strace -f -qq -o /dev/null -e trace=fsync,fdatasync -e inject=fsync,fdatasync:error=EIO:when="$when" \
+      "$db" import --folder "$d" "$work/pies.mmf" 2>&1)
+  fi
+  rc=$?
+  pies=$("$db" find pie --folder "$d" 2>&1 | grep -c '^Pies')
+  case $rc in
+  0) [ "$pies" = 5 ] || fail "import with $what: said the recipes came in, $pies of 5 are there" ;;
+  1)
+    [ "$pies" = 0 ] || fail "import with $what: said nothing was imported, $pies are there"
+    ! grep -q 'read-only' <<<"$out" || fail "import with $what: called read-only: $out"
+    ;;
+  *) fail "import with $what ended with $rc" ;;
+  esac
+done
+echo "import with each sync or the open failing: its words match what is in the file"

@@ -33,6 +33,9 @@ int runUndelete(Context& ctx) {
         if (backAs != e.name())
             ctx.out << " as \"" << backAs << "\", since a recipe of its name is there";
         ctx.out << ".\n";
+        const QString warning = file.takeWarning();
+        if (!warning.isEmpty())
+            ctx.err << "kettlebox-db: " << warning << "\n";
         return kExitOk;
     } catch (const StoreError& e) {
         return fail(ctx, e.message());

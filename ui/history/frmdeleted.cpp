@@ -158,6 +158,7 @@ void frmdeleted::PutBack_Click() {
         return;
     QString backAs;
     runGuarded(m_dialogs, [&] { putBack(m_store.file(), chosen.id, &backAs); });
+    m_store.sayUnconfirmed();
     if (!backAs.isEmpty() && backAs != chosen.name())
         m_dialogs.msgBox(QStringLiteral("The category \"%1\" already has a recipe named \"%2\", "
                                         "so this one was put back as \"%3\".")
