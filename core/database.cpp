@@ -581,6 +581,21 @@ void Database::AttachSideFile(const QString& schema, const QString& fileName) {
     check.step(Access::Read);
 }
 
+bool Database::IsSideFileOfAnother(const QString& fileName) const {
+    requireOpen();
+    if (!QFileInfo(fileName).isFile())
+        return false;
+    try {
+        auto side = openKeyed(fileName, SQLITE_OPEN_READONLY, m_connection->rawKey, Access::Read);
+        const int rc =
+            sqlite3_exec(side->db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        return (rc & 0xff) == SQLITE_NOTADB;
+    } catch (const StoreError&) {
+        // Not even opened: a disk fault, not a file of another's.
+        return false;
+    }
+}
+
 void Database::Transaction(const std::function<void()>& body) {
     requireOpen();
     writeTransaction(*m_connection, body);

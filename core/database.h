@@ -154,6 +154,9 @@ class Database {
     // key, attached to this connection as `schema`; made when missing. Its tables are never
     // listed by TableDefs, and statements name them as schema.table.
     void AttachSideFile(const QString& schema, const QString& fileName);
+    // True when `fileName` is there but can't be read with this file's key: a side file that
+    // came with another recipe file.
+    bool IsSideFileOfAnother(const QString& fileName) const;
     // Runs `body` as one write transaction over the recipe file and every attached side file:
     // all of it is committed, or none. Writes inside (Update, Delete, AppendTableDef,
     // DeleteTableDef, Execute) join it instead of committing on their own.

@@ -1,8 +1,12 @@
 #include "core/recipefile.h"
 
+#include "core/store_error.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -97,7 +101,10 @@ void RecipeFile::write(Database& db, RecipeChange change,
         f->prepare(db, change);
     m_warning.clear();
     db.Transaction(inside);
-    m_warning = db.UnconfirmedCommit();
+    QStringList said = takeSideFileNotices();
+    if (!db.UnconfirmedCommit().isEmpty())
+        said << db.UnconfirmedCommit();
+    m_warning = said.join(QLatin1Char('\n'));
     for (RecipeFollower* f : m_followers)
         f->committed(db);
 }
@@ -113,6 +120,47 @@ void RecipeFile::closing() noexcept {
     } catch (const std::exception&) {
         // What a follower keeps here only saves work on the next start.
     }
+}
+
+namespace {
+
+QMutex g_noticesMutex;
+QStringList g_notices;
+
+} // namespace
+
+void attachOwnSideFile(Database& db, const QString& schema, const QString& fileName) {
+    try {
+        db.AttachSideFile(schema, fileName);
+        return;
+    } catch (const StoreError&) {
+        if (!db.IsSideFileOfAnother(fileName))
+            throw;
+    }
+    QString aside = fileName + QStringLiteral(".from-another-recipe-file");
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = fileName + QStringLiteral(".from-another-recipe-file-%1").arg(n);
+    const QString journal = fileName + QStringLiteral("-journal");
+    // A journal beside it is its own: left there, it would be played into the new file.
+    if (!QFile::rename(fileName, aside) ||
+        (QFileInfo::exists(journal) && !QFile::rename(journal, aside + QStringLiteral("-journal"))))
+        throw StoreError(
+            QStringLiteral("\"%1\" belongs to another recipe file, and it could not "
+                           "be put aside as \"%2\": its folder can't be written to.")
+                .arg(QDir::toNativeSeparators(fileName), QDir::toNativeSeparators(aside)));
+    {
+        const QMutexLocker lock(&g_noticesMutex);
+        g_notices << QStringLiteral("\"%1\" belongs to another recipe file (it can't be read "
+                                    "with this one's key), so it was put aside, unchanged, as "
+                                    "\"%2\", and a new one was begun.")
+                         .arg(QDir::toNativeSeparators(fileName), QDir::toNativeSeparators(aside));
+    }
+    db.AttachSideFile(schema, fileName);
+}
+
+QStringList takeSideFileNotices() {
+    const QMutexLocker lock(&g_noticesMutex);
+    return std::exchange(g_notices, {});
 }
 
 void matchRecipeFileMode(const QString& recipeFile, const QString& made) {

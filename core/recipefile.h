@@ -72,6 +72,14 @@ class RecipeFile {
 // bits. Its recipes are in it, readable with the built-in key. Harmless when either is gone.
 void matchRecipeFileMode(const QString& recipeFile, const QString& made);
 
+// Attaches `fileName`, a side file bound to the recipe file open in `db`, as `schema`. One that
+// can't be read with this recipe file's key came with a recipe file from elsewhere (a backup of
+// another folder restored, a file copied in): it is set aside whole, under a name that says so,
+// a new one is begun, and the user is told through takeSideFileNotices().
+void attachOwnSideFile(Database& db, const QString& schema, const QString& fileName);
+// What was set aside since last asked, in words for the user.
+QStringList takeSideFileNotices();
+
 // The suffix of the recipe file and of its backups.
 inline const QString kRecipeSuffix = QStringLiteral(".mdb");
 // The path without the suffix, for a recipe file given with or without it.

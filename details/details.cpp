@@ -294,8 +294,8 @@ void applySetting(Details& details, const QString& setting) {
 void attachDetails(Database& db) {
     if (isAttached(db))
         return;
-    db.AttachSideFile(
-        kDetailsSchema,
+    attachOwnSideFile(
+        db, kDetailsSchema,
         RecipeFile::fromDatabasePath(withoutRecipeSuffix(db.FileName())).detailsFile());
     if (db.Query(QStringLiteral("SELECT 1 FROM details.sqlite_master WHERE name = 'photos'"))
             .isEmpty()) {

@@ -1,6 +1,7 @@
 #include "history/history.h"
 
 #include "core/app.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
@@ -128,7 +129,7 @@ QString whyText(HistoryEntry::Why why) {
 void attachHistory(Database& db) {
     if (isAttached(db))
         return;
-    db.AttachSideFile(kHistorySchema, historyFileOf(db.FileName()));
+    attachOwnSideFile(db, kHistorySchema, historyFileOf(db.FileName()));
     if (db.Query(QStringLiteral("SELECT 1 FROM history.sqlite_master WHERE name = 'entries'"))
             .isEmpty()) {
         db.Transaction([&] {

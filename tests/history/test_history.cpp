@@ -1,9 +1,11 @@
 // The history of deleted and overwritten recipes, and putting them back.
 
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "tests/history/history_fixture.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kb;
@@ -154,6 +156,53 @@ class TestHistory : public QObject {
         h = f.history();
         QCOMPARE(h.size(), 1101);
         QCOMPARE(h.last().name(), QStringLiteral("Leek"));
+    }
+
+    // A backup of another folder restored, or a recipe file copied in: the side files beside it
+    // are another's. They are put aside whole and said so; the Delete goes on.
+    void sideFilesOfAnotherRecipeFileAreSetAside_data() {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("history") << "history"
+                                 << "Recipe.history";
+        QTest::newRow("details") << "details"
+                                 << "Recipe.details";
+    }
+    void sideFilesOfAnotherRecipeFileAreSetAside() {
+        QFETCH(QString, schema);
+        QFETCH(QString, name);
+        HistoryFixture f;
+        f.makeCategory("Soups");
+        f.addRecipe("Soups", "Leek");
+        QTemporaryDir other;
+        Database::CreateDatabase(other.filePath("Recipe"));
+        {
+            auto db = Database::OpenDatabase(other.filePath("Recipe"));
+            db->AttachSideFile(schema, other.filePath(name));
+            db->Execute("CREATE TABLE " + schema + ".kept (x)");
+            db->Close();
+        }
+        const QString mine = f.dir.filePath(name);
+        QFile::remove(mine);
+        QVERIFY(QFile::copy(other.filePath(name), mine));
+        QFile original(mine);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray bytes = original.readAll();
+        original.close();
+        takeSideFileNotices();
+
+        f.store->DeleteRecipe("Soups", "Leek");
+        auto db = f.open();
+        attachOwnSideFile(*db, schema, mine);
+        db->Close();
+
+        QFile aside(mine + ".from-another-recipe-file");
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll(), bytes);
+        const QStringList said = f.dialogs.messages() + takeSideFileNotices();
+        QVERIFY2(said.join('\n').contains("put aside"), qPrintable(said.join('\n')));
+        if (schema == QLatin1String("history"))
+            QCOMPARE(f.history().size(), 1);
     }
 };
 

@@ -2,6 +2,7 @@
 // opens no window (Qt's image readers check photos without one), so it runs on a machine
 // without a display.
 
+#include "core/recipefile.h"
 #include "tools/kettlebox-db/commands.h"
 
 #include <QCoreApplication>
@@ -46,7 +47,11 @@ int main(int argc, char** argv) {
             // Each command says its own failures; anything that gets past one is still said
             // in one line, never as an abort with a core dump.
             try {
-                return c.run(ctx);
+                const int code = c.run(ctx);
+                // A side file of another recipe file found and put aside on the way.
+                for (const QString& notice : kb::takeSideFileNotices())
+                    err << "kettlebox-db: " << notice << "\n";
+                return code;
             } catch (const std::exception& e) {
                 out.flush();
                 err << "kettlebox-db: " << name << " failed: " << QString::fromUtf8(e.what())
