@@ -446,6 +446,19 @@ class TestCard : public QObject {
         c->resize(420, 600);
         QTRY_VERIFY(named(c, QStringLiteral("Steps"))->y() >
                     named(c, QStringLiteral("Ingredients"))->y());
+        // Every command stays whole on the narrow card, and on the card as it opens.
+        for (const QSize size : {QSize(420, 600), QSize(RecipeCard::kWidth, RecipeCard::kHeight)}) {
+            c->resize(size);
+            QCoreApplication::processEvents();
+            for (xpcmdbutton* b :
+                 {c->editButton, c->printButton, c->exportButton, c->largerButton, c->smallerButton,
+                  c->closeCommand, c->haveButton, c->shopButton}) {
+                const QRect on = QRect(b->mapTo(c, QPoint(0, 0)), b->size());
+                QVERIFY2(c->rect().contains(on) && b->width() >= 90,
+                         qPrintable(b->accessibleName()));
+            }
+        }
+        c->resize(420, 600);
         c->resize(1000, 700);
         QTRY_COMPARE(named(c, QStringLiteral("Steps"))->y(),
                      named(c, QStringLiteral("Ingredients"))->y());
