@@ -2,7 +2,7 @@
 
 #include "tests/history/history_fixture.h"
 #include "ui/controls/xpcmdbutton.h"
-#include "ui/history/frmdeleted.h"
+#include "ui/history/deletedrecipeswindow.h"
 #include "ui/history/historyfeature.h"
 
 #include <QFileInfo>
@@ -29,43 +29,43 @@ class TestDeletedWindow : public QObject {
         f.store->DeleteRecipe("Soups", "Onion");
         f.dialogs.clear();
 
-        frmdeleted w(*f.store, f.dialogs);
+        DeletedRecipesWindow w(*f.store, f.dialogs);
         w.show();
-        QCOMPARE(w.List->topLevelItemCount(), 2);
-        QCOMPARE(w.List->topLevelItem(0)->text(0), QStringLiteral("Onion"));
-        QCOMPARE(w.List->topLevelItem(0)->text(1), QStringLiteral("Soups"));
-        QCOMPARE(w.List->topLevelItem(0)->text(3), QStringLiteral("deleted"));
-        w.List->setCurrentItem(w.List->topLevelItem(1));
-        QCOMPARE(w.NameBox->text(), QStringLiteral("Leek "));
-        QCOMPARE(w.IngredientsBox->toPlainText(), QStringLiteral("2 leeks "));
-        for (QWidget* box : std::initializer_list<QWidget*>{w.NameBox, w.AuthorBox})
+        QCOMPARE(w.list->topLevelItemCount(), 2);
+        QCOMPARE(w.list->topLevelItem(0)->text(0), QStringLiteral("Onion"));
+        QCOMPARE(w.list->topLevelItem(0)->text(1), QStringLiteral("Soups"));
+        QCOMPARE(w.list->topLevelItem(0)->text(3), QStringLiteral("deleted"));
+        w.list->setCurrentItem(w.list->topLevelItem(1));
+        QCOMPARE(w.nameBox->text(), QStringLiteral("Leek "));
+        QCOMPARE(w.ingredientsBox->toPlainText(), QStringLiteral("2 leeks "));
+        for (QWidget* box : std::initializer_list<QWidget*>{w.nameBox, w.authorBox})
             QVERIFY(static_cast<QLineEdit*>(box)->isReadOnly());
-        QVERIFY(w.IngredientsBox->isReadOnly() && w.InstructionsBox->isReadOnly());
+        QVERIFY(w.ingredientsBox->isReadOnly() && w.instructionsBox->isReadOnly());
         for (QWidget* child : w.findChildren<QWidget*>())
             if (child->isVisible() && child->focusPolicy() != Qt::NoFocus)
                 QVERIFY2(!child->accessibleName().isEmpty(), qPrintable(child->objectName()));
 
         // "No" leaves everything as it is.
         f.dialogs.answer(vbNo);
-        w.PutBack_Click();
+        w.putBack();
         QCOMPARE(f.dialogs.prompts().last().text,
                  QStringLiteral("Put the recipe \"Leek\" back into the category \"Soups\"?"));
-        QCOMPARE(w.List->topLevelItemCount(), 2);
+        QCOMPARE(w.list->topLevelItemCount(), 2);
 
         f.dialogs.answer(vbYes);
-        w.PutBack_Click();
-        QCOMPARE(w.List->topLevelItemCount(), 1);
+        w.putBack();
+        QCOMPARE(w.list->topLevelItemCount(), 1);
         QCOMPARE(f.rows("Soups"), (QList<Row>{{"Leek ", "Ann ", "2 leeks ", "Boil. "}}));
         QCOMPARE(f.tree(), (QStringList{"Kettlebox Recipe", "  Soups", "    Leek"}));
     }
 
     void escapeClosesIt() {
         HistoryFixture f;
-        QPointer<frmdeleted> w = new frmdeleted(*f.store, f.dialogs);
+        QPointer<DeletedRecipesWindow> w = new DeletedRecipesWindow(*f.store, f.dialogs);
         w->show();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        QTest::keyClick(w->List, Qt::Key_Escape);
+        QTest::keyClick(w->list, Qt::Key_Escape);
         QTRY_VERIFY(!w); // closed, and gone with it
     }
 

@@ -5,7 +5,7 @@
 #include "platform/browser.h"
 #include "ui/controls/xpcmdbutton.h"
 #include "ui/exchange/exchangecommands.h"
-#include "ui/history/frmdeleted.h"
+#include "ui/history/deletedrecipeswindow.h"
 #include "ui/print/frmprint.h"
 
 #include <QAction>
@@ -108,11 +108,11 @@ void TestCloseAndMessages::deleteSaysHowToPutTheRecipeBack() {
              qPrintable(box.informative));
 
     run(form, QStringLiteral("Deleted Recipes..."));
-    auto* deleted = topLevel<frmdeleted>();
+    auto* deleted = topLevel<DeletedRecipesWindow>();
     QVERIFY(deleted);
-    QCOMPARE(deleted->Status->text(), QStringLiteral("1 recipe in the history."));
+    QCOMPARE(deleted->status->text(), QStringLiteral("1 recipe in the history."));
     // A reader says the line itself, not a name in its place.
-    QCOMPARE(deleted->Status->accessibleName(), deleted->Status->text());
+    QCOMPARE(deleted->status->accessibleName(), deleted->status->text());
     deleted->close();
 }
 

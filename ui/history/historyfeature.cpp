@@ -3,7 +3,7 @@
 #include "platform/dialogs.h"
 #include "platform/placement.h"
 #include "store/recipebas.h"
-#include "ui/history/frmdeleted.h"
+#include "ui/history/deletedrecipeswindow.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -68,13 +68,13 @@ QString HistoryFeature::databasePath() const {
                                           : m_store.DatabasePath;
 }
 
-frmdeleted* HistoryFeature::deletedRecipesWindow() const {
+DeletedRecipesWindow* HistoryFeature::deletedRecipesWindow() const {
     return m_window;
 }
 
 void HistoryFeature::showDeletedRecipes() {
     if (!m_window) {
-        m_window = new frmdeleted(m_store, m_dialogs, m_parent);
+        m_window = new DeletedRecipesWindow(m_store, m_dialogs, m_parent);
         placeOver(m_window, m_parent);
     }
     m_window->show();

@@ -14,7 +14,7 @@ namespace kb {
 
 class Dialogs;
 class RecipeBas;
-class frmdeleted;
+class DeletedRecipesWindow;
 
 // What the main window gains beside its own buttons: the history and backups following
 // every write of the store, the "Deleted Recipes" window, and a check of the recipe file after
@@ -28,7 +28,7 @@ class HistoryFeature : public QObject {
 
     // Opens the window, or raises it when it is open.
     void showDeletedRecipes();
-    frmdeleted* deletedRecipesWindow() const;
+    DeletedRecipesWindow* deletedRecipesWindow() const;
 
     // Starts the check of the recipe file on a worker thread; its message, if any, comes on the
     // window's thread when it is done.
@@ -53,7 +53,7 @@ class HistoryFeature : public QObject {
     HistoryFollower m_history;
     BackupFollower m_backups;
     bool m_saidDailyFailure = false;
-    QPointer<frmdeleted> m_window;
+    QPointer<DeletedRecipesWindow> m_window;
     BackgroundJob m_check;
     bool m_checkStarted = false;
 };

@@ -21,35 +21,36 @@ class xptopbuttons;
 // "Deleted Recipes": the history newest first (name, category, when, why), the chosen entry's
 // four fields read-only, and a button that puts it back into its category. A skinned,
 // borderless window like the print preview; closing it deletes it.
-class frmdeleted : public QWidget {
+class DeletedRecipesWindow : public QWidget {
     Q_OBJECT
 
   public:
     static constexpr int kWidth = 600;
     static constexpr int kHeight = 520;
 
-    frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent = nullptr);
-    ~frmdeleted() override;
+    DeletedRecipesWindow(RecipeBas& store, Dialogs& dialogs, QWidget* parent = nullptr);
+    ~DeletedRecipesWindow() override;
 
     // Reads the history again.
-    void Reload();
+    void reload();
     const QList<HistoryEntry>& entries() const { return m_entries; }
 
     xp_canvas* frame = nullptr;
     xptopbuttons* closeButton = nullptr;
     xptopbuttons* maximiseButton = nullptr;
     xptopbuttons* minimiseButton = nullptr;
-    QTreeWidget* List = nullptr;
-    QLineEdit* NameBox = nullptr;
-    QLineEdit* AuthorBox = nullptr;
-    QPlainTextEdit* IngredientsBox = nullptr;
-    QPlainTextEdit* InstructionsBox = nullptr;
-    QLabel* Status = nullptr;
-    xpcmdbutton* PutBack = nullptr;
-    xpcmdbutton* CloseForm = nullptr;
+    QTreeWidget* list = nullptr;
+    QLineEdit* nameBox = nullptr;
+    QLineEdit* authorBox = nullptr;
+    QPlainTextEdit* ingredientsBox = nullptr;
+    QPlainTextEdit* instructionsBox = nullptr;
+    QLabel* status = nullptr;
+    xpcmdbutton* putBackButton = nullptr;
+    xpcmdbutton* closeCommand = nullptr;
 
   public slots:
-    void PutBack_Click();
+    // Asks, then puts the chosen entry back into its category and reads the history again.
+    void putBack();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

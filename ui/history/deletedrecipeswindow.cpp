@@ -1,4 +1,4 @@
-#include "ui/history/frmdeleted.h"
+#include "ui/history/deletedrecipeswindow.h"
 
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -31,9 +31,9 @@ QString shownWhen(const QDateTime& when) {
 
 } // namespace
 
-frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
+DeletedRecipesWindow::DeletedRecipesWindow(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_store(store), m_dialogs(dialogs) {
-    setObjectName(QStringLiteral("frmdeleted"));
+    setObjectName(QStringLiteral("DeletedRecipes"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Deleted Recipes"));
@@ -59,21 +59,21 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
         button->setAccessibleName(caption);
         return button;
     };
-    PutBack = commandButton("PutBack", QStringLiteral("Put Back"));
-    CloseForm = commandButton("CloseForm", QStringLiteral("Close"));
+    putBackButton = commandButton("PutBack", QStringLiteral("Put Back"));
+    closeCommand = commandButton("CloseForm", QStringLiteral("Close"));
 
-    List = new QTreeWidget(frame);
-    List->setObjectName(QStringLiteral("List"));
-    List->setAccessibleName(QStringLiteral("Deleted and changed recipes"));
-    List->setFont(formFont());
-    List->setRootIsDecorated(false);
-    List->setUniformRowHeights(true);
-    List->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Category"),
+    list = new QTreeWidget(frame);
+    list->setObjectName(QStringLiteral("List"));
+    list->setAccessibleName(QStringLiteral("Deleted and changed recipes"));
+    list->setFont(formFont());
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Category"),
                            QStringLiteral("When"), QStringLiteral("Why")});
-    List->header()->setStretchLastSection(true);
-    List->setColumnWidth(0, 190);
-    List->setColumnWidth(1, 130);
-    List->setColumnWidth(2, 120);
+    list->header()->setStretchLastSection(true);
+    list->setColumnWidth(0, 190);
+    list->setColumnWidth(1, 130);
+    list->setColumnWidth(2, 120);
 
     const auto lineBox = [this](const char* name, const QString& accessible) {
         auto* box = new QLineEdit(frame);
@@ -91,62 +91,62 @@ frmdeleted::frmdeleted(RecipeBas& store, Dialogs& dialogs, QWidget* parent)
         box->setReadOnly(true);
         return box;
     };
-    NameBox = lineBox("NameBox", QStringLiteral("Recipe name"));
-    AuthorBox = lineBox("AuthorBox", QStringLiteral("Author"));
-    IngredientsBox = textBox("IngredientsBox", QStringLiteral("Ingredients"));
-    InstructionsBox = textBox("InstructionsBox", QStringLiteral("Instructions"));
+    nameBox = lineBox("NameBox", QStringLiteral("Recipe name"));
+    authorBox = lineBox("AuthorBox", QStringLiteral("Author"));
+    ingredientsBox = textBox("IngredientsBox", QStringLiteral("Ingredients"));
+    instructionsBox = textBox("InstructionsBox", QStringLiteral("Instructions"));
 
-    Status = new QLabel(frame);
-    Status->setObjectName(QStringLiteral("Status"));
-    Status->setFont(formFont());
+    status = new QLabel(frame);
+    status->setObjectName(QStringLiteral("Status"));
+    status->setFont(formFont());
 
-    setTabOrder(List, PutBack);
-    setTabOrder(PutBack, CloseForm);
+    setTabOrder(list, putBackButton);
+    setTabOrder(putBackButton, closeCommand);
 
-    connect(List, &QTreeWidget::currentItemChanged, this, [this] { showChosen(); });
-    connect(PutBack, &xpcmdbutton::Click, this, &frmdeleted::PutBack_Click);
-    connect(CloseForm, &xpcmdbutton::Click, this, &QWidget::close);
+    connect(list, &QTreeWidget::currentItemChanged, this, [this] { showChosen(); });
+    connect(putBackButton, &xpcmdbutton::Click, this, &DeletedRecipesWindow::putBack);
+    connect(closeCommand, &xpcmdbutton::Click, this, &QWidget::close);
 
     placeControls();
-    Reload();
+    reload();
 }
 
-frmdeleted::~frmdeleted() = default;
+DeletedRecipesWindow::~DeletedRecipesWindow() = default;
 
-void frmdeleted::Reload() {
+void DeletedRecipesWindow::reload() {
     m_entries.clear();
-    List->clear();
+    list->clear();
     runGuarded(m_dialogs, [this] { m_entries = listHistory(m_store.file()); });
     for (const HistoryEntry& e : m_entries)
-        new QTreeWidgetItem(List, {e.name(), e.category, shownWhen(e.when), whyText(e.why)});
+        new QTreeWidgetItem(list, {e.name(), e.category, shownWhen(e.when), whyText(e.why)});
     const qsizetype n = m_entries.size();
-    Status->setText(n == 0   ? QStringLiteral("Nothing has been deleted or changed.")
+    status->setText(n == 0   ? QStringLiteral("Nothing has been deleted or changed.")
                     : n == 1 ? QStringLiteral("1 recipe in the history.")
                              : QStringLiteral("%1 recipes in the history.").arg(n));
     // A reader says a label's name in place of its text: the name is the text itself.
-    Status->setAccessibleName(Status->text());
-    if (List->topLevelItemCount() > 0)
-        List->setCurrentItem(List->topLevelItem(0));
+    status->setAccessibleName(status->text());
+    if (list->topLevelItemCount() > 0)
+        list->setCurrentItem(list->topLevelItem(0));
     showChosen();
 }
 
-void frmdeleted::showChosen() {
-    const int row = List->currentItem() ? List->indexOfTopLevelItem(List->currentItem()) : -1;
-    PutBack->setEnabled(row >= 0);
+void DeletedRecipesWindow::showChosen() {
+    const int row = list->currentItem() ? list->indexOfTopLevelItem(list->currentItem()) : -1;
+    putBackButton->setEnabled(row >= 0);
     std::optional<HistoryEntry> entry;
     if (row >= 0)
         runGuarded(m_dialogs, [&] { entry = historyEntry(m_store.file(), m_entries.at(row).id); });
     const auto field = [&](int i) {
         return entry ? entry->fields.value(i).value_or(QString()) : QString();
     };
-    NameBox->setText(field(0));
-    AuthorBox->setText(field(1));
-    IngredientsBox->setPlainText(field(2));
-    InstructionsBox->setPlainText(field(3));
+    nameBox->setText(field(0));
+    authorBox->setText(field(1));
+    ingredientsBox->setPlainText(field(2));
+    instructionsBox->setPlainText(field(3));
 }
 
-void frmdeleted::PutBack_Click() {
-    const int row = List->currentItem() ? List->indexOfTopLevelItem(List->currentItem()) : -1;
+void DeletedRecipesWindow::putBack() {
+    const int row = list->currentItem() ? list->indexOfTopLevelItem(list->currentItem()) : -1;
     if (row < 0)
         return;
     const HistoryEntry chosen = m_entries.at(row);
@@ -157,7 +157,7 @@ void frmdeleted::PutBack_Click() {
         vbYes)
         return;
     QString backAs;
-    runGuarded(m_dialogs, [&] { putBack(m_store.file(), chosen.id, &backAs); });
+    runGuarded(m_dialogs, [&] { kb::putBack(m_store.file(), chosen.id, &backAs); });
     m_store.sayUnconfirmed();
     if (!backAs.isEmpty() && backAs != chosen.name())
         m_dialogs.msgBox(QStringLiteral("The category \"%1\" already has a recipe named \"%2\", "
@@ -165,16 +165,16 @@ void frmdeleted::PutBack_Click() {
                              .arg(chosen.category, chosen.name(), backAs),
                          vbOKOnly, QStringLiteral("Deleted Recipes"));
     runGuarded(m_dialogs, [this] { m_store.LoadCatalogue(); });
-    Reload();
+    reload();
 }
 
-void frmdeleted::resizeEvent(QResizeEvent* event) {
+void DeletedRecipesWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeControls();
 }
 
 // The list takes the upper part, the fields the lower; the buttons keep to the bottom right.
-void frmdeleted::placeControls() {
+void DeletedRecipesWindow::placeControls() {
     const int w = width();
     const int h = height();
     frame->setGeometry(0, 0, w, h);
@@ -182,18 +182,18 @@ void frmdeleted::placeControls() {
     const int inner = w - 2 * kMargin;
     const int bottom = h - kMargin - kButtonHeight;
     const int listHeight = (bottom - kCaption - 3 * kMargin) * 2 / 5;
-    List->setGeometry(kMargin, kCaption + kMargin, inner, listHeight);
+    list->setGeometry(kMargin, kCaption + kMargin, inner, listHeight);
     int y = kCaption + kMargin + listHeight + kMargin;
     const int half = (inner - kMargin) / 2;
-    NameBox->setGeometry(kMargin, y, half, 21);
-    AuthorBox->setGeometry(kMargin + half + kMargin, y, inner - half - kMargin, 21);
+    nameBox->setGeometry(kMargin, y, half, 21);
+    authorBox->setGeometry(kMargin + half + kMargin, y, inner - half - kMargin, 21);
     y += 21 + kMargin;
     const int textHeight = std::max(20, bottom - kMargin - y);
-    IngredientsBox->setGeometry(kMargin, y, half, textHeight);
-    InstructionsBox->setGeometry(kMargin + half + kMargin, y, inner - half - kMargin, textHeight);
-    CloseForm->setGeometry(w - kMargin - 80, bottom, 80, kButtonHeight);
-    PutBack->setGeometry(w - 2 * kMargin - 170, bottom, 90, kButtonHeight);
-    Status->setGeometry(kMargin, bottom + 4, std::max(0, w - 3 * kMargin - 180), 17);
+    ingredientsBox->setGeometry(kMargin, y, half, textHeight);
+    instructionsBox->setGeometry(kMargin + half + kMargin, y, inner - half - kMargin, textHeight);
+    closeCommand->setGeometry(w - kMargin - 80, bottom, 80, kButtonHeight);
+    putBackButton->setGeometry(w - 2 * kMargin - 170, bottom, 90, kButtonHeight);
+    status->setGeometry(kMargin, bottom + 4, std::max(0, w - 3 * kMargin - 180), 17);
 }
 
 } // namespace kb
