@@ -95,7 +95,7 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
         }
         for (; !rs->Eof(); rs->MoveNext()) {
             if (progress.stop())
-                throw Cancelled{};
+                throw StoreError::cancelled();
             StoredValues values;
             for (int i = 0; i < 4; ++i)
                 values[static_cast<size_t>(i)] = rs->Fields(i);
@@ -168,17 +168,17 @@ void exportRecipes(const QString& fileName, const Collection& collection, Export
             writeJsonLd(file, collection.recipes, collection.categories, total != 1,
                         [&](qsizetype done) {
                             if (progress.stop())
-                                throw Cancelled{};
+                                throw StoreError::cancelled();
                             if (done % 250 == 0)
                                 progress.report(done, total);
                         });
         } else if (format == ExportFormat::MealMaster) {
             if (progress.stop())
-                throw Cancelled{};
+                throw StoreError::cancelled();
             file.write(writeMealMaster(detailsAsText(collection.recipes)));
         } else {
             if (progress.stop())
-                throw Cancelled{};
+                throw StoreError::cancelled();
             QByteArray bytes;
             for (const QString& l : textExportLines(detailsAsText(collection.recipes)))
                 bytes += l.toUtf8() + "\r\n";

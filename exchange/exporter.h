@@ -25,9 +25,6 @@ struct Progress {
     bool stop() const { return cancelled && cancelled(); }
 };
 
-// Thrown when the caller cancelled; nothing was written.
-struct Cancelled {};
-
 // The recipes of the file to be exported, in stored order, with their exact values.
 struct Collection {
     QList<RecipeRecord> recipes;
@@ -35,7 +32,7 @@ struct Collection {
 };
 
 // Every recipe of `category` (all categories when empty); only the first row named `name`
-// when that is given. Throws StoreError, or Cancelled.
+// when that is given. Throws StoreError (a cancel as its Cancelled kind).
 Collection collectRecipes(Database& db, const QString& category = {}, const QString& name = {},
                           const Progress& progress = {});
 // The same on a connection of its own.
@@ -61,8 +58,8 @@ QString fileNameFor(const QString& name);
 QStringList textExportLines(const QList<RecipeRecord>& recipes);
 
 // Writes the recipes to `fileName`, replacing it only once the new file is complete. One
-// recipe alone is written as a single Recipe object, more as a list. Throws StoreError, or
-// Cancelled (the old file then stays as it was).
+// recipe alone is written as a single Recipe object, more as a list. Throws StoreError (a
+// cancel as its Cancelled kind; the old file then stays as it was).
 void exportRecipes(const QString& fileName, const Collection& collection, ExportFormat format,
                    const Progress& progress = {});
 

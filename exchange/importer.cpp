@@ -384,7 +384,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                 qsizetype done = 0;
                 for (const Pending& p : m_records) {
                     if (m_options.progress.stop())
-                        throw Cancelled{};
+                        throw StoreError::cancelled();
                     if (++done % 100 == 0)
                         m_options.progress.report(done, total);
                     RecipeRecord r = p.record;
@@ -534,11 +534,11 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                 targets.clear();
             });
         report.warning = file.takeWarning();
-    } catch (const Cancelled&) {
-        report.cancelled = true;
-        return report;
     } catch (const StoreError& e) {
-        report.failure = e.message();
+        if (e.isCancel())
+            report.cancelled = true;
+        else
+            report.failure = e.message();
         return report;
     }
     report.lines << lines;

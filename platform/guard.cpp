@@ -36,7 +36,9 @@ void runGuarded(Dialogs& dialogs, const std::function<void()>& command) {
     try {
         command();
     } catch (const StoreError& e) {
-        dialogs.msgBox(e.message(), vbCritical, kAppTitle);
+        // A cancel is the user's own wish: nothing to tell.
+        if (!e.isCancel())
+            dialogs.msgBox(e.message(), vbCritical, kAppTitle);
     } catch (const std::exception& e) {
         dialogs.msgBox(QStringLiteral("Something went wrong: %1").arg(QString::fromUtf8(e.what())),
                        vbCritical, kAppTitle);

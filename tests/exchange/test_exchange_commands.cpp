@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -47,7 +48,7 @@ class TestExchangeCommands : public QObject {
   private slots:
     void exportsWhatIsChosen();
     void importIntoAChosenCategoryRebuildsTheTree();
-    void longImportShowsProgressAndCancelWritesNothing();
+    void longImportAndExportShowProgressAndCancelWritesNothing();
     void cookbookPrintsEachRecipeOnItsOwnPage();
 };
 
@@ -100,7 +101,7 @@ void TestExchangeCommands::importIntoAChosenCategoryRebuildsTheTree() {
     QVERIFY(fileBytes(file + ".import-report.txt").contains("Came in changed, and why:"));
 }
 
-void TestExchangeCommands::longImportShowsProgressAndCancelWritesNothing() {
+void TestExchangeCommands::longImportAndExportShowProgressAndCancelWritesNothing() {
     MainFixture f;
     f.makeFile(sampleCollection());
     Main& form = f.start();
@@ -130,6 +131,16 @@ void TestExchangeCommands::longImportShowsProgressAndCancelWritesNothing() {
     QCOMPARE(f.dialogs.progressValues().last(), std::int64_t(400));
     QCOMPARE(f.storedNames("Imported").size(), 400);
     QVERIFY(f.tree().contains("  Imported"));
+
+    // A long export cancelled midway: said as such, and no file.
+    f.clickNode("Imported");
+    const QString out = f.folder() + "/imported.jsonld";
+    f.dialogs.answerFile(out);
+    f.dialogs.cancelProgressAt(250);
+    run(form, "Export Category...");
+    QCOMPARE(f.dialogs.messages().last(),
+             QString("The export was cancelled; no file was written."));
+    QVERIFY(!QFile::exists(out));
 }
 
 void TestExchangeCommands::cookbookPrintsEachRecipeOnItsOwnPage() {

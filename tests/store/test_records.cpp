@@ -203,6 +203,15 @@ class TestRecords : public QObject {
         });
     }
 
+    // A cancel travels as a failure does, so every layer rolls back on one path; the guard
+    // tells a failure once and a cancel, which the user asked for, not at all.
+    void theGuardTellsAFailureButNotACancel() {
+        StoreFixture f;
+        runGuarded(f.dialogs, [] { throw StoreError(QStringLiteral("The disk is full.")); });
+        runGuarded(f.dialogs, [] { throw StoreError::cancelled(); });
+        QCOMPARE(f.dialogs.messages(), QStringList{QStringLiteral("The disk is full.")});
+    }
+
     void failedDeleteIsReported() {
         StoreFixture f;
         f.makeCategory("Soups");

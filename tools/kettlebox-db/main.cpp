@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -19,9 +20,7 @@ void overview(QTextStream& s) {
          "kettlebox-db --version prints the version.\n";
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(KB_VERSION));
     QTextStream out(stdout);
@@ -54,8 +53,8 @@ int main(int argc, char** argv) {
                 return code;
             } catch (const std::exception& e) {
                 out.flush();
-                err << "kettlebox-db: " << name << " failed: " << QString::fromUtf8(e.what())
-                    << "\n";
+                err << "kettlebox-db: " << name
+                    << " failed: " << QString::fromUtf8(e.what()).simplified() << "\n";
             } catch (...) {
                 out.flush();
                 err << "kettlebox-db: " << name << " failed for a reason it could not name.\n";
@@ -65,5 +64,21 @@ int main(int argc, char** argv) {
     }
     err << "kettlebox-db: unknown command \"" << name << "\".\n";
     overview(err);
+    return kb::cli::kExitUsage;
+}
+
+} // namespace
+
+// The last resort: whatever escapes the set-up, the parsing of the arguments or a command's own
+// guard is still said in one line, with the usage exit code, never as an abort.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        const QByteArray what = QByteArray(e.what()).simplified();
+        std::fprintf(stderr, "kettlebox-db: stopped: %s\n", what.constData());
+    } catch (...) {
+        std::fputs("kettlebox-db: stopped for a reason it could not name.\n", stderr);
+    }
     return kb::cli::kExitUsage;
 }

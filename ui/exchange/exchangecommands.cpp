@@ -104,8 +104,10 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
                 collection.recipes.size());
     try {
         exchange::exportRecipes(file, collection, format, watch.progress);
-    } catch (const exchange::Cancelled&) {
+    } catch (const StoreError& e) {
         watch.window.reset();
+        if (!e.isCancel())
+            throw;
         m_dialogs.msgBox(QStringLiteral("The export was cancelled; no file was written."));
         return;
     }
@@ -250,7 +252,9 @@ void ExchangeCommands::printCookbook() {
         }
         try {
             collection = exchange::collectRecipes(m_store.file(), category, {}, progress);
-        } catch (const exchange::Cancelled&) {
+        } catch (const StoreError& e) {
+            if (!e.isCancel())
+                throw;
             return;
         }
     }
