@@ -1,6 +1,7 @@
 #include "ui/search/findrecipe.h"
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "details/details.h"
 #include "platform/guard.h"
 #include "platform/propertybag.h"
@@ -236,7 +237,7 @@ void FindRecipe::addDetailHits(SearchResult& r, const QString& text) {
 
 Database& FindRecipe::database() {
     if (!m_db)
-        m_db = Database::OpenDatabase(m_databasePath());
+        m_db = RecipeFile::fromDatabasePath(m_databasePath()).open();
     return *m_db;
 }
 

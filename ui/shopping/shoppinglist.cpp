@@ -1,6 +1,7 @@
 #include "ui/shopping/shoppinglist.h"
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "platform/browser.h"
 #include "platform/dialogs.h"
@@ -451,7 +452,7 @@ void ShoppingList::exportList() {
 
 Database& ShoppingList::database() {
     if (!m_db)
-        m_db = Database::OpenDatabase(m_databasePath());
+        m_db = RecipeFile::fromDatabasePath(m_databasePath()).open();
     return *m_db;
 }
 
