@@ -159,8 +159,12 @@ class Database {
     bool IsSideFileOfAnother(const QString& fileName) const;
     // Runs `body` as one write transaction over the recipe file and every attached side file:
     // all of it is committed, or none. Writes inside (Update, Delete, AppendTableDef,
-    // DeleteTableDef, Execute) join it instead of committing on their own.
-    void Transaction(const std::function<void()>& body);
+    // DeleteTableDef, Execute) join it instead of committing on their own. It holds the write
+    // lock of `lockSchema` from the start, the others from their first write: a write that
+    // keeps to one side file (the search index) names it, so that the recipe file is not
+    // locked; every other write locks the recipe file first.
+    void Transaction(const std::function<void()>& body,
+                     const QString& lockSchema = QStringLiteral("main"));
     bool InTransaction() const;
     // Words for the user when the last transaction was committed but the disk reported an
     // error as it was being made durable (the sync of the folder); empty otherwise.

@@ -463,11 +463,17 @@ void DetailsFollower::record(Database& db, const RecipeChange& change) {
         const QString name = nameOf(change.after);
         if (name.isEmpty() || liveId(db, change.category, name))
             return;
+        // Looked for before anything is written: a write, even of no row, would bring this
+        // file into the commit of every new recipe.
+        const QList<QVariantList> kept = db.Query(
+            QStringLiteral("SELECT id FROM details.recipes WHERE category = ?1 AND name = ?2 AND "
+                           "fields = ?3 AND removed IS NOT NULL ORDER BY removed DESC LIMIT 1"),
+            {change.category, nameOf(was), fingerprint(was)});
+        if (kept.isEmpty())
+            return;
         db.Execute(QStringLiteral("UPDATE details.recipes SET removed = NULL, fields = NULL, "
-                                  "name = ?4 WHERE id = (SELECT id FROM details.recipes WHERE "
-                                  "category = ?1 AND name = ?2 AND fields = ?3 AND removed IS "
-                                  "NOT NULL ORDER BY removed DESC LIMIT 1)"),
-                   {change.category, nameOf(was), fingerprint(was), name});
+                                  "name = ?2 WHERE id = ?1"),
+                   {kept.first().value(0), name});
         return;
     }
     case Kind::Edited: {

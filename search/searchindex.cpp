@@ -1,12 +1,14 @@
 #include "search/searchindex.h"
 
 #include "core/app.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutexLocker>
 #include <QSet>
 #include <QtEndian>
 #include <algorithm>
@@ -262,10 +264,14 @@ void SearchIndex::attach(Database& db) {
             db.Query(QStringLiteral("DETACH DATABASE search"));
         if (!QFile::exists(file))
             throw;
+        releaseKeeper();
         const QString aside = file + QStringLiteral(".unreadable");
         QFile::remove(aside);
         if (!QFile::rename(file, aside))
             throw;
+        // Its log would be played into the new file.
+        QFile::remove(file + QStringLiteral("-wal"));
+        QFile::remove(file + QStringLiteral("-shm"));
         db.AttachSideFile(kSchema, file);
     }
     const bool made =
@@ -273,24 +279,57 @@ void SearchIndex::attach(Database& db) {
             .value(0)
             .value(0)
             .toLongLong() == 0;
+    // The index follows each change in a transaction of its own after the recipe file has
+    // committed. With a write-ahead log those commits cost no sync, and a sudden stop loses only
+    // the last of them, never part of one: an index that lost some is stale by its fingerprint
+    // and made again, never trusted wrongly. Where the log can't be used (no shared memory on
+    // the file system), the rollback journal stays, synced as the recipe file is.
+    try {
+        db.Query(QStringLiteral("PRAGMA search.journal_mode = WAL"));
+    } catch (const StoreError&) {
+        // Another connection has it open in the old mode; the next attach tries again.
+    }
+    db.Query(QStringLiteral("PRAGMA search.synchronous = NORMAL"));
+    db.Query(QStringLiteral("PRAGMA search.journal_size_limit = 4194304"));
+    keep(db, file);
     if (made)
-        db.Transaction([&] {
-            db.Execute(
-                QStringLiteral("CREATE TABLE search.meta (key TEXT PRIMARY KEY, value INTEGER)"));
-            db.Execute(QStringLiteral("CREATE TABLE search.categories (id INTEGER PRIMARY KEY, "
-                                      "name TEXT NOT NULL UNIQUE, rows INTEGER, maxrowid "
-                                      "INTEGER, chars INTEGER)"));
-            db.Execute(kCreateRecipes);
-        });
+        db.Transaction(
+            [&] {
+                db.Execute(QStringLiteral(
+                    "CREATE TABLE search.meta (key TEXT PRIMARY KEY, value INTEGER)"));
+                db.Execute(QStringLiteral("CREATE TABLE search.categories (id INTEGER PRIMARY "
+                                          "KEY, name TEXT NOT NULL UNIQUE, rows INTEGER, "
+                                          "maxrowid INTEGER, chars INTEGER)"));
+                db.Execute(kCreateRecipes);
+            },
+            kSchema);
 }
 
-void SearchIndex::prepare(Database& /*db*/, const RecipeChange& change) {
-    // A failed write of the full-text table inside a transaction that also made or dropped a
-    // table of the recipe file brings the engine down (it resets its schema while the
-    // full-text code is still at work). Such writes reach the index only once the recipe file
-    // has committed; until then the index is stale by its fingerprint, never trusted wrongly.
-    m_defer = change.kind == RecipeChange::Kind::Import ||
-              change.kind == RecipeChange::Kind::CategoryDeleted;
+SearchIndex::~SearchIndex() = default;
+
+void SearchIndex::keep(const Database& db, const QString& file) {
+    const QMutexLocker lock(&m_keeperMutex);
+    if (m_keeper)
+        return;
+    // Each command opens and closes its own connection, and the last connection of a file
+    // with a log folds the log in as it closes, with the syncs the log was to save. One
+    // connection held for as long as this index is used keeps that for the end. Without it
+    // the index works the same, only at that cost.
+    try {
+        auto keeper = RecipeFile::fromDatabasePath(withoutRecipeSuffix(db.FileName())).open();
+        keeper->AttachSideFile(kSchema, file);
+        keeper->Query(QStringLiteral("SELECT count(*) FROM search.sqlite_master"));
+        m_keeper = std::move(keeper);
+    } catch (const StoreError&) {
+    }
+}
+
+void SearchIndex::releaseKeeper() {
+    const QMutexLocker lock(&m_keeperMutex);
+    m_keeper.reset();
+}
+
+void SearchIndex::prepare(Database& /*db*/, const RecipeChange& /*change*/) {
     m_deferred.clear();
 }
 
@@ -324,25 +363,18 @@ SearchIndex::Step SearchIndex::stepOf(const Database& db, const RecipeChange& ch
 void SearchIndex::record(Database& db, const RecipeChange& change) {
     // An index not yet built is built whole when it is next opened; until then there is
     // nothing to keep up to date.
-    m_trustCommit = false;
     if (!isBuilt(db))
         return;
-    // A category made inside a write (an undelete into a category that is gone) sends the rest
-    // of it after the commit as well.
-    if (change.kind == RecipeChange::Kind::CategoryAdded ||
-        change.kind == RecipeChange::Kind::CategoryDeleted)
-        m_defer = true;
+    // The index is derived from the recipe file: it follows each change once the recipe file
+    // has committed, in a transaction of its own, so that the commit a user waits for touches
+    // one file. Until then it is stale by its fingerprint, never trusted wrongly. (A failed
+    // write of the full-text table in a transaction that also made or dropped a table of the
+    // recipe file used to bring the engine down.)
     // Nobody else has written since the index was last found current (the write lock is ours
     // now), so after this write it is current again without reading the file.
-    const bool trust = seen(db) == m_current;
-    if (m_defer) {
-        if (m_deferred.isEmpty())
-            m_deferTrust = trust;
-        m_deferred.append(stepOf(db, change));
-        return;
-    }
-    m_trustCommit = trust;
-    apply(db, stepOf(db, change));
+    if (m_deferred.isEmpty())
+        m_deferTrust = seen(db) == m_current;
+    m_deferred.append(stepOf(db, change));
 }
 
 void SearchIndex::apply(Database& db, const Step& step) {
@@ -427,29 +459,24 @@ void SearchIndex::remember(Database& db, const Seen& seen) {
 }
 
 void SearchIndex::committed(Database& db) {
-    if (!m_deferred.isEmpty()) {
-        const QList<Step> steps = std::exchange(m_deferred, {});
-        m_defer = false;
-        // The recipe file has its change whatever happens here: an index that can't follow is
-        // stale by its fingerprint and rebuilt when next opened.
-        try {
-            Seen after;
-            db.Transaction([&] {
+    if (m_deferred.isEmpty())
+        return;
+    const QList<Step> steps = std::exchange(m_deferred, {});
+    // The recipe file has its change whatever happens here: an index that can't follow is
+    // stale by its fingerprint and rebuilt when next opened.
+    try {
+        Seen after;
+        db.Transaction(
+            [&] {
                 for (const Step& s : steps)
                     apply(db, s);
                 after = seen(db);
-            });
-            if (m_deferTrust)
-                m_current = after;
-        } catch (const StoreError&) {
-        }
-        m_trustCommit = false;
-        return;
+            },
+            kSchema);
+        if (m_deferTrust)
+            m_current = after;
+    } catch (const StoreError&) {
     }
-    m_defer = false;
-    if (m_trustCommit)
-        m_current = seen(db);
-    m_trustCommit = false;
 }
 
 void SearchIndex::closing(Database& db) {
@@ -457,7 +484,7 @@ void SearchIndex::closing(Database& db) {
     if (!m_current.stamp.valid() || m_current == m_remembered || !(seen(db) == m_current))
         return;
     attach(db);
-    db.Transaction([&] { remember(db, m_current); });
+    db.Transaction([&] { remember(db, m_current); }, kSchema);
     m_remembered = m_current;
 }
 
@@ -492,7 +519,7 @@ bool SearchIndex::isCurrent(Database& db, const Progress& progress) {
     m_current = now;
     // Only the index file is written, so the recipe file stays as it was found.
     try {
-        db.Transaction([&] { remember(db, now); });
+        db.Transaction([&] { remember(db, now); }, kSchema);
         m_remembered = now;
     } catch (const StoreError&) {
         // What is kept only saves the next start this check: no failure of the search.

@@ -4,9 +4,11 @@
 #include "core/recipefollower.h"
 
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace kb {
 
@@ -48,6 +50,9 @@ class SearchIndex : public RecipeFollower {
 
     // Without a file name the index lies beside the recipe file it is attached to.
     explicit SearchIndex(QString indexFile = {});
+    ~SearchIndex() override;
+    SearchIndex(const SearchIndex&) = delete;
+    SearchIndex& operator=(const SearchIndex&) = delete;
 
     void attach(Database& db) override;
     void prepare(Database& db, const RecipeChange& change) override;
@@ -97,16 +102,19 @@ class SearchIndex : public RecipeFollower {
     Step stepOf(const Database& db, const RecipeChange& change) const;
     void apply(Database& db, const Step& step);
 
+    // Holds the index open between the connections of single commands (see keep()).
+    void keep(const Database& db, const QString& file);
+    void releaseKeeper();
+
     QString m_file;
-    // A write that changes the recipe file's tables (an import, a category made or deleted)
-    // is written to the index after its commit, in a transaction of the index's own.
-    bool m_defer = false;
-    bool m_deferTrust = false;
+    QMutex m_keeperMutex;
+    std::unique_ptr<Database> m_keeper;
+    // The steps of the write being made, written to the index once the recipe file has
+    // committed it; and whether that write follows a file this index had found current.
     QList<Step> m_deferred;
+    bool m_deferTrust = false;
     Seen m_current;
     Seen m_remembered;
-    // The write being committed follows a file this index had found current.
-    bool m_trustCommit = false;
 };
 
 } // namespace kb

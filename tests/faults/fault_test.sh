@@ -116,7 +116,7 @@ for when in 4 9 14 19 24 29 34 39 44; do
   rm -rf "$d"
   cp -a "$idx" "$d"
   strace -f -qq -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=ENOSPC:when="$when" \
-    -P "$d/Recipe.index-journal" "$db" import --folder "$d" "$work/stews.mmf" >/dev/null 2>&1
+    -P "$d/Recipe.index-journal" -P "$d/Recipe.index-wal" "$db" import --folder "$d" "$work/stews.mmf" >/dev/null 2>&1
   rc=$?
   [ $rc -le 1 ] || fail "import with index write #$when failing ended with $rc"
   found=$("$db" find stew --folder "$d" 2>&1 | grep -c '^Stews')
