@@ -254,6 +254,12 @@ void SearchIndex::attach(Database& db) {
     if (isAttached(db))
         return;
     const QString file = m_file.isEmpty() ? fileFor(db.FileName()) : m_file;
+    if (!QFile::exists(file)) {
+        // The log of an index removed behind our back would be played into the new one.
+        releaseKeeper();
+        QFile::remove(file + QStringLiteral("-wal"));
+        QFile::remove(file + QStringLiteral("-shm"));
+    }
     try {
         db.AttachSideFile(kSchema, file);
     } catch (const StoreError&) {
