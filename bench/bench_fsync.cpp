@@ -12,7 +12,9 @@ namespace {
 std::atomic<long> g_syncs{0};
 }
 
-long kbbench::syncCount() { return g_syncs.load(); }
+long kbbench::syncCount() {
+    return g_syncs.load();
+}
 
 extern "C" {
 

@@ -342,12 +342,13 @@ class Statement {
 void beginWrite(const Connection& c, const QString& schema) {
     QString table;
     {
-        Statement st(c,
-                     QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' "
-                                    "AND substr(name, 1, 7) <> 'sqlite_' AND sql NOT LIKE 'CREATE VIRTUAL%' "
-                                    "LIMIT 1")
-                         .arg(quoted(schema)),
-                     Access::Read);
+        Statement st(
+            c,
+            QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' "
+                           "AND substr(name, 1, 7) <> 'sqlite_' AND sql NOT LIKE 'CREATE VIRTUAL%' "
+                           "LIMIT 1")
+                .arg(quoted(schema)),
+            Access::Read);
         if (st.step(Access::Read))
             table = st.text(0).value_or(QString());
     }

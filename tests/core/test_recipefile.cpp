@@ -94,6 +94,46 @@ class TestRecipeFile : public QObject {
         QCOMPARE(onGui.load(), 1);
     }
 
+    // A write holds the recipe file's lock from its start, and takes in a side file only when
+    // it writes to it: another program writing a side file must not hold up a change that
+    // leaves it alone (nor make its commit span both files).
+    void aWriteLocksTheRecipeFileAtOnceAndASideFileOnlyWhenWritten() {
+        const QString side = m_file.beside(QStringLiteral("Recipe.side"));
+        QFile::remove(side);
+        auto db = m_file.open();
+        db->AttachSideFile(QStringLiteral("side"), side);
+        db->Execute(QStringLiteral("CREATE TABLE side.notes (text)"));
+        db->AppendTableDef(recipeTableDef(*db, "Soups"));
+
+        auto other = m_file.open();
+        const auto otherWrites = [&] {
+            try {
+                other->AppendTableDef(recipeTableDef(*other, "Stews"));
+                return true;
+            } catch (const StoreError&) {
+                return false;
+            }
+        };
+        db->Transaction([&] {
+            // Nothing written yet, and another writer already waits, then gives up.
+            db->Query(QStringLiteral("SELECT count(*) FROM main.Soups"));
+            QVERIFY(!otherWrites());
+        });
+
+        auto sideWriter = m_file.open();
+        sideWriter->AttachSideFile(QStringLiteral("side"), side);
+        sideWriter->Transaction(
+            [&] {
+                db->AppendTableDef(recipeTableDef(*db, "Pies"));
+                QVERIFY_THROWS_EXCEPTION(StoreError, db->Transaction([&] {
+                    db->Execute(QStringLiteral("INSERT INTO side.notes VALUES ('x')"));
+                }));
+            },
+            QStringLiteral("side"));
+        QVERIFY(db->TableDefs().contains(QStringLiteral("Pies")));
+        QVERIFY(otherWrites());
+    }
+
     void aBackgroundResultArrivesOnTheGuiThread() {
         BackgroundJob job;
         QThread* ranOn = nullptr;
