@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 
 #include <cerrno>
@@ -21,8 +22,12 @@ RecipeLock takeRecipeLock(QLockFile& lock) {
     // Never stale by age: a program may run for weeks. A lock whose process is gone is stale,
     // and QLockFile takes it over.
     lock.setStaleLockTime(0);
-    if (lock.tryLock(0))
+    if (lock.tryLock(0)) {
+        // It names the process and the computer: no wider access than the recipe file has.
+        const QString folder = QFileInfo(lock.fileName()).path();
+        matchRecipeFileMode(RecipeFile(folder).fileName(), lock.fileName());
         return RecipeLock::Held;
+    }
     return lock.error() == QLockFile::LockFailedError ? RecipeLock::InUse : RecipeLock::Unavailable;
 }
 

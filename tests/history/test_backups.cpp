@@ -1,6 +1,7 @@
 // Whole-file backups: made consistent and keyed, kept by retention, restored with care, and a
 // damaged file noticed.
 
+#include "core/recipelock.h"
 #include "core/store_error.h"
 #include "tests/history/history_fixture.h"
 
@@ -175,6 +176,8 @@ class TestBackups : public QObject {
         f.store->DeleteRecipe("Soups", "Leek"); // the history and the day's backup
         restoreBackup(listBackups(f.base).first().path, f.base);
         f.store->file().removeFollower(&backups);
+        QLockFile window(recipeLockPath(f.dir.path()));
+        QCOMPARE(takeRecipeLock(window), RecipeLock::Held);
 
         const QDir dir(f.dir.path());
         QStringList wider;
