@@ -16,7 +16,10 @@ using namespace kb::test;
 class TestCrash : public QObject {
     Q_OBJECT
 
-    static constexpr int kRuns = 20;
+    // Fewer under the sanitizers, where each run is slow and memory faults show in any run.
+    const int m_runs = qEnvironmentVariableIntValue("KB_CRASH_RUNS") > 0
+                           ? qEnvironmentVariableIntValue("KB_CRASH_RUNS")
+                           : 20;
 
     // Starts the child on the fixture's file and kills it at a random moment of its work.
     static void killMidway(const HistoryFixture& f, const char* mode, int count, int upToMs) {
@@ -56,7 +59,7 @@ class TestCrash : public QObject {
 
   private slots:
     void killedDuringDelete() {
-        for (int run = 0; run < kRuns; ++run) {
+        for (int run = 0; run < m_runs; ++run) {
             HistoryFixture f;
             f.makeCategory("Soups");
             f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
@@ -67,7 +70,7 @@ class TestCrash : public QObject {
     }
 
     void killedDuringDeleteACategory() {
-        for (int run = 0; run < kRuns; ++run) {
+        for (int run = 0; run < m_runs; ++run) {
             HistoryFixture f;
             QString sql;
             for (int c = 1; c <= 8; ++c) {
