@@ -254,12 +254,14 @@ void SearchIndex::attach(Database& db) {
     if (isAttached(db))
         return;
     const QString file = m_file.isEmpty() ? fileFor(db.FileName()) : m_file;
-    if (!QFile::exists(file)) {
-        // The log of an index removed behind our back would be played into the new one.
+    // The log of an index that is gone, or put aside below, would be played into its successor.
+    const auto forgetLog = [&] {
         releaseKeeper();
         QFile::remove(file + QStringLiteral("-wal"));
         QFile::remove(file + QStringLiteral("-shm"));
-    }
+    };
+    if (!QFile::exists(file))
+        forgetLog();
     try {
         db.AttachSideFile(kSchema, file);
     } catch (const StoreError&) {
@@ -275,9 +277,7 @@ void SearchIndex::attach(Database& db) {
         QFile::remove(aside);
         if (!QFile::rename(file, aside))
             throw;
-        // Its log would be played into the new file.
-        QFile::remove(file + QStringLiteral("-wal"));
-        QFile::remove(file + QStringLiteral("-shm"));
+        forgetLog();
         db.AttachSideFile(kSchema, file);
     }
     const bool made =
