@@ -160,8 +160,7 @@ void writeCategories(const QString& work, const SourceFile& file,
                 }
                 rs->Close();
             }
-            if (progress)
-                progress(80 + static_cast<int>(15 * ++done / std::max<qsizetype>(1, plan.size())));
+            reportProgress(progress, 80 + 15 * ++done / std::max<qsizetype>(1, plan.size()), 100);
         }
     });
     db->Close();
@@ -228,9 +227,9 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
         throw StoreError(
             QStringLiteral("The old recipe file \"%1\" can't be read.").arg(native(source)));
 
-    const Progress reading = [&options](int pct) {
-        if (options.progress)
-            options.progress(pct * 80 / 100);
+    // Reading is the first four fifths of the work.
+    const Progress reading = [&options](std::int64_t done, std::int64_t total) {
+        return reportProgress(options.progress, done * 80 / std::max<std::int64_t>(1, total), 100);
     };
     const SourceFile file = readAccessFile(source, options.helper, options.limits, reading);
 
@@ -300,8 +299,7 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
         removeWork(work);
         throw;
     }
-    if (options.progress)
-        options.progress(100);
+    reportProgress(options.progress, 100, 100);
     return report;
 }
 

@@ -239,7 +239,7 @@ SourceFile readAccessFile(const QString& file, const QString& helper, const Limi
             const auto pct = static_cast<int>(
                 std::min<std::int64_t>(100, 100 * parser.rowsSeen() / parser.rowsExpected()));
             if (pct != shown)
-                progress(shown = pct);
+                progress(shown = pct, 100);
         }
         return true;
     };

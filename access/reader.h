@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/progress.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <functional>
 
 namespace kb::access {
 
@@ -79,12 +80,10 @@ class StreamParser {
     SourceFile m_file;
 };
 
-// Percent done, 0 to 100.
-using Progress = std::function<void(int percent)>;
-
 // Runs the reader `helper` on `file` under `limits`: an empty environment, no core dump, no
 // file it may write, no descriptor of ours but its pipes, no new privileges, a wall-clock
-// timeout that kills it (the reader then shuts itself in further). A timeout, a signal, a non-zero
+// timeout that kills it (the reader then shuts itself in further). `progress` is told the
+// percent done, of 100, as it grows; the read can't be stopped. A timeout, a signal, a non-zero
 // exit or a damaged stream is thrown as a StoreError saying that the file can't be read.
 SourceFile readAccessFile(const QString& file, const QString& helper, const Limits& limits = {},
                           const Progress& progress = {});

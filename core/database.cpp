@@ -735,8 +735,7 @@ std::int64_t Database::LastInsertId() const {
     return sqlite3_last_insert_rowid(m_connection->db);
 }
 
-void Database::BackupTo(const QString& fileName,
-                        const std::function<bool(std::int64_t, std::int64_t)>& progress) const {
+void Database::BackupTo(const QString& fileName, const Progress& progress) const {
     backupSchemaTo(QStringLiteral("main"), fileName, progress);
 }
 
@@ -751,9 +750,8 @@ std::int64_t Database::DataVersion(const QString& schema) const {
         .toLongLong();
 }
 
-void Database::backupSchemaTo(
-    const QString& schema, const QString& fileName,
-    const std::function<bool(std::int64_t, std::int64_t)>& progress) const {
+void Database::backupSchemaTo(const QString& schema, const QString& fileName,
+                              const Progress& progress) const {
     requireOpen();
     const Connection& c = *m_connection;
     const bool main = schema == QLatin1String("main");
@@ -808,7 +806,7 @@ void Database::backupSchemaTo(
                 break;
             const int total = sqlite3_backup_pagecount(backup);
             const bool goOn =
-                !progress || progress(total - sqlite3_backup_remaining(backup), total);
+                reportProgress(progress, total - sqlite3_backup_remaining(backup), total);
             if (rc == SQLITE_DONE)
                 break;
             if (!goOn) {

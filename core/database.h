@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/progress.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -180,8 +182,7 @@ class Database {
     // same key and salt, so that it opens with the same password. Another connection may write
     // meanwhile: the copy is of one committed state. `progress(donePages, totalPages)` returning
     // false stops it. A failed or stopped copy is removed and thrown.
-    void BackupTo(const QString& fileName,
-                  const std::function<bool(std::int64_t, std::int64_t)>& progress = {}) const;
+    void BackupTo(const QString& fileName, const Progress& progress = {}) const;
     // The same for an attached side file, keyed as side files are.
     void BackupSideFileTo(const QString& schema, const QString& fileName) const;
     // A number that changes whenever another connection commits a change to `schema`.
@@ -199,7 +200,7 @@ class Database {
     explicit Database(std::shared_ptr<detail::Connection> connection);
     void requireOpen() const;
     void backupSchemaTo(const QString& schema, const QString& fileName,
-                        const std::function<bool(std::int64_t, std::int64_t)>& progress) const;
+                        const Progress& progress) const;
 
     std::shared_ptr<detail::Connection> m_connection;
     QString m_fileName;

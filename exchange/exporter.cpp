@@ -94,7 +94,7 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
                         .arg(name, table));
         }
         for (; !rs->Eof(); rs->MoveNext()) {
-            if (progress.stop())
+            if (c.recipes.size() % 250 == 0 && !reportProgress(progress, c.recipes.size(), 0))
                 throw StoreError::cancelled();
             StoredValues values;
             for (int i = 0; i < 4; ++i)
@@ -167,17 +167,15 @@ void exportRecipes(const QString& fileName, const Collection& collection, Export
         if (format == ExportFormat::JsonLd) {
             writeJsonLd(file, collection.recipes, collection.categories, total != 1,
                         [&](qsizetype done) {
-                            if (progress.stop())
+                            if (done % 250 == 0 && !reportProgress(progress, done, total))
                                 throw StoreError::cancelled();
-                            if (done % 250 == 0)
-                                progress.report(done, total);
                         });
         } else if (format == ExportFormat::MealMaster) {
-            if (progress.stop())
+            if (!reportProgress(progress, 0, total))
                 throw StoreError::cancelled();
             file.write(writeMealMaster(detailsAsText(collection.recipes)));
         } else {
-            if (progress.stop())
+            if (!reportProgress(progress, 0, total))
                 throw StoreError::cancelled();
             QByteArray bytes;
             for (const QString& l : textExportLines(detailsAsText(collection.recipes)))
@@ -192,7 +190,8 @@ void exportRecipes(const QString& fileName, const Collection& collection, Export
     }
     if (!file.commit())
         throw StoreError(cannotWrite(fileName, file.errorString()));
-    progress.report(total, total);
+    // Written: a cancel now comes too late to matter.
+    reportProgress(progress, total, total);
 }
 
 } // namespace kb::exchange

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/progress.h"
 #include "exchange/recipe.h"
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace kb {
 class Database;
@@ -13,18 +13,6 @@ class RecipeFile;
 
 namespace kb::exchange {
 
-// How a long import or export tells its caller how far it is, and learns that it should stop.
-struct Progress {
-    std::function<void(qsizetype done, qsizetype total)> step;
-    std::function<bool()> cancelled;
-
-    void report(qsizetype done, qsizetype total) const {
-        if (step)
-            step(done, total);
-    }
-    bool stop() const { return cancelled && cancelled(); }
-};
-
 // The recipes of the file to be exported, in stored order, with their exact values.
 struct Collection {
     QList<RecipeRecord> recipes;
@@ -32,7 +20,8 @@ struct Collection {
 };
 
 // Every recipe of `category` (all categories when empty); only the first row named `name`
-// when that is given. Throws StoreError (a cancel as its Cancelled kind).
+// when that is given. `progress` is told the recipes read so far (their total unknown).
+// Throws StoreError (a cancel as its Cancelled kind).
 Collection collectRecipes(Database& db, const QString& category = {}, const QString& name = {},
                           const Progress& progress = {});
 // The same on a connection of its own.

@@ -383,10 +383,8 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                             openTarget(c);
                 qsizetype done = 0;
                 for (const Pending& p : m_records) {
-                    if (m_options.progress.stop())
+                    if (++done % 100 == 0 && !reportProgress(m_options.progress, done, total))
                         throw StoreError::cancelled();
-                    if (++done % 100 == 0)
-                        m_options.progress.report(done, total);
                     RecipeRecord r = p.record;
                     QStringList reasons = r.notes;
                     const QString where = p.record.position;
@@ -529,7 +527,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                     }
                     lines << line;
                 }
-                m_options.progress.report(total, total);
+                reportProgress(m_options.progress, total, total);
                 // The recordsets go before the transaction ends.
                 targets.clear();
             });

@@ -130,9 +130,22 @@ FetchResult fetchPage(const QUrl& url, const FetchOptions& options, const Progre
             stop();
         }
     });
-    QObject::connect(
-        reply, &QNetworkReply::downloadProgress, reply,
-        [&](qint64 done, qint64 total) { progress.report(done, std::max<qint64>(total, 0)); });
+    // The bytes last told, told again while the server is silent, so that a cancel is seen
+    // at once.
+    qint64 received = 0;
+    qint64 expected = 0;
+    const auto askToGoOn = [&] {
+        if (!result.cancelled && !reportProgress(progress, received, expected)) {
+            result.cancelled = true;
+            stop();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [&](qint64 done, qint64 total) {
+                         received = done;
+                         expected = std::max<qint64>(total, 0);
+                         askToGoOn();
+                     });
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, reply, [&] {
@@ -141,12 +154,7 @@ FetchResult fetchPage(const QUrl& url, const FetchOptions& options, const Progre
     });
     deadline.start(options.timeoutMs);
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, reply, [&] {
-        if (progress.stop()) {
-            result.cancelled = true;
-            stop();
-        }
-    });
+    QObject::connect(&poll, &QTimer::timeout, reply, askToGoOn);
     poll.start(100);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     // The user's input too: a progress window's Cancel is among it.
@@ -215,7 +223,7 @@ void fetchPhotos(ReadResult& read, const QUrl& page, const FetchOptions& options
     for (RecipeRecord& r : read.recipes) {
         const QUrl url = page.resolved(QUrl(r.details.image));
         if (!r.details.photo.isEmpty() || r.details.image.isEmpty() || !isHttp(url) ||
-            !sameSite(url, page) || fetched++ >= kMostPhotos || progress.stop())
+            !sameSite(url, page) || fetched++ >= kMostPhotos || !reportProgress(progress, 0, 0))
             continue;
         const FetchResult photo = fetchPage(url, photoOptions, progress);
         if (photo.cancelled)

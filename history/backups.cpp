@@ -87,7 +87,7 @@ FileCheck quickCheck(const Database& db, const QString& schema) {
 }
 
 // Copies a file as it is, flushed to the disk, under `to` (replaced).
-void copyFile(const QString& from, const QString& to, const ProgressFn& progress) {
+void copyFile(const QString& from, const QString& to, const Progress& progress) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         throw StoreError(
@@ -107,8 +107,7 @@ void copyFile(const QString& from, const QString& to, const ProgressFn& progress
                 QStringLiteral("\"%1\" can't be written: %2.").arg(shown(to), out.errorString()));
         }
         done += chunk.size();
-        if (progress)
-            progress(done, total);
+        reportProgress(progress, done, total);
     }
     if (!out.flush() || ::fsync(out.handle()) != 0) {
         out.remove();
@@ -214,7 +213,7 @@ std::optional<BackupInfo> newestCleanBackup(const QString& databasePath) {
     return std::nullopt;
 }
 
-QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& now, bool prune) {
+QString makeBackup(Database& db, const Progress& progress, const QDateTime& now, bool prune) {
     const QString databasePath = withoutMdb(db.FileName());
     const QDir dir = ensureBackupsFolder(databasePath);
     // Copies left by a backup that was killed are of no use to anyone.
@@ -272,7 +271,7 @@ QString makeBackup(Database& db, const ProgressFn& progress, const QDateTime& no
     return target;
 }
 
-QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress, bool prune) {
+QString backupRecipeFile(const QString& databasePath, const Progress& progress, bool prune) {
     auto db = Database::OpenDatabase(databasePath);
     QString path = makeBackup(*db, progress, QDateTime::currentDateTime(), prune);
     db->Close();
@@ -302,7 +301,7 @@ void pruneBackups(const QString& databasePath, const QDateTime& now) {
 }
 
 QString restoreBackup(const QString& backupFile, const QString& databasePath,
-                      const ProgressFn& progress) {
+                      const Progress& progress) {
     // Held for the whole restore, so that the program can't start on a half-replaced file and
     // no other program writes into the file being replaced.
     const RecipeFileLock lock(QFileInfo(databasePath).absolutePath(),
@@ -432,10 +431,9 @@ void BackupFollower::finishAhead() {
     if (!m_made)
         return;
     if (aheadRunning() && m_progress) {
-        const ProgressFn progress = m_progress();
+        const Progress progress = m_progress();
         while (!m_running.wait(std::chrono::milliseconds(30)))
-            if (progress)
-                progress(m_aheadDone->done, m_aheadDone->total);
+            reportProgress(progress, m_aheadDone->done, m_aheadDone->total);
     }
     m_running.wait();
     m_ahead = std::move(*m_made);
@@ -472,7 +470,7 @@ void BackupFollower::record(Database&, const RecipeChange&) {}
 
 void BackupFollower::backUp(Database& db, bool always) {
     try {
-        makeBackup(db, m_progress ? m_progress() : ProgressFn(), m_clock());
+        makeBackup(db, m_progress ? m_progress() : Progress(), m_clock());
     } catch (const StoreError& e) {
         if (m_onFailure)
             m_onFailure(e.message(), always);

@@ -3,6 +3,7 @@
 #include "core/background.h"
 #include "core/database.h"
 #include "core/filestamp.h"
+#include "core/progress.h"
 #include "core/recipefollower.h"
 
 #include <QDateTime>
@@ -18,9 +19,6 @@ namespace kb {
 
 // Whole-file copies of Recipe.mdb in a Backups folder beside it, each made through the engine's
 // backup interface under a temporary name, checked, and only then given its own name.
-
-// Told the work done out of the total; returning false stops the work where that is safe.
-using ProgressFn = std::function<bool(std::int64_t done, std::int64_t total)>;
 
 // Paths beside the recipe file whose path without ".mdb" is `databasePath`.
 QString recipeFileOf(const QString& databasePath);
@@ -62,10 +60,10 @@ std::optional<QString> damagedFileMessage(const QString& databasePath);
 
 // A backup of the open recipe file now; returns its path. Retention is applied after it.
 // Without `prune` the old backups stay until the next one.
-QString makeBackup(Database& db, const ProgressFn& progress = {},
+QString makeBackup(Database& db, const Progress& progress = {},
                    const QDateTime& now = QDateTime::currentDateTime(), bool prune = true);
 // The same for a recipe file that is not open: for the command line and before an import.
-QString backupRecipeFile(const QString& databasePath, const ProgressFn& progress = {},
+QString backupRecipeFile(const QString& databasePath, const Progress& progress = {},
                          bool prune = true);
 
 // Deletes the backups that retention does not keep.
@@ -75,7 +73,7 @@ void pruneBackups(const QString& databasePath, const QDateTime& now);
 // (StoreError) while the program holds the lock, and when the backup does not check clean.
 // Returns the path of the backup of the replaced file (empty when there was none).
 QString restoreBackup(const QString& backupFile, const QString& databasePath,
-                      const ProgressFn& progress = {});
+                      const Progress& progress = {});
 
 // Takes a backup at the first change of each day and before every Delete a Category and every
 // import. A backup that fails never stops the command: `onFailure` is told why (and whether it
@@ -85,7 +83,7 @@ class BackupFollower final : public RecipeFollower {
     using FailureFn = std::function<void(const QString& why, bool always)>;
     using Clock = std::function<QDateTime()>;
     // Makes the progress shown while one backup is taken; it ends with the function.
-    using ProgressMaker = std::function<ProgressFn()>;
+    using ProgressMaker = std::function<Progress()>;
     explicit BackupFollower(FailureFn onFailure, Clock clock = {});
     void setProgress(ProgressMaker maker) { m_progress = std::move(maker); }
 

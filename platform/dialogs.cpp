@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <algorithm>
+#include <memory>
 
 namespace kb {
 
@@ -25,45 +26,37 @@ QString Dialogs::effectiveTitle(const QString& title) {
 
 namespace {
 
-struct NoProgress final : Progress {
-    bool setProgress(std::int64_t, std::int64_t) override { return true; }
-};
-
 // Shown only when the work lasts longer than half a second.
-class DialogProgress final : public Progress {
-  public:
-    DialogProgress(const QString& text, const QString& title, bool cancellable)
-        : m_dialog(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000,
-                   QApplication::activeWindow()) {
-        m_dialog.setWindowTitle(Dialogs::effectiveTitle(title));
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(500);
-        m_dialog.setAutoReset(false);
-        m_dialog.setAccessibleName(text);
-        m_dialog.setMinimumWidth(std::min(Dialogs::titleWidth(title), 900));
-        if (!cancellable)
-            m_dialog.setCancelButton(nullptr);
-        m_dialog.setValue(0);
-    }
-    bool setProgress(std::int64_t done, std::int64_t total) override {
-        m_dialog.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
-        QApplication::processEvents();
-        return !m_dialog.wasCanceled();
-    }
-
-  private:
-    QProgressDialog m_dialog;
-};
+std::shared_ptr<QProgressDialog> progressDialog(const QString& text, const QString& title,
+                                                bool cancellable) {
+    auto dialog =
+        std::make_shared<QProgressDialog>(text, cancellable ? QStringLiteral("Cancel") : QString(),
+                                          0, 1000, QApplication::activeWindow());
+    dialog->setWindowTitle(Dialogs::effectiveTitle(title));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(500);
+    dialog->setAutoReset(false);
+    dialog->setAccessibleName(text);
+    dialog->setMinimumWidth(std::min(Dialogs::titleWidth(title), 900));
+    if (!cancellable)
+        dialog->setCancelButton(nullptr);
+    dialog->setValue(0);
+    return dialog;
+}
 
 } // namespace
 
-std::unique_ptr<Progress> Dialogs::progress(const QString&, const QString&, bool) {
-    return std::make_unique<NoProgress>();
+Progress Dialogs::progress(const QString&, const QString&, bool) {
+    return [](std::int64_t, std::int64_t) { return true; };
 }
 
-std::unique_ptr<Progress> QtDialogs::progress(const QString& text, const QString& title,
-                                              bool cancellable) {
-    return std::make_unique<DialogProgress>(text, title, cancellable);
+Progress QtDialogs::progress(const QString& text, const QString& title, bool cancellable) {
+    return
+        [dialog = progressDialog(text, title, cancellable)](std::int64_t done, std::int64_t total) {
+            dialog->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+            QApplication::processEvents();
+            return !dialog->wasCanceled();
+        };
 }
 
 int Dialogs::msgBoxWith(const QString& text, const QString& informative, const QString& details,

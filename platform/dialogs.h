@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/progress.h"
+
 #include <QString>
-#include <cstdint>
-#include <memory>
 
 class QPrinter;
 class QWidget;
@@ -25,14 +25,6 @@ inline constexpr int vbOK = 1;
 inline constexpr int vbCancel = 2;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
-
-// Long work shown as it goes.
-class Progress {
-  public:
-    virtual ~Progress() = default;
-    // Returns false once the user asked to stop.
-    virtual bool setProgress(std::int64_t done, std::int64_t total) = 0;
-};
 
 // The one way the program asks the user anything. Handed to the store and the forms, so that
 // tests can script the answers and read back every prompt.
@@ -66,10 +58,10 @@ class Dialogs {
     virtual QString saveFileName(const QString& title, const QString& suggested,
                                  const QString& filter) = 0;
 
-    // Shows progress of long work while the returned object lives; a cancel button when
-    // `cancellable`. By default nothing is shown.
-    virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
-                                               bool cancellable);
+    // Shows progress of long work while the returned progress, or a copy of it, lives; a
+    // cancel button when `cancellable`, whose press it answers from then on. By default
+    // nothing is shown and it always goes on.
+    virtual Progress progress(const QString& text, const QString& title, bool cancellable);
 
     // The title a box really carries.
     static QString effectiveTitle(const QString& title);
@@ -90,8 +82,7 @@ class QtDialogs final : public Dialogs {
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& suggested,
                          const QString& filter) override;
-    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
-                                       bool cancellable) override;
+    Progress progress(const QString& text, const QString& title, bool cancellable) override;
 };
 
 } // namespace kb

@@ -519,8 +519,7 @@ bool SearchIndex::isCurrent(Database& db, const Progress& progress) {
         const auto it = stored.constFind(categories.at(i));
         if (it == stored.constEnd() || !(*it == fingerprintOf(db, categories.at(i))))
             return false;
-        if (progress)
-            progress(static_cast<int>(i + 1), static_cast<int>(categories.size()));
+        reportProgress(progress, i + 1, categories.size());
     }
     m_current = now;
     // Only the index file is written, so the recipe file stays as it was found.
@@ -560,8 +559,7 @@ void SearchIndex::rebuild(Database& db, const Progress& progress) {
                            .arg(kRowBits)
                            .arg(cols.join(QLatin1Char(',')), quoted(c)),
                        {v64(id), v64(kRowLimit)});
-            if (progress)
-                progress(static_cast<int>(id), static_cast<int>(categories.size()));
+            reportProgress(progress, id, categories.size());
         }
         // One segment per level makes every later query cheaper.
         db.Execute(QStringLiteral("INSERT INTO search.recipes(recipes) VALUES ('optimize')"));

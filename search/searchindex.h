@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/filestamp.h"
+#include "core/progress.h"
 #include "core/recipefollower.h"
 
 #include <QList>
@@ -62,8 +63,8 @@ class SearchIndex : public RecipeFollower {
     // since instead of reading every recipe again.
     void closing(Database& db) override;
 
-    // `progress` is told the categories done and their number after each category.
-    using Progress = std::function<void(int done, int total)>;
+    // `progress` is told the categories done and their number after each category; the check
+    // and the rebuild can't be stopped, so its answer is not asked.
     // Whether the index holds exactly the recipe file as it is now (by its fingerprint). A file
     // unchanged on disk since this index last found it current is not read again.
     bool isCurrent(Database& db, const Progress& progress = {});

@@ -98,7 +98,10 @@ void TestAccessConvert::convertsInPlace() {
     ImportOptions opts = test::importOptions();
     opts.hardLinks = hardLinks;
     QList<int> progress;
-    opts.progress = [&](int p) { progress << p; };
+    opts.progress = [&](std::int64_t done, std::int64_t total) {
+        progress << static_cast<int>(done * 100 / total);
+        return true;
+    };
     const Report report = convertInPlace(dir.path(), opts);
 
     const QString kept = dir.filePath(QStringLiteral("Recipe.access.mdb"));

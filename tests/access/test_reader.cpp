@@ -147,7 +147,10 @@ void TestAccessReader::recipeFileValues() {
     const QList<jet::Table> tables = jet::recipeTables();
     QList<int> progress;
     const SourceFile f = readAccessFile(fileOf(dir, jet::writeJet4(tables)), test::readerHelper(),
-                                        {}, [&](int p) { progress << p; });
+                                        {}, [&](std::int64_t done, std::int64_t total) {
+                                            progress << static_cast<int>(done * 100 / total);
+                                            return true;
+                                        });
     QVERIFY(!progress.isEmpty() && progress.last() == 100);
     QVERIFY(std::is_sorted(progress.begin(), progress.end()));
 

@@ -50,27 +50,17 @@ bool ScriptedDialogs::printDialog(QPrinter& printer, QWidget*) {
     return true;
 }
 
-namespace {
-// Keeps every value shown; stops once the work done reaches the point asked for, if any.
-class ScriptedProgress final : public Progress {
-  public:
-    ScriptedProgress(std::int64_t cancelAt, QList<std::int64_t>& values)
-        : m_cancelAt(cancelAt), m_values(values) {}
-    bool setProgress(std::int64_t done, std::int64_t) override {
-        m_values.append(done);
-        return m_cancelAt < 0 || done < m_cancelAt;
-    }
-
-  private:
-    std::int64_t m_cancelAt;
-    QList<std::int64_t>& m_values;
-};
-} // namespace
-
-std::unique_ptr<Progress> ScriptedDialogs::progress(const QString& text, const QString&, bool) {
+// Keeps every value shown; stops once the work done reaches the point asked for, if any, and
+// stays stopped, as a pressed Cancel does.
+Progress ScriptedDialogs::progress(const QString& text, const QString&, bool) {
     m_progress << text;
     m_progressValues.clear();
-    return std::make_unique<ScriptedProgress>(std::exchange(m_cancelAt, -1), m_progressValues);
+    return [this, cancelAt = std::exchange(m_cancelAt, -1), stopped = false](std::int64_t done,
+                                                                             std::int64_t) mutable {
+        m_progressValues.append(done);
+        stopped = stopped || (cancelAt >= 0 && done >= cancelAt);
+        return !stopped;
+    };
 }
 
 QString ScriptedDialogs::fileAnswer(const QString& title) {

@@ -43,8 +43,7 @@ class ScriptedDialogs final : public Dialogs {
                      const QString& defaultText = {}) override;
     bool printDialog(QPrinter& printer, QWidget* parent) override;
     // Never cancels; the texts shown are kept apart from the prompts.
-    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
-                                       bool cancellable) override;
+    Progress progress(const QString& text, const QString& title, bool cancellable) override;
     const QStringList& progressShown() const { return m_progress; }
     // The work done that the last progress window was shown, in order.
     const QList<std::int64_t>& progressValues() const { return m_progressValues; }

@@ -26,11 +26,10 @@ int runCheck(Context& ctx) {
     if (QFileInfo::exists(historyFileOf(path)))
         line(historyFileOf(path), checkHistoryFile(path));
     const QList<BackupInfo> backups = listBackups(path);
-    const ProgressFn progress = progressLine(ctx, QStringLiteral("Checking backups"));
+    const Progress progress = progressLine(ctx, QStringLiteral("Checking backups"));
     for (qsizetype i = 0; i < backups.size(); ++i) {
         line(backups.at(i).path, checkRecipeFile(backups.at(i).path));
-        if (progress)
-            progress(i + 1, backups.size());
+        reportProgress(progress, i + 1, backups.size());
     }
     return clean ? kExitOk : kExitFailed;
 }

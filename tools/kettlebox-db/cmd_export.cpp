@@ -5,6 +5,7 @@
 #include "core/store_error.h"
 #include "exchange/exporter.h"
 #include "tools/kettlebox-db/commands.h"
+#include "tools/kettlebox-db/progress_line.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,16 +41,12 @@ int runExport(Context& ctx) {
     if (path.isEmpty())
         return kExitFailed;
     try {
-        exchange::Progress progress;
-        progress.step = [&ctx](qsizetype done, qsizetype total) {
-            ctx.err << "\rExported " << done << " of " << total << " recipes" << Qt::flush;
-        };
         const exchange::Collection c = exchange::collectRecipes(RecipeFile(path), category);
         const auto kind = format == QLatin1String("text") ? exchange::ExportFormat::Text
                           : format == QLatin1String("mealmaster")
                               ? exchange::ExportFormat::MealMaster
                               : exchange::ExportFormat::JsonLd;
-        exchange::exportRecipes(output, c, kind, progress);
+        exchange::exportRecipes(output, c, kind, recipesLine(ctx, QStringLiteral("Exported")));
         ctx.err << "\n";
         ctx.out << "Exported " << exchange::recipesCounted(c.recipes.size()) << " of "
                 << exchange::counted(c.categories.size(), QStringLiteral("category"),

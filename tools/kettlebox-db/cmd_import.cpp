@@ -7,6 +7,7 @@
 #include "details/details.h"
 #include "exchange/importer.h"
 #include "exchange/webfetch.h"
+#include "history/backups.h"
 #include "search/searchindex.h"
 #include "tools/kettlebox-db/commands.h"
 #include "tools/kettlebox-db/progress_line.h"
@@ -57,9 +58,7 @@ int runImport(Context& ctx) {
     });
     backups.setProgress([&ctx] { return progressLine(ctx, QStringLiteral("Backing up")); });
     SearchIndex index;
-    options.progress.step = [&ctx](qsizetype done, qsizetype total) {
-        ctx.err << "\rImported " << done << " of " << total << " recipes" << Qt::flush;
-    };
+    options.progress = recipesLine(ctx, QStringLiteral("Imported"));
     exchange::Importer importer(options);
     for (const QString& f : files) {
         if (exchange::isWebAddress(f)) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/backups.h"
+#include "core/progress.h"
 #include "tools/kettlebox-db/commands.h"
 
 #include <QDir>
@@ -11,8 +11,8 @@
 namespace kb::cli {
 
 // A progress line on standard error when it is a terminal; nothing when it is not (a log or a
-// pipe gets the result lines only).
-inline ProgressFn progressLine(Context& ctx, const QString& what) {
+// pipe gets the result lines only). Nothing on the command line cancels.
+inline Progress progressLine(Context& ctx, const QString& what) {
     if (!::isatty(STDERR_FILENO))
         return {};
     return [&ctx, what, last = -1](std::int64_t done, std::int64_t total) mutable {
@@ -22,6 +22,15 @@ inline ProgressFn progressLine(Context& ctx, const QString& what) {
             ctx.err << "\r" << what << " " << percent << "%" << (percent >= 100 ? "\n" : "");
             ctx.err.flush();
         }
+        return true;
+    };
+}
+
+// The recipes done of their total on standard error, one line rewritten as it grows
+// ("Imported 200 of 1000 recipes"); the caller ends the line.
+inline Progress recipesLine(Context& ctx, const QString& done) {
+    return [&ctx, done](std::int64_t count, std::int64_t total) {
+        ctx.err << "\r" << done << " " << count << " of " << total << " recipes" << Qt::flush;
         return true;
     };
 }

@@ -66,20 +66,19 @@ void offerAccessImport(Dialogs& dialogs, const QString& appFolder,
     access::ImportOptions opts = options;
     opts.inWindow = true;
     // No cancel: the conversion is not safe to stop half-way from inside.
-    std::unique_ptr<Progress> shown = dialogs.progress(
-        QStringLiteral("Bringing in the recipes of Recipe.mdb..."), QString(), false);
-    opts.progress = [&shown, &options](int percent) {
-        if (shown)
-            shown->setProgress(percent, 100);
-        if (options.progress)
-            options.progress(percent);
+    Progress shown = dialogs.progress(QStringLiteral("Bringing in the recipes of Recipe.mdb..."),
+                                      QString(), false);
+    // The caller's own progress is told too; the dialog goes before the summary shows.
+    opts.progress = [&shown, &options](std::int64_t done, std::int64_t total) {
+        reportProgress(shown, done, total);
+        return reportProgress(options.progress, done, total);
     };
     try {
         const access::Report report = access::convertInPlace(appFolder, opts);
-        shown.reset();
+        shown = nullptr;
         dialogs.msgBox(summary(report), report.problems.isEmpty() ? vbInformation : vbExclamation);
     } catch (const StoreError& e) {
-        shown.reset();
+        shown = nullptr;
         dialogs.msgBox(e.message(), vbExclamation);
     }
 }

@@ -32,23 +32,12 @@ const QString kImportFilter = QStringLiteral(
     "Recipes (*.jsonld *.json *.html *.htm *.mmf *.mm *.mxp *.mx2 *.txt *.paprikarecipe "
     "*.paprikarecipes *.xml *.rml *.grmt *.kreml *.rk *.cook *.zip);;All files (*)");
 
-// Ties a long piece of work to a progress window when there is enough of it to wait for.
-struct Watch {
-    std::unique_ptr<Progress> window;
-    exchange::Progress progress;
-    bool stopped = false;
-
-    Watch(Dialogs& dialogs, const QString& text, const QString& title, qsizetype total) {
-        if (total <= ExchangeCommands::kProgressFrom)
-            return;
-        window = dialogs.progress(text, title, true);
-        progress.step = [this](qsizetype done, qsizetype all) {
-            if (!window->setProgress(done, all))
-                stopped = true;
-        };
-        progress.cancelled = [this] { return stopped; };
-    }
-};
+// A progress window for a long piece of work, when there is enough of it to wait for.
+Progress watch(Dialogs& dialogs, const QString& text, const QString& title, qsizetype total) {
+    if (total <= ExchangeCommands::kProgressFrom)
+        return {};
+    return dialogs.progress(text, title, true);
+}
 
 } // namespace
 
@@ -100,18 +89,18 @@ void ExchangeCommands::exportSelection(const QString& category, const QString& n
 
     exchange::Collection collection;
     collection = exchange::collectRecipes(m_store.file(), category, name);
-    Watch watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
-                collection.recipes.size());
+    Progress window = watch(m_dialogs, QStringLiteral("Exporting recipes..."), kExportTitle,
+                            collection.recipes.size());
     try {
-        exchange::exportRecipes(file, collection, format, watch.progress);
+        exchange::exportRecipes(file, collection, format, window);
     } catch (const StoreError& e) {
-        watch.window.reset();
+        window = nullptr;
         if (!e.isCancel())
             throw;
         m_dialogs.msgBox(QStringLiteral("The export was cancelled; no file was written."));
         return;
     }
-    watch.window.reset();
+    window = nullptr;
     m_dialogs.msgBox(exchange::recipesCounted(collection.recipes.size()) +
                      QStringLiteral(" exported to \"%1\".").arg(QDir::toNativeSeparators(file)));
 }
@@ -140,9 +129,9 @@ void ExchangeCommands::importRecipes() {
     options.names = names == vbYes ? exchange::NamePolicy::Suffix : exchange::NamePolicy::Report;
     exchange::Importer importer(options);
     // One window from the first byte read to the last recipe written, with Cancel throughout.
-    std::unique_ptr<Progress> window =
+    Progress window =
         m_dialogs.progress(QStringLiteral("Importing recipes..."), kImportTitle, true);
-    const std::optional<exchange::ReadResult> read = readOffThread(file, *window);
+    const std::optional<exchange::ReadResult> read = readOffThread(file, window);
     if (!read) {
         m_dialogs.msgBox(QStringLiteral("The import was cancelled. Nothing was imported: the "
                                         "recipe file is as it was before."),
@@ -151,19 +140,11 @@ void ExchangeCommands::importRecipes() {
     }
     importer.addRecords(file, *read);
 
-    exchange::ImportReport report;
-    {
-        bool stopped = false;
-        exchange::Progress progress;
-        progress.step = [&](qsizetype done, qsizetype all) {
-            if (!window->setProgress(done, all))
-                stopped = true;
-        };
-        progress.cancelled = [&stopped] { return stopped; };
-        importer.setProgress(progress);
-        report = importer.run(m_store.file());
-    }
-    window.reset();
+    importer.setProgress(window);
+    const exchange::ImportReport report = importer.run(m_store.file());
+    // The importer's copy goes too, so that the window closes before the report shows.
+    importer.setProgress({});
+    window = nullptr;
     if (report.imported > 0)
         m_store.LoadCatalogue();
 
@@ -194,7 +175,7 @@ void ExchangeCommands::importRecipes() {
 }
 
 std::optional<exchange::ReadResult> ExchangeCommands::readOffThread(const QString& file,
-                                                                    Progress& window) {
+                                                                    const Progress& window) {
     // Shared with the worker, which may outlive a cancelled wait.
     struct Shared {
         exchange::ReadResult result;
@@ -210,7 +191,7 @@ std::optional<exchange::ReadResult> ExchangeCommands::readOffThread(const QStrin
     // The window answers (and can be cancelled) while the worker reads; a cancelled read is
     // left to finish on its own and its result dropped.
     while (!shared->done) {
-        if (!window.setProgress(0, 0))
+        if (!reportProgress(window, 0, 0))
             return std::nullopt;
         QThread::msleep(15);
     }
@@ -238,18 +219,10 @@ void ExchangeCommands::printCookbook() {
     exchange::Collection collection;
     {
         // The whole collection can take a while to read: its progress shows, with a Cancel.
-        std::unique_ptr<Progress> shown;
-        bool stopped = false;
-        exchange::Progress progress;
-        if (category.isEmpty()) {
-            shown =
-                m_dialogs.progress(QStringLiteral("Reading the recipes..."), kCookbookTitle, true);
-            progress.step = [&](qsizetype done, qsizetype total) {
-                if (!shown->setProgress(done, total))
-                    stopped = true;
-            };
-            progress.cancelled = [&] { return stopped; };
-        }
+        const Progress progress =
+            category.isEmpty()
+                ? m_dialogs.progress(QStringLiteral("Reading the recipes..."), kCookbookTitle, true)
+                : Progress();
         try {
             collection = exchange::collectRecipes(m_store.file(), category, {}, progress);
         } catch (const StoreError& e) {

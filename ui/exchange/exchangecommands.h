@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/progress.h"
 #include "exchange/recipe.h"
 #include "ui/print/frmprint.h"
 
@@ -15,7 +16,6 @@ class QTemporaryDir;
 namespace kb {
 
 class Dialogs;
-class Progress;
 class RecipeBas;
 
 // The tree's commands that take recipes out of the recipe file (JSON-LD or plain text, a
@@ -53,7 +53,7 @@ class ExchangeCommands : public QObject {
     QString chosenCategory() const;
     // The file read on a worker thread while `window` (with Cancel) is kept answering; nothing
     // when the user cancelled.
-    std::optional<exchange::ReadResult> readOffThread(const QString& file, Progress& window);
+    std::optional<exchange::ReadResult> readOffThread(const QString& file, const Progress& window);
 
     RecipeBas& m_store;
     Dialogs& m_dialogs;

@@ -35,25 +35,9 @@ void ExchangeCommands::importFromWebAddress() {
     exchange::ReadResult read;
     bool cancelled = false;
     {
-        const std::unique_ptr<Progress> window =
+        const Progress window =
             m_dialogs.progress(QStringLiteral("Fetching %1 ...").arg(address), kWebTitle, true);
-        bool stopped = false;
-        qsizetype received = 0;
-        qsizetype expected = 0;
-        exchange::Progress progress;
-        progress.step = [&](qsizetype done, qsizetype total) {
-            received = done;
-            expected = total;
-            if (window && !window->setProgress(done, total))
-                stopped = true;
-        };
-        // Asked while the server is silent too, so that Cancel is seen at once.
-        progress.cancelled = [&] {
-            if (window && !window->setProgress(received, expected))
-                stopped = true;
-            return stopped;
-        };
-        read = exchange::readWebAddress(address, {}, progress, &cancelled);
+        read = exchange::readWebAddress(address, {}, window, &cancelled);
     }
     if (cancelled) {
         m_dialogs.msgBox(QStringLiteral("The download was cancelled; nothing was imported."),

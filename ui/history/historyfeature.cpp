@@ -45,11 +45,7 @@ HistoryFeature::HistoryFeature(QWidget* window, RecipeBas& store, Dialogs& dialo
       m_appFolder(std::move(appFolder)),
       m_backups([this](const QString& why, bool before) { backupFailed(why, before); }) {
     m_backups.setProgress([this] {
-        std::shared_ptr<Progress> shown(
-            m_dialogs.progress(QStringLiteral("Backing up the recipe file..."), {}, false));
-        return ProgressFn([shown](std::int64_t done, std::int64_t total) {
-            return shown->setProgress(done, total);
-        });
+        return m_dialogs.progress(QStringLiteral("Backing up the recipe file..."), {}, false);
     });
     store.addFollower(&m_history);
     store.addFollower(&m_backups);

@@ -144,17 +144,18 @@ void FindRecipe::ensureIndex() {
         Database& db = database();
         QElapsedTimer clock;
         clock.start();
-        m_index.ensureCurrent(db, [&](int done, int total) {
+        m_index.ensureCurrent(db, [&](std::int64_t done, std::int64_t total) {
             if (clock.elapsed() < kProgressAfterMs && !progress->isVisible())
-                return;
+                return true;
             if (!progress->isVisible()) {
                 count->setVisible(false);
-                progress->setRange(0, total);
+                progress->setRange(0, static_cast<int>(total));
                 progress->setVisible(true);
             }
-            progress->setValue(done);
+            progress->setValue(static_cast<int>(done));
             // Only painting: the window takes no input until the index is whole again.
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return true;
         });
     });
     progress->setVisible(false);
