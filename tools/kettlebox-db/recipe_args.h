@@ -32,17 +32,15 @@ inline RecipeArgs recipeArgs(Context& ctx, const QString& command, bool jsonOpti
     for (qsizetype i = 0; i < ctx.args.size(); ++i) {
         const QString& a = ctx.args[i];
         // Once the category and name are there, what follows is the command's own.
-        if (positional.size() >= 2) {
+        if (positional.size() >= 2 || !a.startsWith(QLatin1String("--"))) {
             positional << a;
         } else if (a == QLatin1String("--folder") && i + 1 < ctx.args.size()) {
             r.folder = ctx.args[++i];
         } else if (jsonOption && a == QLatin1String("--json")) {
             r.json = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
+        } else {
             r.exit = usageError(ctx, command);
             return r;
-        } else {
-            positional << a;
         }
     }
     if (positional.size() < 2 || (positional.size() > 2) != restWanted) {
