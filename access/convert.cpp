@@ -3,6 +3,7 @@
 #include "access/header.h"
 #include "core/app.h"
 #include "core/database.h"
+#include "core/recipefields.h"
 #include "core/recipefile.h"
 #include "core/recipelock.h"
 #include "core/recipetable.h"
@@ -133,10 +134,10 @@ QString keptPathFor(const QDir& dir, const QByteArray& hash, bool& alreadyThere)
     throw StoreError(QStringLiteral("There is no free name to keep the original file under."));
 }
 
-QList<std::optional<QString>> storedRow(const Row& r) {
-    QList<std::optional<QString>> out;
-    for (const Value& v : r)
-        out.append(storedValue(v.text));
+RecipeFields storedRow(const Row& r) {
+    RecipeFields out;
+    for (size_t c = 0; c < out.size() && c < static_cast<size_t>(r.size()); ++c)
+        out[c] = storedValue(r[static_cast<qsizetype>(c)].text);
     return out;
 }
 
@@ -153,9 +154,7 @@ void writeCategories(const QString& work, const SourceFile& file,
                 auto rs = db->OpenRecordset(p.name);
                 for (const Row& r : t.rows) {
                     rs->AddNew();
-                    const auto values = storedRow(r);
-                    for (int c = 0; c < 4; ++c)
-                        rs->SetField(c, values[c]);
+                    setFields(*rs, storedRow(r));
                     rs->Update();
                 }
                 rs->Close();
@@ -191,10 +190,8 @@ void checkWritten(const QString& work, const SourceFile& file, const QList<Plann
             continue;
         rs->MoveFirst();
         for (const Row& r : t.rows) {
-            const auto want = storedRow(r);
-            for (int c = 0; c < 4; ++c)
-                if (rs->Fields(c) != want[c])
-                    throw bad(QStringLiteral("a recipe of \"%1\" differs").arg(p.name));
+            if (readFields(*rs) != storedRow(r))
+                throw bad(QStringLiteral("a recipe of \"%1\" differs").arg(p.name));
             rs->MoveNext();
         }
     }

@@ -42,12 +42,6 @@ std::chrono::milliseconds g_busyTimeout{5000};
 
 const QString kMain = QStringLiteral("main");
 
-QString quoted(const QString& identifier) {
-    QString out = identifier;
-    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + out + QLatin1Char('"');
-}
-
 QString passwordOf(const QString& connect) {
     for (const QString& part : connect.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
@@ -94,6 +88,12 @@ QByteArray derivedKey(const QString& fileName, const QString& password, const QB
 }
 
 } // namespace
+
+QString quotedIdentifier(const QString& identifier) {
+    QString out = identifier;
+    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
 
 namespace detail {
 
@@ -347,7 +347,7 @@ void beginWrite(const Connection& c, const QString& schema) {
             QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' "
                            "AND substr(name, 1, 7) <> 'sqlite_' AND sql NOT LIKE 'CREATE VIRTUAL%' "
                            "LIMIT 1")
-                .arg(quoted(schema)),
+                .arg(quotedIdentifier(schema)),
             Access::Read);
         if (st.step(Access::Read))
             table = st.text(0).value_or(QString());
@@ -355,8 +355,9 @@ void beginWrite(const Connection& c, const QString& schema) {
     if (!table.isEmpty()) {
         c.exec("BEGIN", Access::Write);
         // Takes the lock and changes nothing: no page is written for it.
-        const QByteArray lock =
-            QStringLiteral("DELETE FROM %1.%2 WHERE 0").arg(quoted(schema), quoted(table)).toUtf8();
+        const QByteArray lock = QStringLiteral("DELETE FROM %1.%2 WHERE 0")
+                                    .arg(quotedIdentifier(schema), quotedIdentifier(table))
+                                    .toUtf8();
         const int rc = sqlite3_exec(c.db, lock.constData(), nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK)
             return;
@@ -612,16 +613,17 @@ void Database::AttachSideFile(const QString& schema, const QString& fileName) {
         matchRecipeFileMode(m_fileName, fileName);
     }
     Statement st(*m_connection,
-                 QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quoted(schema)),
+                 QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quotedIdentifier(schema)),
                  Access::HeaderRead);
     st.bind(1, std::optional<QString>(fileName));
     sqlite3_bind_text(st.get(), 2, m_connection->rawKey.constData(),
                       static_cast<int>(m_connection->rawKey.size()), SQLITE_TRANSIENT);
     st.step(Access::Read);
     // The first read of the side file is where a wrong key or a foreign file shows.
-    Statement check(*m_connection,
-                    QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoted(schema)),
-                    Access::HeaderRead);
+    Statement check(
+        *m_connection,
+        QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quotedIdentifier(schema)),
+        Access::HeaderRead);
     check.step(Access::Read);
 }
 
@@ -744,7 +746,7 @@ void Database::BackupSideFileTo(const QString& schema, const QString& fileName) 
 }
 
 std::int64_t Database::DataVersion(const QString& schema) const {
-    return Query(QStringLiteral("PRAGMA %1.data_version").arg(quoted(schema)))
+    return Query(QStringLiteral("PRAGMA %1.data_version").arg(quotedIdentifier(schema)))
         .value(0)
         .value(0)
         .toLongLong();
@@ -949,22 +951,23 @@ void Database::AppendTableDef(const TableDef& def) {
             throw StoreError(QStringLiteral("The category \"%1\" can't be made: its column "
                                             "\"%2\" is not valid.")
                                  .arg(def.Name(), f.name));
-        columns << quoted(f.name) + QLatin1String(type);
+        columns << quotedIdentifier(f.name) + QLatin1String(type);
     }
     writeTransaction(*m_connection, kMain, [&] {
         // Checked again inside the transaction: another program may have made it meanwhile.
         checkNewTableName(def.Name(), allTables(*m_connection));
         Statement st(*m_connection,
                      QStringLiteral("CREATE TABLE %1 (%2)")
-                         .arg(quoted(def.Name()), columns.join(QLatin1String(", "))),
+                         .arg(quotedIdentifier(def.Name()), columns.join(QLatin1String(", "))),
                      Access::Write);
         st.step(Access::Write);
         // Rows are found by their trimmed name; the index keeps that quick in a long category
         // and goes with the table when it is dropped.
         Statement index(*m_connection,
                         QStringLiteral("CREATE INDEX %1 ON %2 (trim(%3, ' '))")
-                            .arg(quoted(nameIndexOf(def.Name())), quoted(def.Name()),
-                                 quoted(def.Fields().first().name)),
+                            .arg(quotedIdentifier(nameIndexOf(def.Name())),
+                                 quotedIdentifier(def.Name()),
+                                 quotedIdentifier(def.Fields().first().name)),
                         Access::Write);
         index.step(Access::Write);
     });
@@ -989,7 +992,8 @@ void Database::DeleteTableDef(const QString& name) {
         }
         if (actual.isEmpty())
             throw StoreError(missingCategory(name));
-        Statement st(*m_connection, QStringLiteral("DROP TABLE main.%1").arg(quoted(actual)),
+        Statement st(*m_connection,
+                     QStringLiteral("DROP TABLE main.%1").arg(quotedIdentifier(actual)),
                      Access::Write);
         st.step(Access::Write);
     });
@@ -1002,7 +1006,8 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const QString& table) {
     QStringList columns;
     {
         sqlite3_stmt* raw = nullptr;
-        const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(quoted(table)).toUtf8();
+        const QByteArray sql =
+            QStringLiteral("SELECT * FROM %1").arg(quotedIdentifier(table)).toUtf8();
         const int rc = sqlite3_prepare_v2(m_connection->db, sql.constData(),
                                           static_cast<int>(sql.size()), &raw, nullptr);
         if (rc != SQLITE_OK) {
@@ -1070,11 +1075,12 @@ void Recordset::resetCursor() {
 
 void Recordset::seek(std::int64_t fromRowid) {
     if (!m_stmt->cursor) {
-        const QString first = m_columns.isEmpty() ? QStringLiteral("NULL") : quoted(m_columns[0]);
+        const QString first =
+            m_columns.isEmpty() ? QStringLiteral("NULL") : quotedIdentifier(m_columns[0]);
         m_stmt->cursor =
             Statement(*m_connection,
                       QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
-                          .arg(first, quoted(m_table)),
+                          .arg(first, quotedIdentifier(m_table)),
                       Access::Read);
     }
     resetCursor();
@@ -1139,13 +1145,13 @@ bool Recordset::FindFirst(const QString& name, bool missingIsEmpty) {
         throw StoreError(QStringLiteral("The category \"%1\" has no columns.").arg(m_table));
     const bool alsoMissing = missingIsEmpty && name.isEmpty();
     // The same expression as the index, so that the index answers.
-    const QString column = quoted(m_columns[0]);
+    const QString column = quotedIdentifier(m_columns[0]);
     const QString where = alsoMissing
                               ? QStringLiteral("%1 IS NULL OR trim(%1, ' ') = ?1").arg(column)
                               : QStringLiteral("trim(%1, ' ') = ?1").arg(column);
     Statement find(*m_connection,
                    QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY rowid LIMIT 1")
-                       .arg(quoted(m_table), where),
+                       .arg(quotedIdentifier(m_table), where),
                    Access::Read);
     find.bind(1, std::optional<QString>(name));
     if (!find.step(Access::Read)) {
@@ -1167,9 +1173,9 @@ bool Recordset::FindFirst(const QString& name, bool missingIsEmpty) {
 int Recordset::RecordCount() const {
     requireOpen();
     if (!m_stmt->count)
-        m_stmt->count =
-            Statement(*m_connection, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_table)),
-                      Access::Read);
+        m_stmt->count = Statement(
+            *m_connection, QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(m_table)),
+            Access::Read);
     m_stmt->count.reset();
     const int n = m_stmt->count.step(Access::Read) ? sqlite3_column_int(m_stmt->count.get(), 0) : 0;
     m_stmt->count.reset();
@@ -1181,7 +1187,8 @@ void Recordset::loadRow() const {
         return;
     if (!m_stmt->row)
         m_stmt->row = Statement(
-            *m_connection, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(quoted(m_table)),
+            *m_connection,
+            QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(quotedIdentifier(m_table)),
             Access::Read);
     m_stmt->row.reset();
     m_stmt->row.bind(1, m_rowid);
@@ -1257,14 +1264,15 @@ void Recordset::insertRow() {
         QStringList names;
         QStringList marks;
         for (qsizetype i = 0; i < n; ++i) {
-            names << quoted(m_columns[i]);
+            names << quotedIdentifier(m_columns[i]);
             marks << QStringLiteral("?%1").arg(i + 1);
         }
-        m_stmt->insert = Statement(*m_connection,
-                                   QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(quoted(m_table), names.join(QLatin1String(", ")),
-                                            marks.join(QLatin1String(", "))),
-                                   Access::Write);
+        m_stmt->insert =
+            Statement(*m_connection,
+                      QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(quotedIdentifier(m_table), names.join(QLatin1String(", ")),
+                               marks.join(QLatin1String(", "))),
+                      Access::Write);
     }
     const Statement& st = m_stmt->insert;
     writeTransaction(*m_connection, kMain, [&] {
@@ -1282,12 +1290,12 @@ void Recordset::updateRow() {
     if (!m_stmt->update) {
         QStringList sets;
         for (qsizetype i = 0; i < n; ++i)
-            sets << quoted(m_columns[i]) + QStringLiteral(" = ?%1").arg(i + 1);
-        m_stmt->update = Statement(
-            *m_connection,
-            QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
-                .arg(quoted(m_table), sets.join(QLatin1String(", ")), QString::number(n + 1)),
-            Access::Write);
+            sets << quotedIdentifier(m_columns[i]) + QStringLiteral(" = ?%1").arg(i + 1);
+        m_stmt->update = Statement(*m_connection,
+                                   QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                                       .arg(quotedIdentifier(m_table),
+                                            sets.join(QLatin1String(", ")), QString::number(n + 1)),
+                                   Access::Write);
     }
     const Statement& st = m_stmt->update;
     writeTransaction(*m_connection, kMain, [&] {
@@ -1312,7 +1320,8 @@ void Recordset::Delete() {
     m_mode = EditMode::None;
     if (!m_stmt->remove)
         m_stmt->remove = Statement(
-            *m_connection, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoted(m_table)),
+            *m_connection,
+            QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quotedIdentifier(m_table)),
             Access::Write);
     resetCursor();
     const Statement& st = m_stmt->remove;

@@ -14,6 +14,10 @@
 
 namespace kb {
 
+// An SQL name (a schema, table or column) as the engine reads it whatever it holds: in double
+// quotes, with those within doubled. Category names come from the user and from other files.
+QString quotedIdentifier(const QString& identifier);
+
 // Column types a table is created with; the values are those the recipe tables were designed
 // with (Text holds a name or an author, Memo holds multi-line text).
 inline constexpr int dbText = 10;

@@ -62,6 +62,54 @@ std::unique_ptr<Database> RecipeFile::open() const {
     return Database::OpenDatabase(databasePath(), kRecipeConnect);
 }
 
+void RecipeFile::withConnection(const std::function<void(Database&)>& work) const {
+    std::unique_ptr<Database> db = open();
+    try {
+        work(*db);
+    } catch (...) {
+        try {
+            db->Close();
+        } catch (const std::exception&) {
+            // What went wrong first is what the user is told.
+        }
+        throw;
+    }
+    db->Close();
+}
+
+KeptConnection::KeptConnection(std::function<QString()> databasePath)
+    : m_databasePath(std::move(databasePath)) {}
+
+KeptConnection::~KeptConnection() {
+    close();
+}
+
+Database& KeptConnection::get() {
+    if (!m_db)
+        m_db = RecipeFile::fromDatabasePath(m_databasePath()).open();
+    return *m_db;
+}
+
+void KeptConnection::run(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (...) {
+        m_db.reset();
+        throw;
+    }
+}
+
+void KeptConnection::close() noexcept {
+    if (!m_db)
+        return;
+    try {
+        m_db->Close();
+    } catch (const std::exception&) {
+        // Nothing is written on a reading connection; the engine lets go of it anyway.
+    }
+    m_db.reset();
+}
+
 void RecipeFile::addFollower(RecipeFollower* follower) {
     if (follower && !m_followers.contains(follower))
         m_followers.append(follower);

@@ -42,6 +42,8 @@ class RecipeFile {
     QString beside(const QString& name) const;
 
     std::unique_ptr<Database> open() const;
+    // Runs `work` on a connection of its own, closed after it whether it succeeds or throws.
+    void withConnection(const std::function<void(Database&)>& work) const;
 
     // Side files told of every change; not owned.
     void addFollower(RecipeFollower* follower);
@@ -65,6 +67,27 @@ class RecipeFile {
     QString m_base;
     QList<RecipeFollower*> m_followers;
     QString m_warning;
+};
+
+// A connection to the recipe file that a window keeps between its commands: opened at first use,
+// at the file the window names then, and forgotten after a failure, so that the next use opens
+// the file afresh.
+class KeptConnection {
+  public:
+    explicit KeptConnection(std::function<QString()> databasePath);
+    ~KeptConnection();
+    KeptConnection(const KeptConnection&) = delete;
+    KeptConnection& operator=(const KeptConnection&) = delete;
+
+    Database& get();
+    // Runs `work`; a throw forgets the connection and goes on to the caller.
+    void run(const std::function<void()>& work);
+    // Closes the connection, if there is one; never fails.
+    void close() noexcept;
+
+  private:
+    std::function<QString()> m_databasePath;
+    std::unique_ptr<Database> m_db;
 };
 
 // Gives `made` (a file or folder made beside the recipe file `recipeFile`) no wider access

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/recipefields.h"
 
 #include <QList>
 #include <QString>
@@ -20,10 +21,10 @@ struct RecipeChange {
     // The row changed: for Added the new row; 0 for the category kinds.
     std::int64_t rowid = 0;
     // The four fields as they were stored (Edited, Deleted) and as they will be stored
-    // (Added, Edited); empty otherwise. A recipe put back under another name than it had is
+    // (Added, Edited); not known otherwise. A recipe put back under another name than it had is
     // Added with the fields it had as `before`.
-    QList<std::optional<QString>> before;
-    QList<std::optional<QString>> after;
+    RecipeFields before;
+    RecipeFields after;
 };
 
 // A side file that follows every change the program makes to the recipe file, inside the same

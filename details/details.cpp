@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/database.h"
+#include "core/recipefields.h"
 #include "core/store_error.h"
 
 #include <QBuffer>
@@ -40,10 +41,9 @@ bool isAttached(Database& db) {
 
 // Which version of a recipe a kept-aside entry belongs to: a recipe put back from the history
 // comes back with exactly these four values, a new recipe of the same name does not.
-QByteArray fingerprint(const QList<std::optional<QString>>& fields) {
+QByteArray fingerprint(const RecipeFields& fields) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (int i = 0; i < 4; ++i) {
-        const std::optional<QString> v = fields.value(i);
+    for (const std::optional<QString>& v : fields) {
         hash.addData(v ? QByteArrayView("v") : QByteArrayView("n"));
         if (v)
             hash.addData(v->toUtf8());
@@ -59,10 +59,6 @@ std::optional<std::int64_t> liveId(Database& db, const QString& category, const 
     if (rows.isEmpty())
         return std::nullopt;
     return rows.first().value(0).toLongLong();
-}
-
-QString nameOf(const QList<std::optional<QString>>& fields) {
-    return trimSpaces(fields.value(0).value_or(QString()));
 }
 
 void keepAside(Database& db, std::int64_t id, const QByteArray& print, const QDateTime& now) {
@@ -81,14 +77,9 @@ bool recipeIsThere(Database& db, const QString& category, const QString& name) {
 }
 
 // The four values of the first row of `name` in a category, as stored.
-QList<std::optional<QString>> storedRow(Database& db, const QString& category,
-                                        const QString& name) {
+RecipeFields storedRow(Database& db, const QString& category, const QString& name) {
     auto rs = db.OpenRecordset(category);
-    QList<std::optional<QString>> out;
-    if (rs->FindFirst(name, false))
-        for (int i = 0; i < 4; ++i)
-            out << (i < rs->FieldCount() ? rs->Fields(i) : std::nullopt);
-    return out;
+    return rs->FindFirst(name, false) ? readFields(*rs) : RecipeFields{};
 }
 
 QString shownOr(const QString& shown, const QString& fallback) {
@@ -458,8 +449,7 @@ void DetailsFollower::record(Database& db, const RecipeChange& change) {
     case Kind::Added: {
         // A recipe put back from the history comes with the values it was deleted with; those
         // are `before` when it comes back under another name.
-        const QList<std::optional<QString>>& was =
-            change.before.isEmpty() ? change.after : change.before;
+        const RecipeFields& was = isKnown(change.before) ? change.before : change.after;
         const QString name = nameOf(change.after);
         if (name.isEmpty() || liveId(db, change.category, name))
             return;

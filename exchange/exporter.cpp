@@ -96,10 +96,7 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
         for (; !rs->Eof(); rs->MoveNext()) {
             if (c.recipes.size() % 250 == 0 && !reportProgress(progress, c.recipes.size(), 0))
                 throw StoreError::cancelled();
-            StoredValues values;
-            for (int i = 0; i < 4; ++i)
-                values[static_cast<size_t>(i)] = rs->Fields(i);
-            c.recipes << RecipeRecord::fromStored(table, values);
+            c.recipes << RecipeRecord::fromStored(table, readFields(*rs));
             if (withDetails.contains(key(table, c.recipes.last().name)))
                 c.recipes.last().kept = readDetails(db, table, c.recipes.last().name);
             if (!name.isEmpty())

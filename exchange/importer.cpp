@@ -100,7 +100,7 @@ QString withCrLf(const QString& text) {
 }
 
 // Two recipes are alike whatever line ends their texts have.
-QString recipeKey(const StoredValues& values) {
+QString recipeKey(const RecipeFields& values) {
     QString key;
     for (const auto& v : values)
         key += withCrLf(trimSpaces(v.value_or(QString()))) + QChar(0x1F);
@@ -359,9 +359,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                             "fewer than four columns.")
                                  .arg(table));
         for (; !t.rs->Eof(); t.rs->MoveNext()) {
-            StoredValues row;
-            for (int i = 0; i < 4; ++i)
-                row[static_cast<size_t>(i)] = t.rs->Fields(i);
+            const RecipeFields row = readFields(*t.rs);
             t.before.insert(trimSpaces(row[0].value_or(QString())).toCaseFolded());
             t.recipes.insert(recipeKey(row));
         }
@@ -490,7 +488,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                             "a recipe of that name was already in the category");
                     }
 
-                    StoredValues values;
+                    RecipeFields values;
                     if (r.stored && !renamed) {
                         values = *r.stored;
                     } else {
@@ -499,18 +497,16 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                                   storedValue(withCrLf(r.fullInstructions()))};
                     }
                     target.rs->AddNew();
-                    for (int i = 0; i < 4; ++i)
-                        target.rs->SetField(i, values[static_cast<size_t>(i)]);
+                    setFields(*target.rs, values);
                     target.rs->Update();
                     if (!file.followers().isEmpty())
-                        file.tell(db,
-                                  {RecipeChange::Kind::Added,
-                                   category,
-                                   target.rs->LastAddedRowId(),
-                                   {},
-                                   QList<std::optional<QString>>(values.begin(), values.end())});
+                        file.tell(db, {RecipeChange::Kind::Added,
+                                       category,
+                                       target.rs->LastAddedRowId(),
+                                       {},
+                                       values});
                     if (!kept.isEmpty())
-                        storeDetails(db, category, trimSpaces(values[0].value_or(QString())), kept);
+                        storeDetails(db, category, nameOf(values), kept);
                     target.added.insert(name.toCaseFolded());
                     target.recipes.insert(recipeKey(values));
                     ++imported;

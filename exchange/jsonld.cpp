@@ -512,14 +512,14 @@ SchemaRecipe parseRecipe(const QJsonObject& o, const Graph& g) {
     return r;
 }
 
-std::optional<StoredValues> storedOf(const QJsonObject& o) {
+std::optional<RecipeFields> storedOf(const QJsonObject& o) {
     const QJsonValue v = o.value(kStoredProperty);
     if (!v.isArray())
         return std::nullopt;
     const QJsonArray a = v.toArray();
     if (a.size() != 4)
         return std::nullopt;
-    StoredValues values;
+    RecipeFields values;
     for (int i = 0; i < 4; ++i) {
         if (a[i].isNull())
             continue;
@@ -572,7 +572,7 @@ struct Reader {
         const auto stored = storedOf(o);
         if (!stored)
             return false;
-        const StoredValues& s = *stored;
+        const RecipeFields& s = *stored;
         QJsonValue ingredients = o.value(QLatin1String("recipeIngredient"));
         if (ingredients.isUndefined())
             ingredients = o.value(QLatin1String("ingredients"));
@@ -1011,7 +1011,7 @@ QJsonObject recipeToJsonLd(const RecipeRecord& r, bool withContext) {
                                  {QLatin1String("text"), paragraph}});
     o.insert(QLatin1String("recipeInstructions"), steps);
     if (r.stored) {
-        const StoredValues& s = *r.stored;
+        const RecipeFields& s = *r.stored;
         o.insert(kStoredProperty, QJsonArray{storedJson(s[0]), storedJson(s[1]), storedJson(s[2]),
                                              storedJson(s[3])});
     }

@@ -239,7 +239,7 @@ RecipeDetails fromDetails(const Details& d) {
     return out;
 }
 
-RecipeRecord RecipeRecord::fromStored(const QString& category, const StoredValues& values) {
+RecipeRecord RecipeRecord::fromStored(const QString& category, const RecipeFields& values) {
     RecipeRecord r;
     r.category = category;
     r.name = trimSpaces(values[0].value_or(QString()));

@@ -1,18 +1,14 @@
 #pragma once
 
+#include "core/recipefields.h"
 #include "details/details.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <optional>
 
 namespace kb::exchange {
-
-// The four values of a recipe row exactly as a recipe file holds them (trailing space and
-// all); std::nullopt for a missing value.
-using StoredValues = std::array<std::optional<QString>, 4>;
 
 // What a file tells of a recipe beyond its four texts. What the recipe file keeps as details
 // (yield, times, source, tags, rating, notes, photos) goes there on import (`takeDetails`);
@@ -64,7 +60,7 @@ struct RecipeRecord {
     QString author;
     QString ingredients;
     QString instructions;
-    std::optional<StoredValues> stored;
+    std::optional<RecipeFields> stored;
     // The details the recipe file keeps for it, on the way out.
     Details kept;
     // Where the record was found in its file ("line 12", "item 3"), for the report.
@@ -78,7 +74,7 @@ struct RecipeRecord {
 
     // The texts as the main window would show them: the stored values without surrounding
     // spaces.
-    static RecipeRecord fromStored(const QString& category, const StoredValues& values);
+    static RecipeRecord fromStored(const QString& category, const RecipeFields& values);
 };
 
 // The text with NUL and other control characters taken out; line breaks (CR LF, LF or CR) and

@@ -12,12 +12,6 @@ namespace kb {
 
 namespace {
 
-QString quoted(const QString& identifier) {
-    QString out = identifier;
-    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + out + QLatin1Char('"');
-}
-
 // The columns are typeless, so that every value keeps the bytes and the kind it had in the
 // recipe file.
 const QString kCreate = QStringLiteral(
@@ -36,10 +30,10 @@ bool isAttached(const Database& db) {
 // The first four columns of a category, as a select list (NULL where a table has fewer).
 QString fourColumns(const Database& db, const QString& table) {
     const QList<QVariantList> info =
-        db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quoted(table)));
+        db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedIdentifier(table)));
     QStringList columns;
     for (int i = 0; i < 4; ++i)
-        columns << (i < info.size() ? quoted(info.at(i).value(1).toString())
+        columns << (i < info.size() ? quotedIdentifier(info.at(i).value(1).toString())
                                     : QStringLiteral("NULL"));
     return columns.join(QLatin1String(", "));
 }
@@ -85,13 +79,13 @@ std::optional<QString> existingCategory(const Database& db, const QString& categ
 // within the 255 characters a name column holds.
 QString freeName(Database& db, const QString& table, const QString& name) {
     const QList<QVariantList> info =
-        db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quoted(table)));
+        db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedIdentifier(table)));
     if (info.isEmpty())
         return name;
     QSet<QString> taken;
-    for (const QVariantList& row :
-         db.Query(QStringLiteral("SELECT %1 FROM main.%2")
-                      .arg(quoted(info.first().value(1).toString()), quoted(table))))
+    for (const QVariantList& row : db.Query(
+             QStringLiteral("SELECT %1 FROM main.%2")
+                 .arg(quotedIdentifier(info.first().value(1).toString()), quotedIdentifier(table))))
         taken.insert(trimSpaces(row.value(0).toString()).toCaseFolded());
     if (!taken.contains(name.toCaseFolded()))
         return name;
@@ -111,7 +105,7 @@ QString historyFileOf(const QString& databasePath) {
 }
 
 QString HistoryEntry::name() const {
-    return trimSpaces(fields.value(0).value_or(QString()));
+    return nameOf(fields);
 }
 
 QString whyText(HistoryEntry::Why why) {
@@ -167,7 +161,7 @@ void HistoryFollower::record(Database& db, const RecipeChange& change) {
     const QString copy =
         QStringLiteral("INSERT INTO history.entries (category, name, author, ingredients, "
                        "instructions, at, why) SELECT ?1, %1, ?2, ?3 FROM main.%2")
-            .arg(fourColumns(db, change.category), quoted(change.category));
+            .arg(fourColumns(db, change.category), quotedIdentifier(change.category));
     if (whole) {
         db.Execute(copy + QStringLiteral(" ORDER BY rowid"), binds);
     } else if (db.Execute(copy + QStringLiteral(" WHERE rowid = ?4"),
@@ -175,7 +169,7 @@ void HistoryFollower::record(Database& db, const RecipeChange& change) {
         // The row was not found by its id: keep the values the store read from it.
         QVariantList values{change.category};
         for (int i = 0; i < 4; ++i) {
-            const auto v = change.before.value(i);
+            const auto& v = change.before[static_cast<size_t>(i)];
             values << (v ? QVariant(*v) : QVariant());
         }
         values << at << whyCode(change.kind);
@@ -205,7 +199,7 @@ QList<HistoryEntry> listHistory(Database& db) {
         HistoryEntry e;
         e.id = r.value(0).toLongLong();
         e.category = r.value(1).toString();
-        e.fields = {textOf(r.value(2))};
+        e.fields[0] = textOf(r.value(2));
         e.when = QDateTime::fromMSecsSinceEpoch(r.value(3).toLongLong(), Qt::UTC);
         e.why = whyOf(r.value(4));
         out.append(std::move(e));
@@ -226,7 +220,7 @@ std::optional<HistoryEntry> historyEntry(Database& db, std::int64_t id) {
     e.id = r.value(0).toLongLong();
     e.category = r.value(1).toString();
     for (int i = 2; i < 6; ++i)
-        e.fields.append(textOf(r.value(i)));
+        e.fields[static_cast<size_t>(i - 2)] = textOf(r.value(i));
     e.when = QDateTime::fromMSecsSinceEpoch(r.value(6).toLongLong(), Qt::UTC);
     e.why = whyOf(r.value(7));
     return e;
@@ -279,7 +273,7 @@ HistoryEntry putBack(RecipeFile& file, std::int64_t id, QString* cameBackAs) {
                 QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3, author, "
                                "ingredients, instructions FROM history.entries WHERE id "
                                "= ?1")
-                    .arg(quoted(*table), fourColumns(*db, *table),
+                    .arg(quotedIdentifier(*table), fourColumns(*db, *table),
                          name == entry->name() ? QStringLiteral("name") : QStringLiteral("?2")),
                 name == entry->name() ? QVariantList{QVariant::fromValue<qint64>(id)}
                                       : QVariantList{QVariant::fromValue<qint64>(id), name});

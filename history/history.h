@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/recipefields.h"
 #include "core/recipefile.h"
 
 #include <QDateTime>
@@ -26,7 +27,7 @@ struct HistoryEntry {
     std::int64_t id = 0;
     QString category;
     // The four fields exactly as they were stored; std::nullopt for a missing value.
-    QList<std::optional<QString>> fields;
+    RecipeFields fields;
     QDateTime when; // UTC
     Why why = Why::Deleted;
 

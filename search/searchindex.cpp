@@ -30,12 +30,6 @@ std::int64_t docidOf(std::int64_t category, std::int64_t rowid) {
     return (category << kRowBits) | rowid;
 }
 
-QString quoted(const QString& identifier) {
-    QString q = identifier;
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 const QString kCreateRecipes = QStringLiteral(
     "CREATE VIRTUAL TABLE search.recipes USING fts4(name, author, ingredients, instructions, "
     "tokenize=unicode61 \"remove_diacritics=1\")");
@@ -45,10 +39,10 @@ const QString kCreateRecipes = QStringLiteral(
 QStringList recipeColumns(const Database& db, const QString& category) {
     QStringList cols;
     for (const QVariantList& row :
-         db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quoted(category)))) {
+         db.Query(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedIdentifier(category)))) {
         if (cols.size() == 4)
             break;
-        cols << quoted(row.at(1).toString());
+        cols << quotedIdentifier(row.at(1).toString());
     }
     while (cols.size() < 4)
         cols << QStringLiteral("NULL");
@@ -76,7 +70,7 @@ Fingerprint fingerprintOf(const Database& db, const QString& category) {
     const QStringList cols = recipeColumns(db, category);
     const QVariantList r = db.Query(QStringLiteral("SELECT count(*), coalesce(max(rowid),0), "
                                                    "CAST(total(%1) AS INTEGER) FROM main.%2")
-                                        .arg(charsOf(cols), quoted(category)))
+                                        .arg(charsOf(cols), quotedIdentifier(category)))
                                .value(0);
     return {r.value(0).toLongLong(), r.value(1).toLongLong(), r.value(2).toLongLong()};
 }
@@ -85,19 +79,17 @@ std::int64_t rowChars(const Database& db, const QString& category, std::int64_t 
     const QStringList cols = recipeColumns(db, category);
     return db
         .Query(QStringLiteral("SELECT %1 FROM main.%2 WHERE rowid = ?1")
-                   .arg(charsOf(cols), quoted(category)),
+                   .arg(charsOf(cols), quotedIdentifier(category)),
                {QVariant::fromValue<qint64>(rowid)})
         .value(0)
         .value(0)
         .toLongLong();
 }
 
-std::int64_t valuesChars(const Database& db, const QList<std::optional<QString>>& values) {
+std::int64_t valuesChars(const Database& db, const RecipeFields& values) {
     QVariantList binds;
-    for (int i = 0; i < 4; ++i) {
-        const std::optional<QString> v = values.value(i);
+    for (const std::optional<QString>& v : values)
         binds << (v ? QVariant(*v) : QVariant());
-    }
     return db
         .Query(QStringLiteral("SELECT coalesce(length(?1),0)+coalesce(length(?2),0)+"
                               "coalesce(length(?3),0)+coalesce(length(?4),0)"),
@@ -136,12 +128,10 @@ std::int64_t categoryId(const Database& db, const QString& category) {
         .toLongLong();
 }
 
-void insertRecipe(Database& db, std::int64_t docid, const QList<std::optional<QString>>& values) {
+void insertRecipe(Database& db, std::int64_t docid, const RecipeFields& values) {
     QVariantList binds{QVariant::fromValue<qint64>(docid)};
-    for (int i = 0; i < 4; ++i) {
-        const std::optional<QString> v = values.value(i);
+    for (const std::optional<QString>& v : values)
         binds << (v ? QVariant(*v) : QVariant());
-    }
     db.Execute(QStringLiteral("INSERT INTO search.recipes(docid, name, author, ingredients, "
                               "instructions) VALUES (?1, ?2, ?3, ?4, ?5)"),
                binds);
@@ -354,7 +344,7 @@ SearchIndex::Step SearchIndex::stepOf(const Database& db, const RecipeChange& ch
         s.chars = -rowChars(db, cat, change.rowid);
         s.maxRowid =
             db.Query(QStringLiteral("SELECT coalesce(max(rowid),0) FROM main.%1 WHERE rowid <> ?1")
-                         .arg(quoted(cat)),
+                         .arg(quotedIdentifier(cat)),
                      {v64(change.rowid)})
                 .value(0)
                 .value(0)
@@ -557,7 +547,7 @@ void SearchIndex::rebuild(Database& db, const Progress& progress) {
                                       "ingredients, instructions) SELECT (?1 << %1) | rowid, %2 "
                                       "FROM main.%3 WHERE rowid >= 0 AND rowid < ?2")
                            .arg(kRowBits)
-                           .arg(cols.join(QLatin1Char(',')), quoted(c)),
+                           .arg(cols.join(QLatin1Char(',')), quotedIdentifier(c)),
                        {v64(id), v64(kRowLimit)});
             reportProgress(progress, id, categories.size());
         }

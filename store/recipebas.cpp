@@ -203,10 +203,9 @@ QList<bool> RecipeBas::tablesWithRows(const QStringList& tables, QStringList& un
         const qsizetype n = std::min(kPerStatement, tables.size() - from);
         QStringList parts;
         for (qsizetype i = 0; i < n; ++i) {
-            QString name = tables.at(from + i);
-            name.replace(QLatin1Char('"'), QLatin1String("\"\""));
             // Naming the row id fails, as walking the rows would, on a table that has none.
-            parts << QStringLiteral("EXISTS (SELECT rowid FROM main.\"%1\")").arg(name);
+            parts << QStringLiteral("EXISTS (SELECT rowid FROM main.%1)")
+                         .arg(quotedIdentifier(tables.at(from + i)));
         }
         try {
             const QList<QVariantList> answer =
@@ -347,22 +346,13 @@ void RecipeBas::ShowRecipe(const QString& category, const QString& name, int occ
     });
 }
 
-QList<std::optional<QString>> RecipeBas::boxValues() const {
+RecipeFields RecipeBas::boxValues() const {
     return {storedValue(m_c.Text1->text()), storedValue(m_c.Text2->text()),
             storedValue(m_c.Text3->toPlainText()), storedValue(m_c.Text4->toPlainText())};
 }
 
 void RecipeBas::writeBoxesTo(Recordset& rs) const {
-    const QList<std::optional<QString>> values = boxValues();
-    for (int i = 0; i < values.size(); ++i)
-        rs.SetField(i, values.at(i));
-}
-
-QList<std::optional<QString>> RecipeBas::rowValues(const Recordset& rs) {
-    QList<std::optional<QString>> values;
-    for (int i = 0; i < 4 && i < rs.FieldCount(); ++i)
-        values.append(rs.Fields(i));
-    return values;
+    setFields(rs, boxValues());
 }
 
 void lockRecipeFields(const RecipeControls& c, bool locked) {
@@ -490,7 +480,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name, int o
     // typed, so nothing the user typed is lost and no success is claimed.
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
-        RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), rowValues(rs),
+        RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), readFields(rs),
                             boxValues()};
         file().write(*RecipeDatabase, change, [&](RecipeChange&) {
             rs.Edit();
@@ -512,7 +502,7 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name, int o
     // that is still there.
     orClose(*this, [&] {
         Recordset& rs = current(RecipeRecordset);
-        RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), rowValues(rs), {}};
+        RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), readFields(rs), {}};
         file().write(*RecipeDatabase, change, [&](RecipeChange&) { rs.Delete(); });
         sayUnconfirmed();
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/recipefields.h"
 #include "core/recipefile.h"
 
 #include <QObject>
@@ -124,8 +125,7 @@ class RecipeBas {
     // load tried every table, so that a table mended since may be reported again later.
     void reportUnreadable(const QStringList& tables, bool complete);
     void writeBoxesTo(Recordset& rs) const;
-    QList<std::optional<QString>> boxValues() const;
-    static QList<std::optional<QString>> rowValues(const Recordset& rs);
+    RecipeFields boxValues() const;
 
     RecipeControls m_c;
     Dialogs& m_dialogs;

@@ -17,11 +17,11 @@ std::unique_ptr<Database> newRecipeFile(const QString& folder, const QString& na
     return Database::OpenDatabase(base);
 }
 
-void addRows(Database& db, const QString& table, const QList<exchange::StoredValues>& rows) {
+void addRows(Database& db, const QString& table, const QList<RecipeFields>& rows) {
     if (!db.TableDefs().contains(table))
         db.AppendTableDef(recipeTableDef(db, table));
     auto rs = db.OpenRecordset(table);
-    for (const exchange::StoredValues& row : rows) {
+    for (const RecipeFields& row : rows) {
         rs->AddNew();
         for (int i = 0; i < 4; ++i)
             rs->SetField(i, row[static_cast<size_t>(i)]);

@@ -17,7 +17,7 @@ namespace kb::test {
 std::unique_ptr<Database> newRecipeFile(const QString& folder, const QString& name = "Recipe");
 
 // Appends rows exactly as given to `table`, made with the four recipe columns when new.
-void addRows(Database& db, const QString& table, const QList<exchange::StoredValues>& rows);
+void addRows(Database& db, const QString& table, const QList<RecipeFields>& rows);
 
 // Every category and every row in stored order, missing values marked, for comparing two
 // files field for field.

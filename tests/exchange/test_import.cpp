@@ -262,7 +262,7 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     QCOMPARE(follower.changes.size(), 3);
     QCOMPARE(int(follower.changes[0].kind), int(RecipeChange::Kind::CategoryAdded));
     QCOMPARE(int(follower.changes[2].kind), int(RecipeChange::Kind::Added));
-    QCOMPARE(follower.changes[2].after.value(0), std::optional<QString>("Two "));
+    QCOMPARE(follower.changes[2].after[0], std::optional<QString>("Two "));
     QVERIFY(follower.changes[2].rowid > follower.changes[1].rowid);
 
     const QStringList before = test::dumpAll(*db);

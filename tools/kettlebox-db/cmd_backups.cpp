@@ -22,12 +22,11 @@ qint64 recipeCount(const QString& mdbFile) {
         for (const QString& t : db->TableDefs()) {
             if (isExcludedTable(t))
                 continue;
-            QString quotedName = t;
-            quotedName.replace(QLatin1Char('"'), QLatin1String("\"\""));
-            count += db->Query(QStringLiteral("SELECT count(*) FROM main.\"%1\"").arg(quotedName))
-                         .value(0)
-                         .value(0)
-                         .toLongLong();
+            count +=
+                db->Query(QStringLiteral("SELECT count(*) FROM main.%1").arg(quotedIdentifier(t)))
+                    .value(0)
+                    .value(0)
+                    .toLongLong();
         }
         db->Close();
         return count;

@@ -194,9 +194,10 @@ EditDetails::EditDetails(Dialogs& dialogs, std::function<QString()> databasePath
 bool EditDetails::open() {
     bool read = false;
     runGuarded(m_dialogs, [&] {
-        auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-        const Details details = readDetails(*db, m_category, m_name);
-        db->Close();
+        Details details;
+        RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
+            details = readDetails(db, m_category, m_name);
+        });
         fill(details);
         read = true;
     });
@@ -266,14 +267,9 @@ bool EditDetails::save() {
     bool saved = false;
     runGuarded(m_dialogs, [&] {
         const Details details = typed();
-        auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-        try {
-            writeDetails(*db, m_category, m_name, details);
-        } catch (...) {
-            db->Close();
-            throw;
-        }
-        db->Close();
+        RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
+            writeDetails(db, m_category, m_name, details);
+        });
         saved = true;
     });
     if (!saved) {

@@ -380,15 +380,10 @@ void RecipeCard::keepSettings() const {
 bool RecipeCard::showRecipe(const QString& category, const QString& recipeName, int occurrence) {
     bool read = false;
     runGuarded(m_dialogs, [&] {
-        auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-        try {
-            // The photo's bytes are read and decoded off the GUI thread (see reflow).
-            m_recipe = readCardRecipe(*db, category, recipeName, occurrence, false);
-        } catch (...) {
-            db->Close();
-            throw;
-        }
-        db->Close();
+        // The photo's bytes are read and decoded off the GUI thread (see reflow).
+        RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
+            m_recipe = readCardRecipe(db, category, recipeName, occurrence, false);
+        });
         m_occurrence = occurrence;
         read = true;
     });
@@ -560,16 +555,11 @@ void RecipeCard::askServings(double times) {
     }
     bool saved = false;
     runGuarded(m_dialogs, [&] {
-        auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-        try {
-            Details d = readDetails(*db, m_recipe.category, m_recipe.name);
+        RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
+            Details d = readDetails(db, m_recipe.category, m_recipe.name);
             d.servings = written;
-            writeDetails(*db, m_recipe.category, m_recipe.name, d);
-        } catch (...) {
-            db->Close();
-            throw;
-        }
-        db->Close();
+            writeDetails(db, m_recipe.category, m_recipe.name, d);
+        });
         saved = true;
     });
     if (!saved)
@@ -789,11 +779,9 @@ void RecipeCard::reflow() {
          recipeName = m_recipe.name, decodeBox]() -> Decoded {
             try {
                 QByteArray photoBytes = bytes;
-                if (photoBytes.isEmpty()) {
-                    auto db = RecipeFile::fromDatabasePath(path).open();
-                    photoBytes = photoData(*db, category, recipeName, 0);
-                    db->Close();
-                }
+                if (photoBytes.isEmpty())
+                    RecipeFile::fromDatabasePath(path).withConnection(
+                        [&](Database& db) { photoBytes = photoData(db, category, recipeName, 0); });
                 QImage image = decodePhoto(photoBytes, decodeBox);
                 return {photoBytes, image};
             } catch (const std::exception&) {
@@ -847,9 +835,9 @@ void RecipeCard::printCard() {
         // The card prints as it is shown: scaled and in the units chosen.
         CardRecipe shown = shownRecipe();
         if (shown.firstPhoto.isEmpty() && !shown.details.photos.isEmpty()) {
-            auto db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-            shown.firstPhoto = photoData(*db, shown.category, shown.name, 0);
-            db->Close();
+            RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
+                shown.firstPhoto = photoData(db, shown.category, shown.name, 0);
+            });
         }
         const QString page = writeCardPage(m_appFolder, shown);
         if (!preview) {

@@ -250,12 +250,10 @@ void ExchangeCommands::printCookbook() {
     // Each recipe's first photo, as its thumbnail: a book of many recipes stays light to lay
     // out and to print.
     QList<QByteArray> photos;
-    {
-        std::unique_ptr<Database> db = m_store.file().open();
+    m_store.file().withConnection([&](Database& db) {
         for (const exchange::RecipeRecord& r : std::as_const(collection.recipes))
-            photos << firstThumbnail(*db, r.category, r.name);
-        db->Close();
-    }
+            photos << firstThumbnail(db, r.category, r.name);
+    });
     exchange::writeCookbook(m_cookbookFolder->path(), title, collection.recipes, photos);
     if (!m_preview) {
         m_preview = new frmprint(m_appFolder, m_dialogs);

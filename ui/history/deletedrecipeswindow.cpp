@@ -137,7 +137,7 @@ void DeletedRecipesWindow::showChosen() {
     if (row >= 0)
         runGuarded(m_dialogs, [&] { entry = historyEntry(m_store.file(), m_entries.at(row).id); });
     const auto field = [&](int i) {
-        return entry ? entry->fields.value(i).value_or(QString()) : QString();
+        return entry ? entry->fields[static_cast<size_t>(i)].value_or(QString()) : QString();
     };
     nameBox->setText(field(0));
     authorBox->setText(field(1));

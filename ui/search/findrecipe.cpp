@@ -50,7 +50,7 @@ QString countText(const SearchResult& r) {
 FindRecipe::FindRecipe(SearchIndex& index, Dialogs& dialogs, std::function<QString()> databasePath,
                        GoTo goTo, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_index(index), m_dialogs(dialogs),
-      m_databasePath(std::move(databasePath)), m_goTo(std::move(goTo)) {
+      m_connection(std::move(databasePath)), m_goTo(std::move(goTo)) {
     setObjectName(QStringLiteral("FindRecipe"));
     setWindowTitle(QStringLiteral("Find Recipe"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -236,30 +236,15 @@ void FindRecipe::addDetailHits(SearchResult& r, const QString& text) {
     }
 }
 
-Database& FindRecipe::database() {
-    if (!m_db)
-        m_db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-    return *m_db;
-}
-
 void FindRecipe::guarded(const std::function<void()>& work) {
-    runGuarded(m_dialogs, [&] {
-        try {
-            work();
-        } catch (...) {
-            // The next search opens the file afresh.
-            m_db.reset();
-            throw;
-        }
-    });
+    // After a failure the next search opens the file afresh.
+    runGuarded(m_dialogs, [&] { m_connection.run(work); });
 }
 
 void FindRecipe::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     m_inside->stop();
-    if (m_db)
-        m_db->Close();
-    m_db.reset();
+    m_connection.close();
 }
 
 void FindRecipe::goToCurrent() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/recipefile.h"
 #include "search/searchindex.h"
 
 #include <QWidget>
@@ -82,7 +83,7 @@ class FindRecipe : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    Database& database();
+    Database& database() { return m_connection.get(); }
     // Runs `work` under the command guard; a failure also drops the open file.
     void guarded(const std::function<void()>& work);
     void setCount(const QString& text);
@@ -92,9 +93,8 @@ class FindRecipe : public QWidget {
 
     SearchIndex& m_index;
     Dialogs& m_dialogs;
-    std::function<QString()> m_databasePath;
+    KeptConnection m_connection;
     GoTo m_goTo;
-    std::unique_ptr<Database> m_db;
     // How many results are listed; each "more" row lists kShown more.
     int m_limit = kShown;
     QTimer* m_inside = nullptr;

@@ -63,7 +63,7 @@ QString headingOf(kitchen::Aisle a) {
 ShoppingList::ShoppingList(Dialogs& dialogs, std::function<QString()> databasePath,
                            QString appFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_dialogs(dialogs),
-      m_databasePath(std::move(databasePath)), m_appFolder(std::move(appFolder)) {
+      m_connection(std::move(databasePath)), m_appFolder(std::move(appFolder)) {
     setObjectName(QStringLiteral("ShoppingList"));
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
@@ -450,21 +450,8 @@ void ShoppingList::exportList() {
     });
 }
 
-Database& ShoppingList::database() {
-    if (!m_db)
-        m_db = RecipeFile::fromDatabasePath(m_databasePath()).open();
-    return *m_db;
-}
-
 void ShoppingList::guarded(const std::function<void()>& work) {
-    runGuarded(m_dialogs, [&] {
-        try {
-            work();
-        } catch (...) {
-            m_db.reset();
-            throw;
-        }
-    });
+    runGuarded(m_dialogs, [&] { m_connection.run(work); });
 }
 
 void ShoppingList::resizeEvent(QResizeEvent* event) {
@@ -475,9 +462,7 @@ void ShoppingList::resizeEvent(QResizeEvent* event) {
 
 void ShoppingList::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (m_db)
-        m_db->Close();
-    m_db.reset();
+    m_connection.close();
 }
 
 } // namespace kb

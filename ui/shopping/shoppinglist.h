@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/recipefile.h"
 #include "kitchen/shopping.h"
 #include "kitchen/shoppingstore.h"
 
@@ -84,7 +85,7 @@ class ShoppingList : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    Database& database();
+    Database& database() { return m_connection.get(); }
     void guarded(const std::function<void()>& work);
     void fillRecipes();
     void fillItems();
@@ -96,9 +97,8 @@ class ShoppingList : public QWidget {
     void measuresChosen(int index);
 
     Dialogs& m_dialogs;
-    std::function<QString()> m_databasePath;
+    KeptConnection m_connection;
     QString m_appFolder;
-    std::unique_ptr<Database> m_db;
     QList<kitchen::ListedRecipe> m_listed;
     QList<kitchen::ShoppingLine> m_lines;
     kitchen::System m_system = kitchen::System::AsWritten;
