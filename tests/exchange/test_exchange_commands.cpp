@@ -50,6 +50,7 @@ class TestExchangeCommands : public QObject {
     void importIntoAChosenCategoryRebuildsTheTree();
     void longImportAndExportShowProgressAndCancelWritesNothing();
     void cookbookPrintsEachRecipeOnItsOwnPage();
+    void cookbookCancelStopsTheReading();
 };
 
 void TestExchangeCommands::exportsWhatIsChosen() {
@@ -185,6 +186,23 @@ void TestExchangeCommands::cookbookPrintsEachRecipeOnItsOwnPage() {
     run(form, "Print Cookbook...");
     QCOMPARE(commands->cookbookPreview(), preview);
     QCOMPARE(preview->Caption(), QString("Print [ Kettlebox Cookbook ]"));
+}
+
+void TestExchangeCommands::cookbookCancelStopsTheReading() {
+    MainFixture f;
+    QList<Recipe> many;
+    for (int i = 0; i < 300; ++i)
+        many << Recipe{QString("Dish %1").arg(i), "", "x", "y"};
+    f.makeFile({{"Soups", many}});
+    Main& form = f.start();
+    f.clickNode("Soups");
+    f.dialogs.answer(vbNo);
+    f.dialogs.cancelProgressAt(250);
+    run(form, "Print Cookbook...");
+    // Told as the reading goes, and stopped there: no preview.
+    QCOMPARE(f.dialogs.progressValues(), (QList<std::int64_t>{0, 250}));
+    auto* commands = form.findChild<ExchangeCommands*>("exchangeCommands");
+    QVERIFY(commands && !commands->cookbookPreview());
 }
 
 QTEST_MAIN(TestExchangeCommands)
