@@ -24,8 +24,8 @@ PKG_TARGETS := $(RUN_TARGETS) kb_man kb_starter kb_changelog
 # looked for when cmake runs, after `deps` has installed it, not when this file is read.
 LAUNCHER    = $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: deps configure build run install package-build package test-package test test-asan bench \
-        format format-check clean
+.PHONY: deps configure build run install package-build package test-package test build-asan \
+        test-asan bench format format-check clean
 
 deps:
 	@scripts/install-deps.sh
@@ -61,8 +61,13 @@ test-package: package
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The tests under AddressSanitizer and UndefinedBehaviorSanitizer, in a build of their own.
+ASAN_VARS := BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS="-DKB_SANITIZE=ON"
+build-asan:
+	$(MAKE) build $(ASAN_VARS)
+
 test-asan:
-	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS="-DKB_SANITIZE=ON"
+	$(MAKE) test $(ASAN_VARS)
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKB_BENCH=ON -DCMAKE_UNITY_BUILD=$(UNITY)
