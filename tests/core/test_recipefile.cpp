@@ -134,6 +134,39 @@ class TestRecipeFile : public QObject {
         QVERIFY(otherWrites());
     }
 
+    // A window keeps its connection between commands; after a failure the next command opens
+    // the file it names then, so a file replaced or moved meanwhile is not read through a
+    // connection to the old one.
+    void aKeptConnectionIsForgottenAfterAFailure() {
+        QTemporaryDir other;
+        const RecipeFile second(other.path());
+        Database::CreateDatabase(second.databasePath());
+        {
+            auto db = second.open();
+            db->AppendTableDef(recipeTableDef(*db, "Elsewhere"));
+            db->Close();
+        }
+        QString named = m_file.databasePath();
+        KeptConnection kept([&] { return named; });
+        QVERIFY(!kept.get().TableDefs().contains(QStringLiteral("Elsewhere")));
+        named = second.databasePath();
+        QVERIFY2(!kept.get().TableDefs().contains(QStringLiteral("Elsewhere")),
+                 "kept until a failure");
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 kept.run([] { throw StoreError(QStringLiteral("gone")); }));
+        QVERIFY(kept.get().TableDefs().contains(QStringLiteral("Elsewhere")));
+        kept.close();
+
+        // A one-off connection hands its work's failure on as it was.
+        try {
+            m_file.withConnection(
+                [](Database&) { throw StoreError(QStringLiteral("the disk is full")); });
+            QFAIL("no failure came through");
+        } catch (const StoreError& e) {
+            QCOMPARE(e.message(), QStringLiteral("the disk is full"));
+        }
+    }
+
     void aBackgroundResultArrivesOnTheGuiThread() {
         BackgroundJob job;
         QThread* ranOn = nullptr;
