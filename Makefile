@@ -4,6 +4,9 @@ BUILD_TYPE ?= RelWithDebInfo
 WERROR     ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# `make test` runs the suite under AddressSanitizer and UndefinedBehaviorSanitizer in a build of
+# its own; SANITIZE=OFF runs it in BUILD as configured (RelWithDebInfo by default).
+SANITIZE   ?= ON
 # A unity build compiles several sources of a folder as one file: Qt's headers are read once for
 # all of them, which takes about 40 % off a whole build. UNITY=OFF compiles each file on its own,
 # quicker to rebuild after a change to one source.
@@ -24,7 +27,7 @@ PKG_TARGETS := $(RUN_TARGETS) kb_man kb_starter kb_changelog
 # looked for when cmake runs, after `deps` has installed it, not when this file is read.
 LAUNCHER    = $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: deps configure build run install package-build package test-package test build-asan \
+.PHONY: deps configure build run install package-build package test-package test check build-asan \
         test-asan bench format format-check clean
 
 deps:
@@ -58,16 +61,22 @@ package: $(if $(filter yes,$(PKG_REBUILD)),package-build)
 test-package: package
 	scripts/test-package.sh $(PKG_BUILD)/kettlebox_*.deb
 
-test: build
+# The sanitized build: a fault in memory or undefined behaviour fails the test that meets it.
+ASAN_VARS := BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS="-DKB_SANITIZE=ON"
+
+test:
+	$(MAKE) check $(if $(filter ON,$(SANITIZE)),$(ASAN_VARS))
+
+# The suite in BUILD, as that build is configured.
+check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The tests under AddressSanitizer and UndefinedBehaviorSanitizer, in a build of their own.
-ASAN_VARS := BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS="-DKB_SANITIZE=ON"
+# What `make test` builds before it runs the tests.
 build-asan:
 	$(MAKE) build $(ASAN_VARS)
 
 test-asan:
-	$(MAKE) test $(ASAN_VARS)
+	$(MAKE) test SANITIZE=ON
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKB_BENCH=ON -DCMAKE_UNITY_BUILD=$(UNITY)

@@ -26,8 +26,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QTest>
 #include <QTreeView>
-#include <QtTest>
 
 using namespace kb;
 using namespace kb::test;

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QtTest>
+#include <QTest>
 
 using namespace kb::kitchen;
 

@@ -4,7 +4,7 @@
 #include "kitchen/scaling.h"
 #include "kitchen/steps.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace kb::kitchen;
 

@@ -13,9 +13,9 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QtTest>
 
 using namespace kb;
 using namespace kb::test;

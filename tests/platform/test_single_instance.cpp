@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <csignal>
 #include <cstddef>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "tests/store/store_fixture.h"
 #include "tests/support/run_tool.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace kb::test;
 

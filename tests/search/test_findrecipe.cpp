@@ -16,8 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTest>
 #include <QTreeView>
-#include <QtTest>
 
 using namespace kb;
 using namespace kb::test;

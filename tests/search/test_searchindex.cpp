@@ -6,7 +6,7 @@
 #include "tests/store/store_fixture.h"
 
 #include <QFile>
-#include <QtTest>
+#include <QTest>
 
 using namespace kb;
 using namespace kb::test;
