@@ -143,7 +143,7 @@ RecipeFields storedRow(const Row& r) {
 
 void writeCategories(const QString& work, const SourceFile& file,
                      const QList<PlannedCategory>& plan, const Progress& progress) {
-    auto db = Database::OpenDatabase(work.chopped(4));
+    auto db = Database::OpenDatabase(withoutRecipeSuffix(work));
     qsizetype done = 0;
     // One transaction for the whole import: the work file is synced once, after it is checked.
     db->Transaction([&] {
@@ -168,7 +168,7 @@ void writeCategories(const QString& work, const SourceFile& file,
 // Reads the new file back: every category there, every row as it was meant to be written.
 void checkWritten(const QString& work, const SourceFile& file, const QList<PlannedCategory>& plan,
                   const QStringList& existing) {
-    auto db = Database::OpenDatabase(work.chopped(4));
+    auto db = Database::OpenDatabase(withoutRecipeSuffix(work));
     const QStringList tables = db->TableDefs();
     const auto bad = [&](const QString& what) {
         return StoreError(
@@ -253,11 +253,11 @@ Report runImport(const QString& accessFile, const QString& folder, bool inPlace,
             auto db = Database::OpenDatabase(withoutRecipeSuffix(target));
             db->BackupTo(work);
             db->Close();
-            db = Database::OpenDatabase(work.chopped(4));
+            db = Database::OpenDatabase(withoutRecipeSuffix(work));
             existing = db->TableDefs();
             db->Close();
         } else {
-            Database::CreateDatabase(work.chopped(4));
+            Database::CreateDatabase(withoutRecipeSuffix(work));
         }
         const QList<PlannedCategory> plan = planCategories(file, existing, report);
         writeCategories(work, file, plan, options.progress);

@@ -1,5 +1,7 @@
 #include "core/recipefile.h"
 
+#include "core/app.h"
+#include "core/recipetable.h"
 #include "core/store_error.h"
 
 #include <QDir>
@@ -122,6 +124,151 @@ void RecipeFile::removeFollower(RecipeFollower* follower) {
 void RecipeFile::tell(Database& db, const RecipeChange& change) const {
     for (RecipeFollower* f : m_followers)
         f->record(db, change);
+}
+
+bool RecipeFile::findRecipe(Recordset& rs, const QString& name, int occurrence,
+                            bool missingIsEmpty) {
+    const QString wanted = trimSpaces(name);
+    if (!rs.FindFirst(wanted, missingIsEmpty))
+        return false;
+    for (int passed = 0; passed < occurrence;) {
+        rs.MoveNext();
+        if (rs.Eof())
+            return false;
+        const std::optional<QString> stored = rs.Fields(0);
+        if ((stored || missingIsEmpty) && trimSpaces(stored.value_or(QString())) == wanted)
+            ++passed;
+    }
+    return true;
+}
+
+int RecipeFile::occurrenceOf(Recordset& rs, const QString& name, std::int64_t rowid) {
+    const QString wanted = trimSpaces(name);
+    if (rs.RecordCount() == 0 || !rs.FindFirst(wanted, false))
+        return 0;
+    for (int seen = 0; !rs.Eof(); rs.MoveNext()) {
+        if (trimSpaces(rs.Fields(0).value_or(QString())) != wanted)
+            continue;
+        if (rs.RowId() == rowid)
+            return seen;
+        ++seen;
+    }
+    return 0;
+}
+
+QStringList RecipeFile::recipeNames(Recordset& rs, bool& failed) {
+    auto step = [&](auto&& fn) {
+        try {
+            fn();
+        } catch (const std::exception&) {
+            failed = true;
+        }
+    };
+    int count = 0;
+    step([&] { count = rs.RecordCount(); });
+    // An empty table has no first row to move to; that is no failure of the category.
+    if (count > 0)
+        step([&] { rs.MoveFirst(); });
+    QStringList names;
+    names.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        // Appending the space first turns a missing name into an empty one.
+        step([&] { names << trimSpaces(rs.Fields(0).value_or(QString()) + QLatin1Char(' ')); });
+        step([&] { rs.MoveNext(); });
+    }
+    return names;
+}
+
+void RecipeFile::refuseTakenName(Recordset& rs, const QString& category, const QString& name,
+                                 std::int64_t except) {
+    // Two recipes of one name in a category could not be told apart in the list: the second
+    // would be out of reach of every command.
+    const QString wanted = trimSpaces(name);
+    if (rs.RecordCount() == 0)
+        return;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        const QString stored = trimSpaces(rs.Fields(0).value_or(QString()));
+        if (rs.RowId() != except && stored.compare(wanted, Qt::CaseInsensitive) == 0)
+            throw StoreError(QStringLiteral("The category \"%1\" already has a recipe named "
+                                            "\"%2\", so nothing was saved. Give this recipe "
+                                            "another name, then save again.")
+                                 .arg(category, stored));
+    }
+}
+
+QList<bool> RecipeFile::categoriesWithRecipes(Database& db, const QStringList& tables,
+                                              QStringList& unreadable) {
+    QList<bool> rows(tables.size(), false);
+    // One statement for many tables: each answer reads a table's first page only.
+    constexpr qsizetype kPerStatement = 250;
+    for (qsizetype from = 0; from < tables.size(); from += kPerStatement) {
+        const qsizetype n = std::min(kPerStatement, tables.size() - from);
+        QStringList parts;
+        for (qsizetype i = 0; i < n; ++i) {
+            // Naming the row id fails, as walking the rows would, on a table that has none.
+            parts << QStringLiteral("EXISTS (SELECT rowid FROM main.%1)")
+                         .arg(quotedIdentifier(tables.at(from + i)));
+        }
+        try {
+            const QList<QVariantList> answer =
+                db.Query(QStringLiteral("SELECT ") + parts.join(QLatin1String(", ")));
+            for (qsizetype i = 0; i < n && !answer.isEmpty(); ++i)
+                rows[from + i] = answer.first().value(i).toLongLong() != 0;
+        } catch (const std::exception&) {
+            // A table that can't be read fails the whole statement: ask each table alone, as
+            // opening it would, and let the ones that fail show no rows.
+            for (qsizetype i = 0; i < n; ++i) {
+                try {
+                    rows[from + i] = !db.OpenRecordset(tables.at(from + i))->Eof();
+                } catch (const std::exception&) {
+                    unreadable << tables.at(from + i);
+                }
+            }
+        }
+    }
+    return rows;
+}
+
+std::int64_t RecipeFile::addRecipe(Database& db, Recordset& rs, const QString& category,
+                                   const RecipeFields& fields) {
+    refuseTakenName(rs, category, fields[0].value_or(QString()), -1);
+    std::int64_t added = 0;
+    write(db, {RecipeChange::Kind::Added, category, 0, {}, fields}, [&](RecipeChange& c) {
+        rs.AddNew();
+        setFields(rs, fields);
+        rs.Update();
+        added = c.rowid = rs.LastAddedRowId();
+    });
+    return added;
+}
+
+RecipeFields RecipeFile::updateRecipe(Database& db, Recordset& rs, const QString& category,
+                                      const RecipeFields& fields) {
+    RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), readFields(rs), fields};
+    write(db, change, [&](RecipeChange&) {
+        rs.Edit();
+        setFields(rs, fields);
+        rs.Update();
+    });
+    return change.before;
+}
+
+RecipeFields RecipeFile::deleteRecipe(Database& db, Recordset& rs, const QString& category) {
+    RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), readFields(rs), {}};
+    write(db, change, [&](RecipeChange&) { rs.Delete(); });
+    return change.before;
+}
+
+QString RecipeFile::createCategory(Database& db, const QString& name) {
+    const TableDef def = recipeTableDef(db, name);
+    write(db, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
+          [&](RecipeChange&) { db.AppendTableDef(def); });
+    return def.Name();
+}
+
+void RecipeFile::deleteCategory(Database& db, const QString& name) {
+    write(db, {RecipeChange::Kind::CategoryDeleted, name, 0, {}, {}},
+          [&](RecipeChange&) { db.DeleteTableDef(name); });
 }
 
 void RecipeFile::write(Database& db, RecipeChange change,

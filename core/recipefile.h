@@ -50,6 +50,40 @@ class RecipeFile {
     void removeFollower(RecipeFollower* follower);
     const QList<RecipeFollower*>& followers() const { return m_followers; }
 
+    // The recipes of one category, read through a recordset of it that the caller keeps open.
+    // Names are compared without their surrounding spaces.
+    //
+    // Moves `rs` to the `occurrence`-th row named `name`, from 0 in stored order; a missing name
+    // reads as "" when `missingIsEmpty`. False when there is no such row.
+    static bool findRecipe(Recordset& rs, const QString& name, int occurrence, bool missingIsEmpty);
+    // Which of the rows named `name` the row `rowid` is, from 0; 0 when it is none of them.
+    static int occurrenceOf(Recordset& rs, const QString& name, std::int64_t rowid);
+    // The recipe names in stored order, a missing one as "". A row that can't be read is passed
+    // over and sets `failed`, so that the names that can be read still show.
+    static QStringList recipeNames(Recordset& rs, bool& failed);
+    // Throws a StoreError when a row other than `except` is named `name`, letter case aside.
+    static void refuseTakenName(Recordset& rs, const QString& category, const QString& name,
+                                std::int64_t except);
+    // Whether each of `tables` holds a recipe; one that can't be read holds none and is added to
+    // `unreadable`.
+    static QList<bool> categoriesWithRecipes(Database& db, const QStringList& tables,
+                                             QStringList& unreadable);
+
+    // The writes of the recipe file's own commands, each one change told to every follower.
+    //
+    // Adds `fields` as a new row of `category`, open in `rs`, refusing a name that another
+    // recipe of it has. Returns the new row.
+    std::int64_t addRecipe(Database& db, Recordset& rs, const QString& category,
+                           const RecipeFields& fields);
+    // Writes `fields` over the row `rs` is on; returns what the row held.
+    RecipeFields updateRecipe(Database& db, Recordset& rs, const QString& category,
+                              const RecipeFields& fields);
+    // Deletes the row `rs` is on; returns what it held.
+    RecipeFields deleteRecipe(Database& db, Recordset& rs, const QString& category);
+    // Makes the category `name`; returns the table's name as made.
+    QString createCategory(Database& db, const QString& name);
+    void deleteCategory(Database& db, const QString& name);
+
     // Runs `body` as one change told to every follower. The outermost write attaches the
     // followers, lets them prepare before its transaction takes the lock, records the change
     // in it and tells them it committed once the real COMMIT is done. A write made inside

@@ -346,8 +346,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
         if (it != targets.end())
             return it->second;
         if (actual.isEmpty()) {
-            db.AppendTableDef(recipeTableDef(db, name));
-            file.tell(db, {RecipeChange::Kind::CategoryAdded, name, 0, {}, {}});
+            file.createCategory(db, name);
             tables << name;
             created << name;
         }

@@ -31,15 +31,11 @@ QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-QString withoutMdb(const QString& mdbFile) {
-    return withoutRecipeSuffix(mdbFile);
-}
-
 const QString kDetails = QStringLiteral("details");
 
 // The copy of the details taken with a backup of the recipe file, beside it.
 QString companionOf(const QString& mdbFile) {
-    return withoutMdb(mdbFile) + QStringLiteral(".details");
+    return withoutRecipeSuffix(mdbFile) + QStringLiteral(".details");
 }
 
 QString detailsFileOf(const QString& databasePath) {
@@ -51,7 +47,7 @@ bool attachDetailsIfThere(Database& db) {
     for (const QVariantList& row : db.Query(QStringLiteral("PRAGMA database_list")))
         if (row.value(1).toString() == kDetails)
             return true;
-    const QString file = detailsFileOf(withoutMdb(db.FileName()));
+    const QString file = detailsFileOf(withoutRecipeSuffix(db.FileName()));
     if (!QFileInfo::exists(file))
         return false;
     db.AttachSideFile(kDetails, file);
@@ -159,7 +155,7 @@ QList<BackupInfo> listBackups(const QString& databasePath) {
 FileCheck checkRecipeFile(const QString& mdbFile) {
     bool opened = false;
     try {
-        auto db = Database::OpenDatabase(withoutMdb(mdbFile));
+        auto db = Database::OpenDatabase(withoutRecipeSuffix(mdbFile));
         opened = true;
         FileCheck result = quickCheck(*db, QStringLiteral("main"));
         db->Close();
@@ -214,7 +210,7 @@ std::optional<BackupInfo> newestCleanBackup(const QString& databasePath) {
 }
 
 QString makeBackup(Database& db, const Progress& progress, const QDateTime& now, bool prune) {
-    const QString databasePath = withoutMdb(db.FileName());
+    const QString databasePath = withoutRecipeSuffix(db.FileName());
     const QDir dir = ensureBackupsFolder(databasePath);
     // Copies left by a backup that was killed are of no use to anyone.
     for (const QFileInfo& fi : dir.entryInfoList({QStringLiteral(".partial-*") + kRecipeSuffix},
@@ -456,7 +452,7 @@ void BackupFollower::prepare(Database& db, const RecipeChange& change) {
     if (!always) {
         if (m_lastDaily == today)
             return;
-        const QList<BackupInfo> all = listBackups(withoutMdb(db.FileName()));
+        const QList<BackupInfo> all = listBackups(withoutRecipeSuffix(db.FileName()));
         if (!all.isEmpty() && all.first().when.date() == today) {
             m_lastDaily = today;
             return;

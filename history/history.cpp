@@ -101,7 +101,7 @@ QString freeName(Database& db, const QString& table, const QString& name) {
 } // namespace
 
 QString historyFileOf(const QString& databasePath) {
-    return QFileInfo(databasePath).absolutePath() + QStringLiteral("/Recipe.history");
+    return RecipeFile::fromDatabasePath(databasePath).historyFile();
 }
 
 QString HistoryEntry::name() const {
@@ -253,12 +253,8 @@ HistoryEntry putBack(RecipeFile& file, std::int64_t id, QString* cameBackAs) {
         *db, {RecipeChange::Kind::Added, entry->category, 0, {}, entry->fields},
         [&](RecipeChange& c) {
             std::optional<QString> table = existingCategory(*db, entry->category);
-            if (!table) {
-                const TableDef def = recipeTableDef(*db, entry->category);
-                file.write(*db, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
-                           [&](RecipeChange&) { db->AppendTableDef(def); });
-                table = def.Name();
-            }
+            if (!table)
+                table = file.createCategory(*db, entry->category);
             c.category = *table;
             // A recipe of its name came in since: this one comes back under a
             // numbered name, as an import names it, so that both stay within reach.

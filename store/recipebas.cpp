@@ -36,21 +36,6 @@ template <typename Fn> void orClose(RecipeBas& store, Fn&& step) {
     }
 }
 
-// Moves on from a row found by FindFirst to the `occurrence`-th row of the same name.
-bool findOccurrence(Recordset& rs, const QString& name, int occurrence, bool missingIsEmpty) {
-    if (!rs.FindFirst(name, missingIsEmpty))
-        return false;
-    for (int passed = 0; passed < occurrence;) {
-        rs.MoveNext();
-        if (rs.Eof())
-            return false;
-        const std::optional<QString> stored = rs.Fields(0);
-        if ((stored || missingIsEmpty) && trimSpaces(stored.value_or(QString())) == name)
-            ++passed;
-    }
-    return true;
-}
-
 Recordset& current(const std::unique_ptr<Recordset>& rs) {
     if (!rs)
         throw StoreError(QStringLiteral("No category is open."));
@@ -150,7 +135,7 @@ void RecipeBas::LoadCatalogue() {
     // Only a category that is shown open needs its names; the others are read when the user
     // opens them, from the file as it is then. Whether one has rows shows meanwhile as its
     // expand arrow.
-    const QList<bool> rows = tablesWithRows(shown, unreadable);
+    const QList<bool> rows = RecipeFile::categoriesWithRecipes(*RecipeDatabase, shown, unreadable);
     for (qsizetype i = 0; i < shown.size(); ++i)
         step([&] { nodes.AddLater(shown.at(i), rows.at(i), kRecipePicture, kSelectedPicture); });
     // The last node added is the last category's last recipe, when it has any: read that one
@@ -195,61 +180,8 @@ void RecipeBas::reportUnreadable(const QStringList& tables, bool complete) {
                      vbExclamation, kAppTitle);
 }
 
-QList<bool> RecipeBas::tablesWithRows(const QStringList& tables, QStringList& unreadable) {
-    QList<bool> rows(tables.size(), false);
-    // One statement for many tables: each answer reads a table's first page only.
-    constexpr qsizetype kPerStatement = 250;
-    for (qsizetype from = 0; from < tables.size(); from += kPerStatement) {
-        const qsizetype n = std::min(kPerStatement, tables.size() - from);
-        QStringList parts;
-        for (qsizetype i = 0; i < n; ++i) {
-            // Naming the row id fails, as walking the rows would, on a table that has none.
-            parts << QStringLiteral("EXISTS (SELECT rowid FROM main.%1)")
-                         .arg(quotedIdentifier(tables.at(from + i)));
-        }
-        try {
-            const QList<QVariantList> answer =
-                RecipeDatabase->Query(QStringLiteral("SELECT ") + parts.join(QLatin1String(", ")));
-            for (qsizetype i = 0; i < n && !answer.isEmpty(); ++i)
-                rows[from + i] = answer.first().value(i).toLongLong() != 0;
-        } catch (const std::exception&) {
-            // A table that can't be read fails the whole statement: ask each table alone, as
-            // opening it would, and let the ones that fail show no rows.
-            for (qsizetype i = 0; i < n; ++i) {
-                try {
-                    const std::unique_ptr<Recordset> rs =
-                        RecipeDatabase->OpenRecordset(tables.at(from + i));
-                    rows[from + i] = !rs->Eof();
-                } catch (const std::exception&) {
-                    unreadable << tables.at(from + i);
-                }
-            }
-        }
-    }
-    return rows;
-}
-
 QStringList RecipeBas::namesOf(Recordset& rs, bool& failed) {
-    // A failing step is passed over and noted, so that the names that can be read still show.
-    auto step = [&](auto&& fn) {
-        try {
-            fn();
-        } catch (const std::exception&) {
-            failed = true;
-        }
-    };
-    int count = 0;
-    step([&] { count = rs.RecordCount(); });
-    // An empty table has no first row to move to; that is no failure of the category.
-    if (count > 0)
-        step([&] { rs.MoveFirst(); });
-    QStringList names;
-    names.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        // Appending the space first turns a missing name into an empty one.
-        step([&] { names << trimSpaces(rs.Fields(0).value_or(QString()) + QLatin1Char(' ')); });
-        step([&] { rs.MoveNext(); });
-    }
+    const QStringList names = RecipeFile::recipeNames(rs, failed);
     // The hidden list is the names' scratch buffer, empty again afterwards.
     m_c.List1->addItems(names);
     QStringList entries;
@@ -328,7 +260,7 @@ void RecipeBas::ShowRecipe(const QString& category, const QString& name, int occ
         rs.MoveFirst(); // an empty category fails here, as a scan from its first row would
         // The first row in stored order whose trimmed name matches, or the later one of that
         // name asked for; a missing name reads as "".
-        if (findOccurrence(rs, name, occurrence, true)) {
+        if (RecipeFile::findRecipe(rs, name, occurrence, true)) {
             const std::optional<QString> stored = rs.Fields(0);
             // The name box shows the name exactly as stored, its trailing space included.
             m_c.Text1->setText(stored.value_or(QString()));
@@ -349,10 +281,6 @@ void RecipeBas::ShowRecipe(const QString& category, const QString& name, int occ
 RecipeFields RecipeBas::boxValues() const {
     return {storedValue(m_c.Text1->text()), storedValue(m_c.Text2->text()),
             storedValue(m_c.Text3->toPlainText()), storedValue(m_c.Text4->toPlainText())};
-}
-
-void RecipeBas::writeBoxesTo(Recordset& rs) const {
-    setFields(rs, boxValues());
 }
 
 void lockRecipeFields(const RecipeControls& c, bool locked) {
@@ -377,36 +305,11 @@ void requireRecipeName(const RecipeControls& c) {
                                         "recipe's name in Recipe Name, then save again."));
 }
 
-void RecipeBas::refuseTakenName(Recordset& rs, const QString& category, const QString& name,
-                                std::int64_t except) {
-    // Two recipes of one name in a category could not be told apart in the list: the second
-    // would be out of reach of every command.
-    const QString wanted = trimSpaces(name);
-    if (rs.RecordCount() == 0)
-        return;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        const QString stored = trimSpaces(rs.Fields(0).value_or(QString()));
-        if (rs.RowId() != except && stored.compare(wanted, Qt::CaseInsensitive) == 0)
-            throw StoreError(QStringLiteral("The category \"%1\" already has a recipe named "
-                                            "\"%2\", so nothing was saved. Give this recipe "
-                                            "another name, then save again.")
-                                 .arg(category, stored));
-    }
-}
-
 void RecipeBas::AddRecipe(const QString& category) {
     requireRecipeName(m_c);
     openCategory(category);
     orClose(*this, [&] {
-        Recordset& rs = current(RecipeRecordset);
-        refuseTakenName(rs, category, m_c.Text1->text(), -1);
-        RecipeChange change{RecipeChange::Kind::Added, category, 0, {}, boxValues()};
-        file().write(*RecipeDatabase, change, [&](RecipeChange& c) {
-            rs.AddNew();
-            writeBoxesTo(rs);
-            rs.Update();
-            c.rowid = rs.LastAddedRowId();
-        });
+        file().addRecipe(*RecipeDatabase, current(RecipeRecordset), category, boxValues());
         sayUnconfirmed();
     });
     CloseRecipeDatabase();
@@ -423,7 +326,7 @@ bool RecipeBas::openAndFind(const QString& category, const QString& name, int oc
         rs.MoveFirst();
         // The first row in stored order whose trimmed name matches; a missing name never
         // does. A failing search is reported, not taken for a recipe that is gone.
-        match = findOccurrence(rs, trimSpaces(name), occurrence, false);
+        match = RecipeFile::findRecipe(rs, name, occurrence, false);
     });
     return match;
 }
@@ -431,21 +334,8 @@ bool RecipeBas::openAndFind(const QString& category, const QString& name, int oc
 int RecipeBas::occurrenceOf(const QString& category, const QString& name, std::int64_t rowid) {
     openCategory(category);
     int occurrence = 0;
-    orClose(*this, [&] {
-        Recordset& rs = current(RecipeRecordset);
-        const QString wanted = trimSpaces(name);
-        if (rs.RecordCount() == 0 || !rs.FindFirst(wanted, false))
-            return;
-        for (int seen = 0; !rs.Eof(); rs.MoveNext()) {
-            if (trimSpaces(rs.Fields(0).value_or(QString())) != wanted)
-                continue;
-            if (rs.RowId() == rowid) {
-                occurrence = seen;
-                return;
-            }
-            ++seen;
-        }
-    });
+    orClose(*this,
+            [&] { occurrence = RecipeFile::occurrenceOf(current(RecipeRecordset), name, rowid); });
     CloseRecipeDatabase();
     return occurrence;
 }
@@ -470,7 +360,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name, int o
     if (trimSpaces(m_c.Text1->text()) != trimSpaces(name)) {
         orClose(*this, [&] {
             Recordset& rs = current(RecipeRecordset);
-            refuseTakenName(rs, category, m_c.Text1->text(), rs.RowId());
+            RecipeFile::refuseTakenName(rs, category, m_c.Text1->text(), rs.RowId());
         });
         CloseRecipeDatabase();
         if (!openAndFind(category, name, occurrence))
@@ -479,14 +369,7 @@ void RecipeBas::UpdateRecipe(const QString& category, const QString& name, int o
     // The edit is not passed over: a failed save goes back to the caller with the boxes as
     // typed, so nothing the user typed is lost and no success is claimed.
     orClose(*this, [&] {
-        Recordset& rs = current(RecipeRecordset);
-        RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), readFields(rs),
-                            boxValues()};
-        file().write(*RecipeDatabase, change, [&](RecipeChange&) {
-            rs.Edit();
-            writeBoxesTo(rs);
-            rs.Update();
-        });
+        file().updateRecipe(*RecipeDatabase, current(RecipeRecordset), category, boxValues());
         sayUnconfirmed();
     });
     m_dialogs.msgBox(QStringLiteral("Recipe UpDated"));
@@ -501,9 +384,7 @@ void RecipeBas::DeleteRecipe(const QString& category, const QString& name, int o
     // A failed delete goes back to the caller, who would otherwise report a row as deleted
     // that is still there.
     orClose(*this, [&] {
-        Recordset& rs = current(RecipeRecordset);
-        RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), readFields(rs), {}};
-        file().write(*RecipeDatabase, change, [&](RecipeChange&) { rs.Delete(); });
+        file().deleteRecipe(*RecipeDatabase, current(RecipeRecordset), category);
         sayUnconfirmed();
     });
     CloseRecipeDatabase();
@@ -541,9 +422,7 @@ void RecipeBas::CreateCategory() {
     {
         // This operation keeps its own database object, released however it ends.
         std::unique_ptr<Database> db = Database::OpenDatabase(DatabasePath, kRecipeConnect);
-        const TableDef def = recipeTableDef(*db, NewCategoryName);
-        file().write(*db, {RecipeChange::Kind::CategoryAdded, NewCategoryName, 0, {}, {}},
-                     [&](RecipeChange&) { db->AppendTableDef(def); });
+        file().createCategory(*db, NewCategoryName);
         db->Close();
         sayUnconfirmed();
     }
@@ -560,8 +439,7 @@ void RecipeBas::DeleteCategory(const QString& category) {
         return;
     orClose(*this, [&] {
         OpenRecipeDatabase();
-        file().write(*RecipeDatabase, {RecipeChange::Kind::CategoryDeleted, category, 0, {}, {}},
-                     [&](RecipeChange&) { RecipeDatabase->DeleteTableDef(category); });
+        file().deleteCategory(*RecipeDatabase, category);
         sayUnconfirmed();
     });
     CloseRecipeDatabase();

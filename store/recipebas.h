@@ -109,22 +109,16 @@ class RecipeBas {
     // The recipe names of a category as the tree lists them, in stored order.
     // `failed` is set when a row could not be read.
     QStringList namesOf(Recordset& rs, bool& failed);
-    // Whether each table has any rows; one that can't be read has none and is noted.
-    QList<bool> tablesWithRows(const QStringList& tables, QStringList& unreadable);
     QStringList readCategory(const QString& table);
     void openCategory(const QString& category);
     // Opens the category and finds the recipe's row as the update and the delete do; every
     // failure goes to the caller. True when the row was found.
     bool openAndFind(const QString& category, const QString& name, int occurrence = 0);
-    // Throws when another row of the open category than `except` is named `name`.
-    void refuseTakenName(Recordset& rs, const QString& category, const QString& name,
-                         std::int64_t except);
     // The recipe to write is not in the file any more: rebuilds the tree and throws.
     [[noreturn]] void goneElsewhere(const QString& category, const QString& name);
     // Says which categories a tree load could not list, once for each; `complete` when the
     // load tried every table, so that a table mended since may be reported again later.
     void reportUnreadable(const QStringList& tables, bool complete);
-    void writeBoxesTo(Recordset& rs) const;
     RecipeFields boxValues() const;
 
     RecipeControls m_c;

@@ -7,6 +7,7 @@
 #include "core/recipetable.h"
 #include "core/store_error.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -66,6 +67,75 @@ class TestRecipeFile : public QObject {
         QCOMPARE(w.told, (QStringList{"prepare B locked=0", "record A", "record B",
                                       "committed locked=0 tables=A,B"}));
         m_file.removeFollower(&w);
+    }
+
+    // The commands' writes return what they did, are each one change told to the followers,
+    // and a refused name writes nothing.
+    void theRecipeCommandsReturnWhatTheyWrote() {
+        Witness w;
+        w.databasePath = m_file.databasePath();
+        auto db = m_file.open();
+        const QString table = m_file.createCategory(*db, "Soups");
+        QCOMPARE(table, QStringLiteral("Soups"));
+        m_file.addFollower(&w);
+        RecipeFollower* const follower = &w;
+        const auto forget = qScopeGuard([this, follower] { m_file.removeFollower(follower); });
+        auto rs = db->OpenRecordset(table);
+        const RecipeFields soup{"Leek Soup ", "Ann ", "leeks ", "simmer "};
+        const std::int64_t first = m_file.addRecipe(*db, *rs, table, soup);
+        const std::int64_t second =
+            m_file.addRecipe(*db, *rs, table, {"Pea Soup ", std::nullopt, "peas ", "boil "});
+        QVERIFY(second > first);
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 m_file.addRecipe(*db, *rs, table, {"  leek soup", {}, {}, {}}));
+        QCOMPARE(rs->RecordCount(), 2);
+
+        QVERIFY(RecipeFile::findRecipe(*rs, " Pea Soup ", 0, false));
+        QCOMPARE(rs->RowId(), second);
+        QCOMPARE(m_file.updateRecipe(*db, *rs, table, {"Pea Soup ", "Bo ", "peas ", "boil "}),
+                 (RecipeFields{"Pea Soup ", std::nullopt, "peas ", "boil "}));
+        QVERIFY(RecipeFile::findRecipe(*rs, "Leek Soup", 0, false));
+        QCOMPARE(m_file.deleteRecipe(*db, *rs, table), soup);
+        bool failed = false;
+        QCOMPARE(RecipeFile::recipeNames(*rs, failed), QStringList{"Pea Soup"});
+        QVERIFY(!failed);
+        rs->Close();
+        m_file.deleteCategory(*db, table);
+        QVERIFY(db->TableDefs().isEmpty());
+        QCOMPARE(w.told.filter("record"),
+                 (QStringList{"record Soups", "record Soups", "record Soups", "record Soups",
+                              "record Soups"}));
+    }
+
+    // Rows of one name are told apart by their order; a missing name is "" only when asked.
+    void aRecipeIsFoundByNameAndOccurrence() {
+        auto db = m_file.open();
+        const QString table = m_file.createCategory(*db, "Cakes");
+        db->Execute("INSERT INTO Cakes VALUES ('Torte ', 'a', '', ''), (NULL, 'b', '', ''), "
+                    "('Pie', 'c', '', ''), (' torte', 'd', '', ''), ('Torte', 'e', '', '')");
+        auto rs = db->OpenRecordset(table);
+        const struct {
+            QString name;
+            int occurrence;
+            bool missingIsEmpty;
+            QString author; // of the row found; empty when none is
+        } cases[] = {
+            {"Torte", 0, false, "a"}, {" Torte ", 1, false, "e"}, {"Torte", 2, false, ""},
+            {"torte", 0, false, "d"}, {"", 0, true, "b"},         {"", 0, false, ""},
+        };
+        for (const auto& c : cases) {
+            const bool found = RecipeFile::findRecipe(*rs, c.name, c.occurrence, c.missingIsEmpty);
+            QCOMPARE(found ? rs->Fields(1).value_or("?") : QString(), c.author);
+        }
+        QVERIFY(RecipeFile::findRecipe(*rs, "Torte", 1, false));
+        QCOMPARE(RecipeFile::occurrenceOf(*rs, "Torte", rs->RowId()), 1);
+        QCOMPARE(RecipeFile::occurrenceOf(*rs, "Pie", rs->RowId()), 0);
+        QStringList unreadable;
+        db->Execute("CREATE TABLE Empty (Name TEXT, Author TEXT, Ingredients TEXT, "
+                    "Instructions TEXT)");
+        QCOMPARE(RecipeFile::categoriesWithRecipes(*db, {"Cakes", "Empty", "Gone"}, unreadable),
+                 (QList<bool>{true, false, false}));
+        QCOMPARE(unreadable, QStringList{"Gone"});
     }
 
     void theBusyHookRunsOnlyOnTheGuiThread() {

@@ -1,6 +1,7 @@
 // kettlebox-db backups: the backups beside the recipe file, newest first.
 
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 #include "history/backups.h"
@@ -17,7 +18,7 @@ namespace {
 // The recipes of a backup, or -1 when it can't be read.
 qint64 recipeCount(const QString& mdbFile) {
     try {
-        auto db = Database::OpenDatabase(mdbFile.chopped(4));
+        auto db = Database::OpenDatabase(withoutRecipeSuffix(mdbFile));
         qint64 count = 0;
         for (const QString& t : db->TableDefs()) {
             if (isExcludedTable(t))

@@ -33,12 +33,11 @@ int runFind(Context& ctx) {
     if (path.isEmpty())
         return kExitFailed;
     const RecipeFile file(path);
-    const QString& base = file.databasePath();
     if (!QFileInfo::exists(file.fileName()))
         return fail(ctx, QStringLiteral("there is no recipe file \"%1\".")
                              .arg(QDir::toNativeSeparators(file.fileName())));
     try {
-        auto db = Database::OpenDatabase(base);
+        auto db = file.open();
         SearchIndex index;
         index.ensureCurrent(*db);
         const SearchResult r = index.search(*db, text, std::numeric_limits<int>::max());

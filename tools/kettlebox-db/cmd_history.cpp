@@ -1,5 +1,6 @@
 // kettlebox-db history: the recipes the program deleted or overwrote, newest first.
 
+#include "core/recipefile.h"
 #include "core/store_error.h"
 #include "history/history.h"
 #include "tools/kettlebox-db/commands.h"
@@ -14,15 +15,13 @@ int runHistory(Context& ctx) {
     const FolderCommand cmd = folderCommand(ctx, QStringLiteral("history"), 0, 1);
     if (cmd.exit >= 0)
         return cmd.exit;
-    const QString& path = cmd.recipe;
-    if (!QFileInfo::exists(historyFileOf(path))) {
+    const RecipeFile file = RecipeFile::fromDatabasePath(cmd.recipe);
+    if (!QFileInfo::exists(file.historyFile())) {
         ctx.out << "The history is empty.\n";
         return kExitOk;
     }
     try {
-        auto db = Database::OpenDatabase(path);
-        const QList<HistoryEntry> all = listHistory(*db);
-        db->Close();
+        const QList<HistoryEntry> all = listHistory(file);
         if (all.isEmpty())
             ctx.out << "The history is empty.\n";
         for (const HistoryEntry& e : all)

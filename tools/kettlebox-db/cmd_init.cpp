@@ -27,10 +27,8 @@ void fillSample(const QString& path) {
             rs = db->OpenRecordset(category);
         }
         rs->AddNew();
-        rs->SetField(0, storedValue(r.name));
-        rs->SetField(1, storedValue(r.author));
-        rs->SetField(2, storedValue(r.ingredients));
-        rs->SetField(3, storedValue(r.instructions));
+        setFields(*rs, {storedValue(r.name), storedValue(r.author), storedValue(r.ingredients),
+                        storedValue(r.instructions)});
         rs->Update();
     }
     rs.reset();

@@ -79,7 +79,7 @@ int runShop(Context& ctx) {
         return fail(ctx, QStringLiteral("there is no recipe file \"%1\".")
                              .arg(QDir::toNativeSeparators(file.fileName())));
     try {
-        auto db = Database::OpenDatabase(base);
+        auto db = file.open();
         QStringList missing;
         const auto sources = kitchen::shoppingSources(*db, listed, &missing);
         // The cook's aisle corrections count here too, when the window has made any.

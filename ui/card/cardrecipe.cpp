@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 
 #include <QBuffer>
@@ -50,15 +51,7 @@ CardRecipe readCardRecipe(Database& db, const QString& category, const QString& 
         throw StoreError(QStringLiteral("The category \"%1\" no longer exists.").arg(category));
     auto rs = db.OpenRecordset(category);
     const QString wanted = trimSpaces(name);
-    bool found = rs->FindFirst(wanted, true);
-    for (int passed = 0; found && passed < occurrence;) {
-        rs->MoveNext();
-        if (rs->Eof())
-            found = false;
-        else if (trimmed(rs->Fields(0)) == wanted)
-            ++passed;
-    }
-    if (!found)
+    if (!RecipeFile::findRecipe(*rs, wanted, occurrence, true))
         throw StoreError(QStringLiteral("The recipe \"%1\" is no longer in the category \"%2\".")
                              .arg(wanted, category));
     CardRecipe r;
