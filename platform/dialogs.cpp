@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -26,12 +27,28 @@ QString Dialogs::effectiveTitle(const QString& title) {
 
 namespace {
 
+// The dialog belongs to the window it is shown over, as a child of it: a window closed while the
+// work goes on takes the dialog along, and the work goes on without one. Only a dialog still
+// there is deleted when the work lets go of it.
+class ProgressWindow {
+  public:
+    explicit ProgressWindow(QProgressDialog* dialog) : m_dialog(dialog) {}
+    ~ProgressWindow() { delete m_dialog.data(); }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    QProgressDialog* get() const { return m_dialog.data(); }
+
+  private:
+    QPointer<QProgressDialog> m_dialog;
+};
+
 // Shown only when the work lasts longer than half a second.
-std::shared_ptr<QProgressDialog> progressDialog(const QString& text, const QString& title,
-                                                bool cancellable) {
-    auto dialog =
-        std::make_shared<QProgressDialog>(text, cancellable ? QStringLiteral("Cancel") : QString(),
-                                          0, 1000, QApplication::activeWindow());
+std::shared_ptr<ProgressWindow> progressDialog(const QString& text, const QString& title,
+                                               bool cancellable) {
+    auto* dialog = new QProgressDialog(text, cancellable ? QStringLiteral("Cancel") : QString(), 0,
+                                       1000, QApplication::activeWindow());
+    auto window = std::make_shared<ProgressWindow>(dialog);
     dialog->setWindowTitle(Dialogs::effectiveTitle(title));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setMinimumDuration(500);
@@ -41,7 +58,7 @@ std::shared_ptr<QProgressDialog> progressDialog(const QString& text, const QStri
     if (!cancellable)
         dialog->setCancelButton(nullptr);
     dialog->setValue(0);
-    return dialog;
+    return window;
 }
 
 } // namespace
@@ -52,10 +69,15 @@ Progress Dialogs::progress(const QString&, const QString&, bool) {
 
 Progress QtDialogs::progress(const QString& text, const QString& title, bool cancellable) {
     return
-        [dialog = progressDialog(text, title, cancellable)](std::int64_t done, std::int64_t total) {
+        [window = progressDialog(text, title, cancellable)](std::int64_t done, std::int64_t total) {
+            QProgressDialog* dialog = window->get();
+            if (!dialog)
+                return true;
             dialog->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
             QApplication::processEvents();
-            return !dialog->wasCanceled();
+            // The events may have closed the window, and the dialog with it.
+            dialog = window->get();
+            return !dialog || !dialog->wasCanceled();
         };
 }
 

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -86,6 +87,23 @@ class TestDialogs : public QObject {
             });
         QCOMPARE(answer, vbCancel);
         QCOMPARE(buttons.size(), 3);
+    }
+
+    // A window closed while its work goes on takes the progress dialog along; the work goes on
+    // and lets go of the dialog without deleting it twice.
+    void aProgressOutlivesTheWindowItIsShownOver() {
+        auto* window = new QWidget;
+        window->show();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QtDialogs dialogs;
+        Progress progress =
+            dialogs.progress(QStringLiteral("Reading"), QStringLiteral("Import"), true);
+        QVERIFY(progress(1, 4));
+        QCOMPARE(window->findChildren<QProgressDialog*>().size(), 1);
+        delete window;
+        QVERIFY(progress(2, 4));
+        progress = {};
     }
 
     void theSecondTextAndDetailsAreShownApart() {
