@@ -142,6 +142,8 @@ ShoppingList::ShoppingList(Dialogs& dialogs, std::function<QString()> databasePa
     status = new QLabel(frame);
     status->setObjectName(QStringLiteral("status"));
     status->setAccessibleName(QStringLiteral("Shopping list status"));
+    // It shares its row with the buttons: a long message wraps rather than being cut off.
+    status->setWordWrap(true);
     printButton = commandButton("printButton", QStringLiteral("Print..."));
     exportButton = commandButton("exportButton", QStringLiteral("Export..."));
     emptyButton = commandButton("emptyButton", QStringLiteral("Empty List"));
