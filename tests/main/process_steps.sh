@@ -3,11 +3,20 @@
 set -uo pipefail
 work=$1
 title='Kettlebox Recipe V2.4__https://kettlebox.example'
-fail() { echo "FAIL: $*"; exit 1; }
-# Prints the first visible window whose name matches, waiting up to ten seconds for one.
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; }
+  done
+  exit 1
+}
+# A program left running by a failed step would make every later run skip.
+trap 'kill $(jobs -p) 2>/dev/null' EXIT
+# Prints the first visible window whose name matches, waiting up to 30 seconds for one (a
+# sanitized build on a loaded machine starts slowly).
 window() {
   local w=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
     [ -n "$w" ] && break
     sleep 0.1
