@@ -184,7 +184,7 @@ void saveThenFind(benchmark::State& state) {
         auto db = kb::Database::OpenDatabase(g_base);
         const kb::SearchResult r = index.search(*db, QStringLiteral("zanzibar %1").arg(n));
         db->Close();
-        if (r.hits.isEmpty() || r.hits.at(0).name != name)
+        if (r.hits.isEmpty() || r.hits.at(0).recipe.name() != name)
             state.SkipWithError("the saved recipe was not found");
     });
 }

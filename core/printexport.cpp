@@ -73,11 +73,11 @@ QStringList readLines(const QString& path) {
 
 } // namespace
 
-PrintCheck checkPrintable(const PrintRecipe& recipe) {
-    if (recipe.name.isEmpty())
+PrintCheck checkPrintable(const RecipeFields& recipe) {
+    if (recipe[0].value_or(QString()).isEmpty())
         return PrintCheck::NoRecipe;
-    if (trimSpaces(recipe.name).isEmpty() || trimSpaces(recipe.ingredients).isEmpty() ||
-        trimSpaces(recipe.instructions).isEmpty())
+    const StoredRecipe shown{{}, recipe};
+    if (shown.name().isEmpty() || shown.ingredients().isEmpty() || shown.instructions().isEmpty())
         return PrintCheck::Blank;
     return PrintCheck::Ready;
 }
@@ -90,13 +90,13 @@ QString printPagePath(const QString& folder) {
     return QDir(folder).filePath(QStringLiteral("print.htm"));
 }
 
-QStringList printTextLines(const PrintRecipe& recipe) {
-    const QString content = QStringLiteral("Name: ") + trimSpaces(recipe.name) + kLineEnd +
-                            kLineEnd + QStringLiteral("Author: ") + trimSpaces(recipe.author) +
-                            kLineEnd + kLineEnd + QStringLiteral("Ingredints:") + kLineEnd +
-                            trimSpaces(recipe.ingredients) + kLineEnd + kLineEnd + kLineEnd +
-                            QStringLiteral("Instructions:") + kLineEnd +
-                            trimSpaces(recipe.instructions);
+QStringList printTextLines(const RecipeFields& recipe) {
+    const StoredRecipe shown{{}, recipe};
+    const QString content = QStringLiteral("Name: ") + shown.name() + kLineEnd + kLineEnd +
+                            QStringLiteral("Author: ") + shown.author() + kLineEnd + kLineEnd +
+                            QStringLiteral("Ingredints:") + kLineEnd + shown.ingredients() +
+                            kLineEnd + kLineEnd + kLineEnd + QStringLiteral("Instructions:") +
+                            kLineEnd + shown.instructions();
     return fileLineBreaks(content).split(kLineEnd);
 }
 
@@ -118,7 +118,7 @@ QString printCaption(const QString& name) {
     return QStringLiteral("Print [ ") + trimSpaces(name) + QStringLiteral(" ] Recipe");
 }
 
-void writePrintFiles(const QString& folder, const PrintRecipe& recipe) {
+void writePrintFiles(const QString& folder, const RecipeFields& recipe) {
     const QString textPath = printTextPath(folder);
     writeLines(textPath, printTextLines(recipe));
     writeLines(printPagePath(folder), printPageLines(readLines(textPath)));

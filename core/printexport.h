@@ -1,17 +1,11 @@
 #pragma once
 
+#include "core/recipefields.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace kb {
-
-// The shown recipe, as the main window's four boxes hold it.
-struct PrintRecipe {
-    QString name;         // Text1
-    QString author;       // Text2
-    QString ingredients;  // Text3
-    QString instructions; // Text4
-};
 
 // Whether a recipe may be printed at all.
 enum class PrintCheck {
@@ -23,7 +17,8 @@ enum class PrintCheck {
 // The message for PrintCheck::NoRecipe.
 inline const QString kChooseRecipeMessage = QStringLiteral("Please Choose a Recipe");
 
-PrintCheck checkPrintable(const PrintRecipe& recipe);
+// `recipe` is the shown recipe, as the main window's four boxes hold it.
+PrintCheck checkPrintable(const RecipeFields& recipe);
 
 // The two files of a print, in the program's folder; both are rewritten on every print.
 QString printTextPath(const QString& folder);
@@ -31,7 +26,7 @@ QString printPagePath(const QString& folder);
 
 // The lines of the plain-text file, without line ends. A box that holds line breaks gives
 // several lines.
-QStringList printTextLines(const PrintRecipe& recipe);
+QStringList printTextLines(const RecipeFields& recipe);
 
 // The lines of the page made from the lines of the plain-text file, without line ends. The
 // recipe text is escaped, so that what the cook typed is what the page shows.
@@ -43,6 +38,6 @@ QString printCaption(const QString& name);
 // Writes both files into `folder`: the plain text first, then the page converted from the
 // plain text as read back. UTF-8, every line ending in CR LF. Throws StoreError, in words a
 // cook understands, when a file can't be written or read.
-void writePrintFiles(const QString& folder, const PrintRecipe& recipe);
+void writePrintFiles(const QString& folder, const RecipeFields& recipe);
 
 } // namespace kb

@@ -14,6 +14,10 @@ RecipeFields readFields(const Recordset& rs) {
     return out;
 }
 
+StoredRecipe readRecipe(const Recordset& rs, const QString& category) {
+    return {{category, rs.RowId()}, readFields(rs)};
+}
+
 void setFields(Recordset& rs, const RecipeFields& fields) {
     for (size_t i = 0; i < fields.size(); ++i)
         rs.SetField(static_cast<int>(i), fields[i]);
@@ -25,6 +29,30 @@ bool isKnown(const RecipeFields& fields) {
 
 QString nameOf(const RecipeFields& fields) {
     return trimSpaces(fields[0].value_or(QString()));
+}
+
+namespace {
+
+QString shown(const std::optional<QString>& field) {
+    return trimSpaces(field.value_or(QString()));
+}
+
+} // namespace
+
+QString StoredRecipe::name() const {
+    return shown(fields[0]);
+}
+
+QString StoredRecipe::author() const {
+    return shown(fields[1]);
+}
+
+QString StoredRecipe::ingredients() const {
+    return shown(fields[2]);
+}
+
+QString StoredRecipe::instructions() const {
+    return shown(fields[3]);
 }
 
 } // namespace kb

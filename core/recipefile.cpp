@@ -233,41 +233,42 @@ std::int64_t RecipeFile::addRecipe(Database& db, Recordset& rs, const QString& c
                                    const RecipeFields& fields) {
     refuseTakenName(rs, category, fields[0].value_or(QString()), -1);
     std::int64_t added = 0;
-    write(db, {RecipeChange::Kind::Added, category, 0, {}, fields}, [&](RecipeChange& c) {
+    write(db, {RecipeChange::Kind::Added, {category, 0}, {}, fields}, [&](RecipeChange& c) {
         rs.AddNew();
         setFields(rs, fields);
         rs.Update();
-        added = c.rowid = rs.LastAddedRowId();
+        added = c.place.rowid = rs.LastAddedRowId();
     });
     return added;
 }
 
-RecipeFields RecipeFile::updateRecipe(Database& db, Recordset& rs, const QString& category,
+StoredRecipe RecipeFile::updateRecipe(Database& db, Recordset& rs, const QString& category,
                                       const RecipeFields& fields) {
-    RecipeChange change{RecipeChange::Kind::Edited, category, rs.RowId(), readFields(rs), fields};
-    write(db, change, [&](RecipeChange&) {
+    const StoredRecipe was = readRecipe(rs, category);
+    write(db, {RecipeChange::Kind::Edited, was.place, was.fields, fields}, [&](RecipeChange&) {
         rs.Edit();
         setFields(rs, fields);
         rs.Update();
     });
-    return change.before;
+    return was;
 }
 
-RecipeFields RecipeFile::deleteRecipe(Database& db, Recordset& rs, const QString& category) {
-    RecipeChange change{RecipeChange::Kind::Deleted, category, rs.RowId(), readFields(rs), {}};
-    write(db, change, [&](RecipeChange&) { rs.Delete(); });
-    return change.before;
+StoredRecipe RecipeFile::deleteRecipe(Database& db, Recordset& rs, const QString& category) {
+    const StoredRecipe was = readRecipe(rs, category);
+    write(db, {RecipeChange::Kind::Deleted, was.place, was.fields, {}},
+          [&](RecipeChange&) { rs.Delete(); });
+    return was;
 }
 
 QString RecipeFile::createCategory(Database& db, const QString& name) {
     const TableDef def = recipeTableDef(db, name);
-    write(db, {RecipeChange::Kind::CategoryAdded, def.Name(), 0, {}, {}},
+    write(db, {RecipeChange::Kind::CategoryAdded, {def.Name(), 0}, {}, {}},
           [&](RecipeChange&) { db.AppendTableDef(def); });
     return def.Name();
 }
 
 void RecipeFile::deleteCategory(Database& db, const QString& name) {
-    write(db, {RecipeChange::Kind::CategoryDeleted, name, 0, {}, {}},
+    write(db, {RecipeChange::Kind::CategoryDeleted, {name, 0}, {}, {}},
           [&](RecipeChange&) { db.DeleteTableDef(name); });
 }
 

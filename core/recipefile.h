@@ -76,10 +76,10 @@ class RecipeFile {
     std::int64_t addRecipe(Database& db, Recordset& rs, const QString& category,
                            const RecipeFields& fields);
     // Writes `fields` over the row `rs` is on; returns what the row held.
-    RecipeFields updateRecipe(Database& db, Recordset& rs, const QString& category,
+    StoredRecipe updateRecipe(Database& db, Recordset& rs, const QString& category,
                               const RecipeFields& fields);
     // Deletes the row `rs` is on; returns what it held.
-    RecipeFields deleteRecipe(Database& db, Recordset& rs, const QString& category);
+    StoredRecipe deleteRecipe(Database& db, Recordset& rs, const QString& category);
     // Makes the category `name`; returns the table's name as made.
     QString createCategory(Database& db, const QString& name);
     void deleteCategory(Database& db, const QString& name);

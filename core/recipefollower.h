@@ -17,9 +17,8 @@ struct RecipeChange {
     // category it brings in is then recorded as Added and CategoryAdded.
     enum class Kind { Added, Edited, Deleted, CategoryAdded, CategoryDeleted, Import };
     Kind kind = Kind::Added;
-    QString category;
-    // The row changed: for Added the new row; 0 for the category kinds.
-    std::int64_t rowid = 0;
+    // The category changed, and the row: for Added the new row; 0 for the category kinds.
+    RecipePlace place;
     // The four fields as they were stored (Edited, Deleted) and as they will be stored
     // (Added, Edited); not known otherwise. A recipe put back under another name than it had is
     // Added with the fields it had as `before`.

@@ -451,14 +451,14 @@ void DetailsFollower::record(Database& db, const RecipeChange& change) {
         // are `before` when it comes back under another name.
         const RecipeFields& was = isKnown(change.before) ? change.before : change.after;
         const QString name = nameOf(change.after);
-        if (name.isEmpty() || liveId(db, change.category, name))
+        if (name.isEmpty() || liveId(db, change.place.category, name))
             return;
         // Looked for before anything is written: a write, even of no row, would bring this
         // file into the commit of every new recipe.
         const QList<QVariantList> kept = db.Query(
             QStringLiteral("SELECT id FROM details.recipes WHERE category = ?1 AND name = ?2 AND "
                            "fields = ?3 AND removed IS NOT NULL ORDER BY removed DESC LIMIT 1"),
-            {change.category, nameOf(was), fingerprint(was)});
+            {change.place.category, nameOf(was), fingerprint(was)});
         if (kept.isEmpty())
             return;
         db.Execute(QStringLiteral("UPDATE details.recipes SET removed = NULL, fields = NULL, "
@@ -471,12 +471,12 @@ void DetailsFollower::record(Database& db, const RecipeChange& change) {
         const QString after = nameOf(change.after);
         if (before == after)
             return;
-        const auto id = liveId(db, change.category, before);
+        const auto id = liveId(db, change.place.category, before);
         if (!id)
             return;
         // The new name may already have details of another recipe: those stay with it, and
         // these are kept aside with the version that had them.
-        if (liveId(db, change.category, after))
+        if (liveId(db, change.place.category, after))
             keepAside(db, *id, fingerprint(change.before), now);
         else
             db.Execute(QStringLiteral("UPDATE details.recipes SET name = ?2 WHERE id = ?1"),
@@ -484,16 +484,17 @@ void DetailsFollower::record(Database& db, const RecipeChange& change) {
         return;
     }
     case Kind::Deleted:
-        if (const auto id = liveId(db, change.category, nameOf(change.before)))
+        if (const auto id = liveId(db, change.place.category, nameOf(change.before)))
             keepAside(db, *id, fingerprint(change.before), now);
         break;
     case Kind::CategoryDeleted:
         for (const QVariantList& r :
              db.Query(QStringLiteral("SELECT id, name FROM details.recipes WHERE category = ?1 "
                                      "AND removed IS NULL"),
-                      {change.category}))
+                      {change.place.category}))
             keepAside(db, r.value(0).toLongLong(),
-                      fingerprint(storedRow(db, change.category, r.value(1).toString())), now);
+                      fingerprint(storedRow(db, change.place.category, r.value(1).toString())),
+                      now);
         break;
     case Kind::CategoryAdded:
     case Kind::Import:

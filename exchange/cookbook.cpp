@@ -75,8 +75,7 @@ QString cookbookHtml(const QString& title, const QList<RecipeRecord>& recipes,
                     QStringLiteral("\" WIDTH=\"%1\"></P>\r\n<P><B>").arg(kPhotoWidth);
         else
             html += QStringLiteral("<P STYLE=\"page-break-before: always\"><B>");
-        const QStringList lines =
-            printTextLines(PrintRecipe{r.name, r.author, r.ingredients, r.instructions});
+        const QStringList lines = printTextLines(r.texts());
         for (const QString& line : lines)
             html += line.toHtmlEscaped() + QStringLiteral("<br>\r\n");
         html += QStringLiteral("</B></P>\r\n");

@@ -96,7 +96,7 @@ Collection collectRecipes(Database& db, const QString& category, const QString& 
         for (; !rs->Eof(); rs->MoveNext()) {
             if (c.recipes.size() % 250 == 0 && !reportProgress(progress, c.recipes.size(), 0))
                 throw StoreError::cancelled();
-            c.recipes << RecipeRecord::fromStored(table, readFields(*rs));
+            c.recipes << RecipeRecord::fromStored(readRecipe(*rs, table));
             if (withDetails.contains(key(table, c.recipes.last().name)))
                 c.recipes.last().kept = readDetails(db, table, c.recipes.last().name);
             if (!name.isEmpty())
@@ -149,7 +149,7 @@ QStringList textExportLines(const QList<RecipeRecord>& recipes) {
             category = r.category;
         }
         first = false;
-        lines << printTextLines(PrintRecipe{r.name, r.author, r.ingredients, r.instructions});
+        lines << printTextLines(r.texts());
     }
     return lines;
 }

@@ -372,7 +372,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
         // Work a follower does on the file as it was (a backup) happens once, before the
         // import's transaction takes its lock.
         file.write(
-            db, {RecipeChange::Kind::Import, m_options.category, 0, {}, {}}, [&](RecipeChange&) {
+            db, {RecipeChange::Kind::Import, {m_options.category, 0}, {}, {}}, [&](RecipeChange&) {
                 if (m_options.category.isEmpty())
                     for (const QString& c : m_listedCategories)
                         if (existingCategory(tables, c).isEmpty() &&
@@ -500,8 +500,7 @@ ImportReport Importer::run(RecipeFile& file, Database& db) {
                     target.rs->Update();
                     if (!file.followers().isEmpty())
                         file.tell(db, {RecipeChange::Kind::Added,
-                                       category,
-                                       target.rs->LastAddedRowId(),
+                                       {category, target.rs->LastAddedRowId()},
                                        {},
                                        values});
                     if (!kept.isEmpty())

@@ -590,7 +590,7 @@ struct Reader {
         }
         const QJsonValue category = o.value(QLatin1String("recipeCategory"));
         RecipeRecord exact = RecipeRecord::fromStored(
-            category.isArray() ? rawText(category.toArray().at(0)) : rawText(category), s);
+            {{category.isArray() ? rawText(category.toArray().at(0)) : rawText(category), 0}, s});
         exact.position = r.position;
         // The details: ours exactly, the photos from the image's data URLs.
         exact.details.exact = keptDetailsOf(o).value_or(Details{});

@@ -239,14 +239,14 @@ RecipeDetails fromDetails(const Details& d) {
     return out;
 }
 
-RecipeRecord RecipeRecord::fromStored(const QString& category, const RecipeFields& values) {
+RecipeRecord RecipeRecord::fromStored(const StoredRecipe& recipe) {
     RecipeRecord r;
-    r.category = category;
-    r.name = trimSpaces(values[0].value_or(QString()));
-    r.author = trimSpaces(values[1].value_or(QString()));
-    r.ingredients = trimSpaces(values[2].value_or(QString()));
-    r.instructions = trimSpaces(values[3].value_or(QString()));
-    r.stored = values;
+    r.category = recipe.place.category;
+    r.name = recipe.name();
+    r.author = recipe.author();
+    r.ingredients = recipe.ingredients();
+    r.instructions = recipe.instructions();
+    r.stored = recipe.fields;
     return r;
 }
 

@@ -74,7 +74,9 @@ struct RecipeRecord {
 
     // The texts as the main window would show them: the stored values without surrounding
     // spaces.
-    static RecipeRecord fromStored(const QString& category, const RecipeFields& values);
+    static RecipeRecord fromStored(const StoredRecipe& recipe);
+    // The four texts, as printing takes them.
+    RecipeFields texts() const { return {name, author, ingredients, instructions}; }
 };
 
 // The text with NUL and other control characters taken out; line breaks (CR LF, LF or CR) and

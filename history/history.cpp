@@ -104,10 +104,6 @@ QString historyFileOf(const QString& databasePath) {
     return RecipeFile::fromDatabasePath(databasePath).historyFile();
 }
 
-QString HistoryEntry::name() const {
-    return nameOf(fields);
-}
-
 QString whyText(HistoryEntry::Why why) {
     switch (why) {
     case HistoryEntry::Why::Edited:
@@ -150,24 +146,25 @@ void HistoryFollower::record(Database& db, const RecipeChange& change) {
     // A category that is not there is the change's own failure to report, in its own words.
     if (db.Query(QStringLiteral("SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name "
                                 "= ?1 COLLATE NOCASE"),
-                 {change.category})
+                 {change.place.category})
             .isEmpty())
         return;
     const QDateTime now = m_clock();
     const qint64 at = now.toMSecsSinceEpoch();
-    const QVariantList binds{change.category, at, whyCode(change.kind)};
+    const QVariantList binds{change.place.category, at, whyCode(change.kind)};
     // Copied inside the engine: the values reach the history with their bytes untouched, and a
     // category of ten thousand recipes costs one statement.
     const QString copy =
         QStringLiteral("INSERT INTO history.entries (category, name, author, ingredients, "
                        "instructions, at, why) SELECT ?1, %1, ?2, ?3 FROM main.%2")
-            .arg(fourColumns(db, change.category), quotedIdentifier(change.category));
+            .arg(fourColumns(db, change.place.category), quotedIdentifier(change.place.category));
     if (whole) {
         db.Execute(copy + QStringLiteral(" ORDER BY rowid"), binds);
     } else if (db.Execute(copy + QStringLiteral(" WHERE rowid = ?4"),
-                          QVariantList(binds) << QVariant::fromValue<qint64>(change.rowid)) == 0) {
+                          QVariantList(binds) << QVariant::fromValue<qint64>(change.place.rowid)) ==
+               0) {
         // The row was not found by its id: keep the values the store read from it.
-        QVariantList values{change.category};
+        QVariantList values{change.place.category};
         for (int i = 0; i < 4; ++i) {
             const auto& v = change.before[static_cast<size_t>(i)];
             values << (v ? QVariant(*v) : QVariant());
@@ -198,8 +195,8 @@ QList<HistoryEntry> listHistory(Database& db) {
     for (const QVariantList& r : rows) {
         HistoryEntry e;
         e.id = r.value(0).toLongLong();
-        e.category = r.value(1).toString();
-        e.fields[0] = textOf(r.value(2));
+        e.recipe.place.category = r.value(1).toString();
+        e.recipe.fields[0] = textOf(r.value(2));
         e.when = QDateTime::fromMSecsSinceEpoch(r.value(3).toLongLong(), Qt::UTC);
         e.why = whyOf(r.value(4));
         out.append(std::move(e));
@@ -218,9 +215,9 @@ std::optional<HistoryEntry> historyEntry(Database& db, std::int64_t id) {
     const QVariantList& r = rows.first();
     HistoryEntry e;
     e.id = r.value(0).toLongLong();
-    e.category = r.value(1).toString();
+    e.recipe.place.category = r.value(1).toString();
     for (int i = 2; i < 6; ++i)
-        e.fields[static_cast<size_t>(i - 2)] = textOf(r.value(i));
+        e.recipe.fields[static_cast<size_t>(i - 2)] = textOf(r.value(i));
     e.when = QDateTime::fromMSecsSinceEpoch(r.value(6).toLongLong(), Qt::UTC);
     e.why = whyOf(r.value(7));
     return e;
@@ -250,18 +247,19 @@ HistoryEntry putBack(RecipeFile& file, std::int64_t id, QString* cameBackAs) {
     // One change for the followers: the day's first backup is taken before it, and the index
     // learns of the file as committed.
     file.write(
-        *db, {RecipeChange::Kind::Added, entry->category, 0, {}, entry->fields},
+        *db,
+        {RecipeChange::Kind::Added, {entry->recipe.place.category, 0}, {}, entry->recipe.fields},
         [&](RecipeChange& c) {
-            std::optional<QString> table = existingCategory(*db, entry->category);
+            std::optional<QString> table = existingCategory(*db, entry->recipe.place.category);
             if (!table)
-                table = file.createCategory(*db, entry->category);
-            c.category = *table;
+                table = file.createCategory(*db, entry->recipe.place.category);
+            c.place.category = *table;
             // A recipe of its name came in since: this one comes back under a
             // numbered name, as an import names it, so that both stay within reach.
-            const QString name = freeName(*db, *table, entry->name());
+            const QString name = freeName(*db, *table, entry->recipe.name());
             backAs = name;
-            if (name != entry->name()) {
-                c.before = entry->fields;
+            if (name != entry->recipe.name()) {
+                c.before = entry->recipe.fields;
                 c.after[0] = name;
             }
             // A new row at the end, its values copied inside the engine.
@@ -270,15 +268,16 @@ HistoryEntry putBack(RecipeFile& file, std::int64_t id, QString* cameBackAs) {
                                "ingredients, instructions FROM history.entries WHERE id "
                                "= ?1")
                     .arg(quotedIdentifier(*table), fourColumns(*db, *table),
-                         name == entry->name() ? QStringLiteral("name") : QStringLiteral("?2")),
-                name == entry->name() ? QVariantList{QVariant::fromValue<qint64>(id)}
-                                      : QVariantList{QVariant::fromValue<qint64>(id), name});
+                         name == entry->recipe.name() ? QStringLiteral("name")
+                                                      : QStringLiteral("?2")),
+                name == entry->recipe.name() ? QVariantList{QVariant::fromValue<qint64>(id)}
+                                             : QVariantList{QVariant::fromValue<qint64>(id), name});
             // Another window or command put it back meanwhile: say so, not "Put back".
             if (added != 1)
                 throw StoreError(QStringLiteral("That recipe is no longer in the history: "
                                                 "it was put back or removed meanwhile, so "
                                                 "nothing was changed."));
-            c.rowid = db->LastInsertId();
+            c.place.rowid = db->LastInsertId();
             db->Execute(QStringLiteral("DELETE FROM history.entries WHERE id = ?1"),
                         {QVariant::fromValue<qint64>(id)});
         });

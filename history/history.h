@@ -25,13 +25,11 @@ QString historyFileOf(const QString& databasePath);
 struct HistoryEntry {
     enum class Why { Deleted, Edited, CategoryDeleted };
     std::int64_t id = 0;
-    QString category;
-    // The four fields exactly as they were stored; std::nullopt for a missing value.
-    RecipeFields fields;
+    // The category it was in and its four fields exactly as they were stored; its row is not
+    // kept (0).
+    StoredRecipe recipe;
     QDateTime when; // UTC
     Why why = Why::Deleted;
-
-    QString name() const;
 };
 
 QString whyText(HistoryEntry::Why why);

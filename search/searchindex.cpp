@@ -331,21 +331,21 @@ void SearchIndex::prepare(Database& /*db*/, const RecipeChange& /*change*/) {
 
 SearchIndex::Step SearchIndex::stepOf(const Database& db, const RecipeChange& change) const {
     Step s{change, 0, 0};
-    const QString& cat = change.category;
+    const QString& cat = change.place.category;
     using Kind = RecipeChange::Kind;
     switch (change.kind) {
     case Kind::Added:
-        s.chars = rowChars(db, cat, change.rowid);
+        s.chars = rowChars(db, cat, change.place.rowid);
         break;
     case Kind::Edited:
-        s.chars = valuesChars(db, change.after) - rowChars(db, cat, change.rowid);
+        s.chars = valuesChars(db, change.after) - rowChars(db, cat, change.place.rowid);
         break;
     case Kind::Deleted:
-        s.chars = -rowChars(db, cat, change.rowid);
+        s.chars = -rowChars(db, cat, change.place.rowid);
         s.maxRowid =
             db.Query(QStringLiteral("SELECT coalesce(max(rowid),0) FROM main.%1 WHERE rowid <> ?1")
                          .arg(quotedIdentifier(cat)),
-                     {v64(change.rowid)})
+                     {v64(change.place.rowid)})
                 .value(0)
                 .value(0)
                 .toLongLong();
@@ -375,7 +375,7 @@ void SearchIndex::record(Database& db, const RecipeChange& change) {
 
 void SearchIndex::apply(Database& db, const Step& step) {
     const RecipeChange& change = step.change;
-    const QString& cat = change.category;
+    const QString& cat = change.place.category;
     using Kind = RecipeChange::Kind;
     if (change.kind == Kind::CategoryAdded) {
         db.Execute(QStringLiteral("INSERT OR REPLACE INTO search.categories(name, rows, maxrowid, "
@@ -394,7 +394,7 @@ void SearchIndex::apply(Database& db, const Step& step) {
         db.Execute(QStringLiteral("DELETE FROM search.categories WHERE id = ?1"), {v64(id)});
         return;
     }
-    const std::int64_t rowid = change.rowid;
+    const std::int64_t rowid = change.place.rowid;
     const bool indexed = rowid >= 0 && rowid < kRowLimit;
     const std::int64_t docid = docidOf(id, rowid);
     switch (change.kind) {
@@ -660,15 +660,14 @@ SearchResult SearchIndex::search(Database& db, const QString& text, int limit, M
                       .arg(ids.join(QLatin1Char(','))))) {
         const std::int64_t docid = r.at(0).toLongLong();
         SearchHit& h = result.hits[place.value(docid)];
-        h.category = categories.value(docid >> kRowBits);
-        h.name = trimSpaces(r.at(1).toString());
-        h.author = trimSpaces(r.at(2).toString());
-        h.rowid = docid & (kRowLimit - 1);
+        h.recipe.place = {categories.value(docid >> kRowBits), docid & (kRowLimit - 1)};
+        const QStringList texts{r.at(1).toString(), r.at(2).toString(), r.at(3).toString(),
+                                r.at(4).toString()};
+        for (size_t i = 0; i < h.recipe.fields.size(); ++i)
+            h.recipe.fields[i] = texts.at(static_cast<qsizetype>(i));
         h.score = ranked.at(place.value(docid)).score;
         if (!wordStarts.contains(docid))
-            h.snippet = innerSnippet(
-                {r.at(1).toString(), r.at(2).toString(), r.at(3).toString(), r.at(4).toString()},
-                terms);
+            h.snippet = innerSnippet(texts, terms);
     }
     if (startIds.isEmpty())
         return result;

@@ -16,11 +16,9 @@ namespace kb {
 // One recipe found, with the field its best match is in (0 name .. 3 instructions) and a short
 // piece of the matching text with each match between kMarkOpen and kMarkClose.
 struct SearchHit {
-    QString category;
-    QString name;
-    QString author;
+    // Where it lives and its four texts as the index holds them.
+    StoredRecipe recipe;
     QString snippet;
-    std::int64_t rowid = 0;
     int score = 0;
 };
 

@@ -43,9 +43,9 @@ class TestPrintExport : public QObject {
 void TestPrintExport::bothFilesToTheLetter() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const PrintRecipe recipe{QStringLiteral("  Crème <Brûlée> & Co  "), QString(),
-                             QStringLiteral(" 1 < 2 cups milk\nsalt & pepper\n3 \"large\" eggs "),
-                             QStringLiteral("  Mix.\nBake at >180 C.  ")};
+    const RecipeFields recipe{QStringLiteral("  Crème <Brûlée> & Co  "), QString(),
+                              QStringLiteral(" 1 < 2 cups milk\nsalt & pepper\n3 \"large\" eggs "),
+                              QStringLiteral("  Mix.\nBake at >180 C.  ")};
     writePrintFiles(dir.path(), recipe);
 
     const QByteArray text = "Name: Crème <Brûlée> & Co\r\n"

@@ -23,10 +23,11 @@ struct Witness : RecipeFollower {
     QStringList told;
     void attach(Database&) override {}
     void prepare(Database& db, const RecipeChange& c) override {
-        told << QStringLiteral("prepare %1 locked=%2").arg(c.category).arg(db.InTransaction());
+        told
+            << QStringLiteral("prepare %1 locked=%2").arg(c.place.category).arg(db.InTransaction());
     }
     void record(Database&, const RecipeChange& c) override {
-        told << QStringLiteral("record %1").arg(c.category);
+        told << QStringLiteral("record %1").arg(c.place.category);
     }
     void committed(Database& db) override {
         // Seen from outside: the change is in the file by now.
@@ -58,9 +59,9 @@ class TestRecipeFile : public QObject {
         m_file.addFollower(&w);
         auto db = m_file.open();
         m_file.write(
-            *db, {RecipeChange::Kind::Added, QStringLiteral("B"), 0, {}, {}}, [&](RecipeChange&) {
+            *db, {RecipeChange::Kind::Added, {QStringLiteral("B"), 0}, {}, {}}, [&](RecipeChange&) {
                 m_file.write(*db,
-                             {RecipeChange::Kind::CategoryAdded, QStringLiteral("A"), 0, {}, {}},
+                             {RecipeChange::Kind::CategoryAdded, {QStringLiteral("A"), 0}, {}, {}},
                              [&](RecipeChange&) { db->AppendTableDef(recipeTableDef(*db, "A")); });
                 db->AppendTableDef(recipeTableDef(*db, "B"));
             });
@@ -92,10 +93,14 @@ class TestRecipeFile : public QObject {
 
         QVERIFY(RecipeFile::findRecipe(*rs, " Pea Soup ", 0, false));
         QCOMPARE(rs->RowId(), second);
-        QCOMPARE(m_file.updateRecipe(*db, *rs, table, {"Pea Soup ", "Bo ", "peas ", "boil "}),
-                 (RecipeFields{"Pea Soup ", std::nullopt, "peas ", "boil "}));
+        const StoredRecipe edited =
+            m_file.updateRecipe(*db, *rs, table, {"Pea Soup ", "Bo ", "peas ", "boil "});
+        QCOMPARE(edited.fields, (RecipeFields{"Pea Soup ", std::nullopt, "peas ", "boil "}));
+        QVERIFY(edited.place == (RecipePlace{table, second}));
         QVERIFY(RecipeFile::findRecipe(*rs, "Leek Soup", 0, false));
-        QCOMPARE(m_file.deleteRecipe(*db, *rs, table), soup);
+        const StoredRecipe deleted = m_file.deleteRecipe(*db, *rs, table);
+        QCOMPARE(deleted.fields, soup);
+        QVERIFY(deleted.place == (RecipePlace{table, first}));
         bool failed = false;
         QCOMPARE(RecipeFile::recipeNames(*rs, failed), QStringList{"Pea Soup"});
         QVERIFY(!failed);

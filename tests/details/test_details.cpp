@@ -105,7 +105,7 @@ class TestDetails : public QObject {
         f.store->DeleteCategory("Soups");
         QVERIFY(readDetails(*db, "Soups", "Leek and Potato").isEmpty());
         for (const HistoryEntry& e : f.history())
-            if (e.name() == QStringLiteral("Leek and Potato"))
+            if (e.recipe.name() == QStringLiteral("Leek and Potato"))
                 putBack(f.store->file(), e.id);
         QCOMPARE(readDetails(*db, "Soups", "Leek and Potato"), kept);
 

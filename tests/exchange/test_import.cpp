@@ -263,7 +263,7 @@ void TestImport::followersHearOfEveryNewRowOrNothingIsWritten() {
     QCOMPARE(int(follower.changes[0].kind), int(RecipeChange::Kind::CategoryAdded));
     QCOMPARE(int(follower.changes[2].kind), int(RecipeChange::Kind::Added));
     QCOMPARE(follower.changes[2].after[0], std::optional<QString>("Two "));
-    QVERIFY(follower.changes[2].rowid > follower.changes[1].rowid);
+    QVERIFY(follower.changes[2].place.rowid > follower.changes[1].place.rowid);
 
     const QStringList before = test::dumpAll(*db);
     Follower failing;

@@ -29,9 +29,10 @@ class TestJsonLd : public QObject {
 };
 
 void TestJsonLd::writesTheStandardFieldsPeersRead() {
-    RecipeRecord r = RecipeRecord::fromStored("Soups", {QString("Pea Soup "), QString("Ann "),
-                                                        QString("1 kg peas\r\n\r\n2 onions "),
-                                                        QString("Soak.\nBoil.\n\nServe. ")});
+    RecipeRecord r = RecipeRecord::fromStored(
+        {{"Soups", 0},
+         {QString("Pea Soup "), QString("Ann "), QString("1 kg peas\r\n\r\n2 onions "),
+          QString("Soak.\nBoil.\n\nServe. ")}});
     const QJsonObject o = recipeToJsonLd(r, true);
     QCOMPARE(o["@context"].toString(), QString("https://schema.org"));
     QCOMPARE(o["@type"].toString(), QString("Recipe"));
@@ -48,8 +49,8 @@ void TestJsonLd::writesTheStandardFieldsPeersRead() {
     QCOMPARE(steps[1].toObject()["text"].toString(), QString("Serve."));
 
     // An empty author is left out rather than written as a nameless person.
-    r = RecipeRecord::fromStored("Soups",
-                                 {QString("X "), QString(" "), QString("a "), QString("b ")});
+    r = RecipeRecord::fromStored(
+        {{"Soups", 0}, {QString("X "), QString(" "), QString("a "), QString("b ")}});
     QVERIFY(!recipeToJsonLd(r, false).contains("author"));
     QVERIFY(!recipeToJsonLd(r, false).contains("@context"));
 
@@ -142,7 +143,7 @@ void TestJsonLd::fieldsWithoutAColumnGoUnderHeadings() {
 
 void TestJsonLd::storedValuesYieldToEditedStandardFields() {
     const RecipeRecord mine = RecipeRecord::fromStored(
-        "Soups", {QString(" Soup "), std::nullopt, QString("a\r\nb "), QString("x ")});
+        {{"Soups", 0}, {QString(" Soup "), std::nullopt, QString("a\r\nb "), QString("x ")}});
     // Another program changed the name: its text is taken, and the report is told.
     QJsonObject o = recipeToJsonLd(mine, true);
     o["name"] = "Better Soup";
@@ -163,7 +164,7 @@ void TestJsonLd::damagedListKeepsEveryWholeLine() {
     QList<RecipeRecord> recipes;
     for (int i = 1; i <= 5; ++i)
         recipes << RecipeRecord::fromStored(
-            "C", {QString("R%1 ").arg(i), QString(" "), QString("i "), QString("s ")});
+            {{"C", 0}, {QString("R%1 ").arg(i), QString(" "), QString("i "), QString("s ")}});
     writeJsonLd(buffer, recipes, {"C"}, true);
     QList<QByteArray> lines = buffer.data().split('\n');
     // The fourth item is cut in the middle, and the file ends after the fifth.

@@ -135,7 +135,7 @@ class TestBackups : public QObject {
         {
             // An import, however many changes the day has had.
             auto db = f.open();
-            backups.prepare(*db, {RecipeChange::Kind::Import, "Soups", 0, {}, {}});
+            backups.prepare(*db, {RecipeChange::Kind::Import, {"Soups", 0}, {}, {}});
         }
         QCOMPARE(listBackups(f.base).size(), 3);
         QVERIFY(failures.isEmpty());

@@ -43,7 +43,7 @@ class TestCrash : public QObject {
             for (const QVariantList& r : db->Query("SELECT trim(Name) FROM main.\"" + t + "\""))
                 ++seen[r.value(0).toString()];
         for (const HistoryEntry& e : listHistory(*db))
-            ++seen[e.name()];
+            ++seen[e.recipe.name()];
         return seen;
     }
 

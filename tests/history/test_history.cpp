@@ -45,19 +45,19 @@ class TestHistory : public QObject {
         const QList<HistoryEntry> h = f.history();
         QCOMPARE(h.size(), 3);
         QCOMPARE(h[0].why, HistoryEntry::Why::CategoryDeleted);
-        QCOMPARE(h[0].category, QStringLiteral("Cakes"));
-        QCOMPARE(h[0].name(), QStringLiteral("Sponge"));
+        QCOMPARE(h[0].recipe.place.category, QStringLiteral("Cakes"));
+        QCOMPARE(h[0].recipe.name(), QStringLiteral("Sponge"));
         QCOMPARE(h[1].why, HistoryEntry::Why::Edited);
-        QCOMPARE(h[1].name(), QStringLiteral("Leek"));
+        QCOMPARE(h[1].recipe.name(), QStringLiteral("Leek"));
         QCOMPARE(h[2].why, HistoryEntry::Why::Deleted);
-        QCOMPARE(h[2].name(), QStringLiteral("Crème"));
+        QCOMPARE(h[2].recipe.name(), QStringLiteral("Crème"));
         QVERIFY(qAbs(h[2].when.secsTo(f.now)) < 2);
         QCOMPARE(f.historyBytes(), (QStringList{soups[1], soups[0], cakes[0]}));
 
         // Each entry back: the dropped category made again, the others at the end.
         auto db = f.open();
         HistoryEntry back = putBack(f.store->file(), h[0].id);
-        QCOMPARE(back.category, QStringLiteral("Cakes"));
+        QCOMPARE(back.recipe.place.category, QStringLiteral("Cakes"));
         QCOMPARE(f.storedBytes("Cakes"), cakes);
         QCOMPARE(db->Query("SELECT name FROM main.sqlite_master WHERE name = 'Cakes.name'").size(),
                  1);
@@ -103,8 +103,8 @@ class TestHistory : public QObject {
         f.store->DeleteCategory("Big");
         const QList<HistoryEntry> h = f.history();
         QCOMPARE(h.size(), 10000);
-        QCOMPARE(h.last().name(), QStringLiteral("Recipe 1"));
-        QCOMPARE(h.first().name(), QStringLiteral("Recipe 10000"));
+        QCOMPARE(h.last().recipe.name(), QStringLiteral("Recipe 1"));
+        QCOMPARE(h.first().recipe.name(), QStringLiteral("Recipe 10000"));
     }
 
     void aFailedHistoryWriteLeavesTheRecipeInPlace() {
@@ -143,8 +143,8 @@ class TestHistory : public QObject {
         f.store->DeleteRecipe("Soups", "Leek");
         QList<HistoryEntry> h = f.history();
         QCOMPARE(h.size(), kHistoryKeptAlways);
-        QCOMPARE(h.first().name(), QStringLiteral("Leek"));
-        QCOMPARE(h.last().name(), QStringLiteral("Old 202"));
+        QCOMPARE(h.first().recipe.name(), QStringLiteral("Leek"));
+        QCOMPARE(h.last().recipe.name(), QStringLiteral("Old 202"));
 
         // Entries younger than ninety days stay, however many there are.
         f.makeCategory("Young");
@@ -155,7 +155,7 @@ class TestHistory : public QObject {
         f.store->DeleteCategory("Young");
         h = f.history();
         QCOMPARE(h.size(), 1101);
-        QCOMPARE(h.last().name(), QStringLiteral("Leek"));
+        QCOMPARE(h.last().recipe.name(), QStringLiteral("Leek"));
     }
 
     // A backup of another folder restored, or a recipe file copied in: the side files beside it

@@ -33,7 +33,7 @@ class TestSearchIndex : public QObject {
         index->ensureCurrent(*db);
         QStringList out;
         for (const SearchHit& h : index->search(*db, text, 200, SearchIndex::Match::Anywhere).hits)
-            out << h.category + QLatin1Char('/') + h.name;
+            out << h.recipe.place.category + QLatin1Char('/') + h.recipe.name();
         return out;
     }
 
@@ -115,7 +115,7 @@ class TestSearchIndex : public QObject {
         const SearchResult r =
             index->search(*db, QStringLiteral("STRUDEL apfel"), 200, SearchIndex::Match::Anywhere);
         QCOMPARE(r.total, 1);
-        QCOMPARE(r.hits.at(0).author, QStringLiteral("Oma"));
+        QCOMPARE(r.hits.at(0).recipe.author(), QStringLiteral("Oma"));
         QVERIFY2(r.hits.at(0).snippet.contains(QStringLiteral("«Apfel»«strudel»")) ||
                      r.hits.at(0).snippet.contains(QStringLiteral("Apfel«strudel»")),
                  qPrintable(r.hits.at(0).snippet));

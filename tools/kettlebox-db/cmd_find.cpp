@@ -43,7 +43,8 @@ int runFind(Context& ctx) {
         const SearchResult r = index.search(*db, text, std::numeric_limits<int>::max());
         db->Close();
         for (const SearchHit& h : r.hits)
-            ctx.out << printable(h.category) << '\t' << printable(h.name) << '\n';
+            ctx.out << printable(h.recipe.place.category) << '\t' << printable(h.recipe.name())
+                    << '\n';
     } catch (const StoreError& e) {
         return fail(ctx, e.message());
     }

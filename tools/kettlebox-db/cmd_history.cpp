@@ -26,8 +26,8 @@ int runHistory(Context& ctx) {
             ctx.out << "The history is empty.\n";
         for (const HistoryEntry& e : all)
             ctx.out << e.id << "\t" << e.when.toLocalTime().toString(Qt::ISODate) << "\t"
-                    << whyText(e.why) << "\t" << printable(e.category) << "\t"
-                    << printable(e.name()) << "\n";
+                    << whyText(e.why) << "\t" << printable(e.recipe.place.category) << "\t"
+                    << printable(e.recipe.name()) << "\n";
         return kExitOk;
     } catch (const StoreError& e) {
         return fail(ctx, e.message());

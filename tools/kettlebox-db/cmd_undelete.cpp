@@ -29,8 +29,9 @@ int runUndelete(Context& ctx) {
         file.addFollower(&details);
         QString backAs;
         const HistoryEntry e = putBack(file, id, &backAs);
-        ctx.out << "Put \"" << e.name() << "\" back into the category \"" << e.category << "\"";
-        if (backAs != e.name())
+        ctx.out << "Put \"" << e.recipe.name() << "\" back into the category \""
+                << e.recipe.place.category << "\"";
+        if (backAs != e.recipe.name())
             ctx.out << " as \"" << backAs << "\", since a recipe of its name is there";
         ctx.out << ".\n";
         const QString warning = file.takeWarning();

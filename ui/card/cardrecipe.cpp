@@ -17,10 +17,6 @@ namespace kb {
 
 namespace {
 
-QString trimmed(const std::optional<QString>& value) {
-    return trimSpaces(value.value_or(QString()));
-}
-
 QStringList linesOf(const QString& text) {
     QString t = text;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
@@ -55,11 +51,7 @@ CardRecipe readCardRecipe(Database& db, const QString& category, const QString& 
         throw StoreError(QStringLiteral("The recipe \"%1\" is no longer in the category \"%2\".")
                              .arg(wanted, category));
     CardRecipe r;
-    r.category = category;
-    r.name = wanted;
-    r.author = trimmed(rs->Fields(1));
-    r.ingredients = trimmed(rs->Fields(2));
-    r.instructions = trimmed(rs->Fields(3));
+    r.recipe = readRecipe(*rs, category);
     rs->Close();
     r.details = readDetails(db, category, wanted, false);
     if (!r.details.photos.isEmpty()) {
@@ -170,11 +162,11 @@ QImage decodePhoto(const QByteArray& bytes, const QSize& box) {
 
 QString cardPageHtml(const CardRecipe& r, const QString& photoFile) {
     const auto esc = [](const QString& t) { return t.toHtmlEscaped(); };
-    QString html = QStringLiteral("<HTML>\r\n<HEAD>\r\n<TITLE>") + esc(r.name) +
+    QString html = QStringLiteral("<HTML>\r\n<HEAD>\r\n<TITLE>") + esc(r.recipe.name()) +
                    QStringLiteral("</TITLE>\r\n</HEAD>\r\n<BODY><FONT FACE=\"Verdana\">\r\n");
-    html += QStringLiteral("<H1>") + esc(r.name) + QStringLiteral("</H1>\r\n");
-    if (!r.author.isEmpty())
-        html += QStringLiteral("<P><I>") + esc(r.author) + QStringLiteral("</I></P>\r\n");
+    html += QStringLiteral("<H1>") + esc(r.recipe.name()) + QStringLiteral("</H1>\r\n");
+    if (!r.recipe.author().isEmpty())
+        html += QStringLiteral("<P><I>") + esc(r.recipe.author()) + QStringLiteral("</I></P>\r\n");
     if (!photoFile.isEmpty())
         html += QStringLiteral("<P><IMG SRC=\"") + esc(photoFile) +
                 QStringLiteral("\" WIDTH=\"360\"></P>\r\n");
@@ -205,10 +197,10 @@ QString cardPageHtml(const CardRecipe& r, const QString& photoFile) {
                 esc(d.notes).replace(QLatin1Char('\n'), QStringLiteral("<BR>\r\n")) +
                 QStringLiteral("</P>\r\n");
     html += QStringLiteral("<H2>Ingredients</H2>\r\n<UL>\r\n");
-    for (const QString& line : ingredientLines(r.ingredients))
+    for (const QString& line : ingredientLines(r.recipe.ingredients()))
         html += QStringLiteral("<LI>") + esc(line) + QStringLiteral("</LI>\r\n");
     html += QStringLiteral("</UL>\r\n<H2>Steps</H2>\r\n<OL>\r\n");
-    for (const QString& step : stepsOf(r.instructions))
+    for (const QString& step : stepsOf(r.recipe.instructions()))
         html += QStringLiteral("<LI>") + esc(step) + QStringLiteral("</LI>\r\n");
     html += QStringLiteral("</OL>\r\n</FONT></BODY>\r\n</HTML>\r\n");
     return html;

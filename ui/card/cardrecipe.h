@@ -11,21 +11,17 @@ namespace kb {
 
 class Database;
 
-// A recipe as the card shows it: its four texts without surrounding spaces and its details.
+// A recipe as the card shows it: the recipe and its details.
 // Of the photos only the thumbnails are read; the first photo's bytes come apart
 // (`firstPhoto`), since a recipe may keep several large ones.
 struct CardRecipe {
-    QString category;
-    QString name;
-    QString author;
-    QString ingredients;
-    QString instructions;
+    StoredRecipe recipe;
     Details details;
     QByteArray firstPhoto;
     QString firstPhotoFormat;
 
     // Which recipe it is, as the details know it.
-    QString key() const { return category + QLatin1Char('\n') + name; }
+    QString key() const { return recipe.place.category + QLatin1Char('\n') + recipe.name(); }
 };
 
 // Reads the `occurrence`-th recipe of that name (from 0, in stored order) and its details;

@@ -280,8 +280,8 @@ RecipeCard::RecipeCard(Dialogs& dialogs, std::function<QString()> databasePath, 
                                               "you have. Key: Ctrl+H."));
     connect(haveButton, &xpcmdbutton::Click, this, [this] { scaleToWhatIHave(); });
     connect(shopButton, &xpcmdbutton::Click, this, [this] {
-        if (AddToShoppingList && !m_recipe.name.isEmpty())
-            AddToShoppingList(m_recipe.category, m_recipe.name, factor());
+        if (AddToShoppingList && !m_recipe.recipe.name().isEmpty())
+            AddToShoppingList(m_recipe.recipe.place.category, m_recipe.recipe.name(), factor());
     });
     grip = new QSizeGrip(frame);
     grip->setAccessibleName(QStringLiteral("Resize the window"));
@@ -399,17 +399,17 @@ bool RecipeCard::showRecipe(const QString& category, const QString& recipeName, 
 }
 
 void RecipeCard::reload() {
-    if (!m_recipe.name.isEmpty())
-        showRecipe(m_recipe.category, m_recipe.name, m_occurrence);
+    if (!m_recipe.recipe.name().isEmpty())
+        showRecipe(m_recipe.recipe.place.category, m_recipe.recipe.name(), m_occurrence);
 }
 
 void RecipeCard::fill() {
     const CardRecipe& r = m_recipe;
     const Details& d = r.details;
     setCaptionText();
-    name->setText(r.name);
-    author->setText(r.author);
-    author->setVisible(!r.author.isEmpty());
+    name->setText(r.recipe.name());
+    author->setText(r.recipe.author());
+    author->setVisible(!r.recipe.author().isEmpty());
     const auto fact = [](QLabel* value, const QString& text) { value->setText(text); };
     fact(servings, d.servings ? QString::number(*d.servings, 'g', 6) : QString());
     fact(yield, d.yield);
@@ -453,7 +453,7 @@ void RecipeCard::fill() {
     qDeleteAll(timerButtons);
     timerButtons.clear();
     m_durations.clear();
-    const QStringList stepList = stepsOf(r.instructions);
+    const QStringList stepList = stepsOf(r.recipe.instructions());
     constexpr int kMostTimers = 8;
     for (int i = 0; i < stepList.size() && m_durations.size() < kMostTimers; ++i)
         for (const kitchen::Duration& t : kitchen::findDurations(stepList.at(i)))
@@ -501,7 +501,7 @@ CardRecipe RecipeCard::shownRecipe() const {
     CardRecipe shown = m_recipe;
     QStringList lines;
     for (const kitchen::ShownLine& l :
-         kitchen::showIngredients(m_recipe.ingredients, factor(), m_system)) {
+         kitchen::showIngredients(m_recipe.recipe.ingredients(), factor(), m_system)) {
         QString text = l.text;
         if (l.approximate)
             text += QStringLiteral(" (approx.)");
@@ -509,8 +509,8 @@ CardRecipe RecipeCard::shownRecipe() const {
             text += QStringLiteral(" (not scaled)");
         lines << text;
     }
-    shown.ingredients = lines.join(QLatin1Char('\n'));
-    shown.instructions = kitchen::convertTemperatures(m_recipe.instructions, m_system);
+    shown.recipe.fields[2] = lines.join(QLatin1Char('\n'));
+    shown.recipe.fields[3] = kitchen::convertTemperatures(m_recipe.recipe.instructions(), m_system);
     shown.details = shownDetails();
     return shown;
 }
@@ -538,7 +538,7 @@ void RecipeCard::askServings(double times) {
         QStringLiteral("How many servings does \"%1\" make as written?\nThe card then scales it "
                        "by servings, now and next time.\nLeave it empty to scale it by how many "
                        "times you make the recipe.")
-            .arg(m_recipe.name),
+            .arg(m_recipe.recipe.name()),
         QStringLiteral("Servings"));
     if (typed.trimmed().isEmpty())
         return;
@@ -556,9 +556,9 @@ void RecipeCard::askServings(double times) {
     bool saved = false;
     runGuarded(m_dialogs, [&] {
         RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
-            Details d = readDetails(db, m_recipe.category, m_recipe.name);
+            Details d = readDetails(db, m_recipe.recipe.place.category, m_recipe.recipe.name());
             d.servings = written;
-            writeDetails(db, m_recipe.category, m_recipe.name, d);
+            writeDetails(db, m_recipe.recipe.place.category, m_recipe.recipe.name(), d);
         });
         saved = true;
     });
@@ -572,16 +572,16 @@ void RecipeCard::askServings(double times) {
 void RecipeCard::showScaled() {
     const CardRecipe shown = shownRecipe();
     yield->setText(shown.details.yield);
-    const QStringList lines = ingredientLines(shown.ingredients);
+    const QStringList lines = ingredientLines(shown.recipe.ingredients());
     ingredients->setText(lines.isEmpty() ? QStringLiteral("None written down.")
                                          : listHtml("ul", lines));
-    const QStringList stepList = stepsOf(shown.instructions);
+    const QStringList stepList = stepsOf(shown.recipe.instructions());
     steps->setText(stepList.isEmpty() ? QStringLiteral("None written down.")
                                       : listHtml("ol", stepList));
 }
 
 bool RecipeCard::scaleToWhatIHave(const QString& have) {
-    if (m_recipe.name.isEmpty())
+    if (m_recipe.recipe.name().isEmpty())
         return false;
     const QString typed =
         have.isEmpty() ? m_dialogs.inputBox(QStringLiteral("How much of which ingredient do you "
@@ -598,7 +598,8 @@ bool RecipeCard::scaleToWhatIHave(const QString& have) {
         return false;
     }
     const QString wanted = got.item.toLower();
-    for (const kitchen::Ingredient& line : kitchen::readIngredients(m_recipe.ingredients)) {
+    for (const kitchen::Ingredient& line :
+         kitchen::readIngredients(m_recipe.recipe.ingredients())) {
         const QString item = line.item.toLower();
         if (item.isEmpty() || !(item.contains(wanted) || wanted.contains(item)))
             continue;
@@ -612,7 +613,7 @@ bool RecipeCard::scaleToWhatIHave(const QString& have) {
     }
     m_dialogs.msgBox(QStringLiteral("No ingredient of \"%1\" calls for %2 in a unit that "
                                     "can be compared.")
-                         .arg(m_recipe.name, got.item));
+                         .arg(m_recipe.recipe.name(), got.item));
     return false;
 }
 
@@ -650,7 +651,7 @@ void RecipeCard::tick() {
 }
 
 void RecipeCard::setCaptionText() {
-    QString title = kTitle + QStringLiteral(": ") + m_recipe.name;
+    QString title = kTitle + QStringLiteral(": ") + m_recipe.recipe.name();
     const QString countdown = countdownText();
     const bool flashOff =
         m_countdown && m_countdown->ringing && m_clock->isActive() && m_countdown->flashes % 2 == 1;
@@ -760,7 +761,7 @@ void RecipeCard::reflow() {
         m_decodedFor.height() >= needed.height())
         return;
     // Nothing to read before a recipe with a photo is shown.
-    if (d.photos.isEmpty() || m_recipe.name.isEmpty())
+    if (d.photos.isEmpty() || m_recipe.recipe.name().isEmpty())
         return;
     const QSize decodeBox = needed * 5 / 4;
     m_decodedFor = decodeBox;
@@ -775,8 +776,9 @@ void RecipeCard::reflow() {
     using Decoded = std::pair<QByteArray, QImage>;
     runThenDeliver<Decoded>(
         freePhotoJob(),
-        [bytes = m_recipe.firstPhoto, path = m_databasePath(), category = m_recipe.category,
-         recipeName = m_recipe.name, decodeBox]() -> Decoded {
+        [bytes = m_recipe.firstPhoto, path = m_databasePath(),
+         category = m_recipe.recipe.place.category, recipeName = m_recipe.recipe.name(),
+         decodeBox]() -> Decoded {
             try {
                 QByteArray photoBytes = bytes;
                 if (photoBytes.isEmpty())
@@ -814,14 +816,15 @@ BackgroundJob& RecipeCard::freePhotoJob() {
 }
 
 void RecipeCard::editDetails() {
-    if (m_recipe.name.isEmpty())
+    if (m_recipe.recipe.name().isEmpty())
         return;
     if (editor) {
         editor->raise();
         editor->activateWindow();
         return;
     }
-    editor = new EditDetails(m_dialogs, m_databasePath, m_recipe.category, m_recipe.name, this);
+    editor = new EditDetails(m_dialogs, m_databasePath, m_recipe.recipe.place.category,
+                             m_recipe.recipe.name(), this);
     editor->move(geometry().center() - editor->rect().center());
     connect(editor, &EditDetails::saved, this, &RecipeCard::reload);
     if (!editor->open())
@@ -829,14 +832,15 @@ void RecipeCard::editDetails() {
 }
 
 void RecipeCard::printCard() {
-    if (m_recipe.name.isEmpty())
+    if (m_recipe.recipe.name().isEmpty())
         return;
     runGuarded(m_dialogs, [&] {
         // The card prints as it is shown: scaled and in the units chosen.
         CardRecipe shown = shownRecipe();
         if (shown.firstPhoto.isEmpty() && !shown.details.photos.isEmpty()) {
             RecipeFile::fromDatabasePath(m_databasePath()).withConnection([&](Database& db) {
-                shown.firstPhoto = photoData(db, shown.category, shown.name, 0);
+                shown.firstPhoto =
+                    photoData(db, shown.recipe.place.category, shown.recipe.name(), 0);
             });
         }
         const QString page = writeCardPage(m_appFolder, shown);
@@ -845,7 +849,8 @@ void RecipeCard::printCard() {
             preview->setObjectName(QStringLiteral("cardPreview"));
         }
         preview->WB->Navigate(page);
-        preview->setCaption(QStringLiteral("Print [ ") + m_recipe.name + QStringLiteral(" ]"));
+        preview->setCaption(QStringLiteral("Print [ ") + m_recipe.recipe.name() +
+                            QStringLiteral(" ]"));
         preview->setWindowState(preview->windowState() & ~Qt::WindowMinimized);
         preview->show();
         preview->raise();
@@ -854,36 +859,39 @@ void RecipeCard::printCard() {
 }
 
 void RecipeCard::exportCard() {
-    if (m_recipe.name.isEmpty())
+    if (m_recipe.recipe.name().isEmpty())
         return;
     runGuarded(m_dialogs, [&] {
         const QString title = QStringLiteral("Export Recipe");
         const QString chosen = m_dialogs.saveFileName(
             title,
-            QDir::home().filePath(exchange::fileNameFor(m_recipe.name) + QStringLiteral(".jsonld")),
+            QDir::home().filePath(exchange::fileNameFor(m_recipe.recipe.name()) +
+                                  QStringLiteral(".jsonld")),
             exchange::exportFilter());
         if (chosen.isEmpty())
             return;
         const exchange::ExportTarget target = exchange::exportTarget(chosen);
         // The kept details with their photos' bytes, which the card never reads whole.
-        exchange::Collection c = exchange::collectRecipes(
-            RecipeFile::fromDatabasePath(m_databasePath()), m_recipe.category, m_recipe.name);
+        exchange::Collection c =
+            exchange::collectRecipes(RecipeFile::fromDatabasePath(m_databasePath()),
+                                     m_recipe.recipe.place.category, m_recipe.recipe.name());
         if (c.recipes.isEmpty())
             return;
         const CardRecipe shown = shownRecipe();
         exchange::RecipeRecord& r = c.recipes.first();
-        r.author = shown.author;
-        r.ingredients = shown.ingredients;
-        r.instructions = shown.instructions;
+        r.author = shown.recipe.author();
+        r.ingredients = shown.recipe.ingredients();
+        r.instructions = shown.recipe.instructions();
         // The stored texts travel exactly in our own format; here they would bring the
         // unscaled recipe back on import.
         r.stored.reset();
         r.kept.servings = shown.details.servings;
         r.kept.yield = shown.details.yield;
         exchange::exportRecipes(target.fileName, c, target.format);
-        m_dialogs.msgBox(QStringLiteral("\"%1\" was exported as shown to \"%2\".")
-                             .arg(m_recipe.name, QDir::toNativeSeparators(target.fileName)),
-                         vbOKOnly, title);
+        m_dialogs.msgBox(
+            QStringLiteral("\"%1\" was exported as shown to \"%2\".")
+                .arg(m_recipe.recipe.name(), QDir::toNativeSeparators(target.fileName)),
+            vbOKOnly, title);
     });
 }
 

@@ -118,7 +118,8 @@ void DeletedRecipesWindow::reload() {
     list->clear();
     runGuarded(m_dialogs, [this] { m_entries = listHistory(m_store.file()); });
     for (const HistoryEntry& e : m_entries)
-        new QTreeWidgetItem(list, {e.name(), e.category, shownWhen(e.when), whyText(e.why)});
+        new QTreeWidgetItem(
+            list, {e.recipe.name(), e.recipe.place.category, shownWhen(e.when), whyText(e.why)});
     const qsizetype n = m_entries.size();
     status->setText(n == 0   ? QStringLiteral("Nothing has been deleted or changed.")
                     : n == 1 ? QStringLiteral("1 recipe in the history.")
@@ -137,7 +138,7 @@ void DeletedRecipesWindow::showChosen() {
     if (row >= 0)
         runGuarded(m_dialogs, [&] { entry = historyEntry(m_store.file(), m_entries.at(row).id); });
     const auto field = [&](int i) {
-        return entry ? entry->fields[static_cast<size_t>(i)].value_or(QString()) : QString();
+        return entry ? entry->recipe.fields[static_cast<size_t>(i)].value_or(QString()) : QString();
     };
     nameBox->setText(field(0));
     authorBox->setText(field(1));
@@ -152,17 +153,17 @@ void DeletedRecipesWindow::putBack() {
     const HistoryEntry chosen = m_entries.at(row);
     const QString question = QStringLiteral("Put the recipe \"%1\" back into the category "
                                             "\"%2\"?")
-                                 .arg(chosen.name(), chosen.category);
+                                 .arg(chosen.recipe.name(), chosen.recipe.place.category);
     if (m_dialogs.msgBox(question, vbYesNo + vbQuestion, QStringLiteral("Deleted Recipes")) !=
         vbYes)
         return;
     QString backAs;
     runGuarded(m_dialogs, [&] { kb::putBack(m_store.file(), chosen.id, &backAs); });
     m_store.sayUnconfirmed();
-    if (!backAs.isEmpty() && backAs != chosen.name())
+    if (!backAs.isEmpty() && backAs != chosen.recipe.name())
         m_dialogs.msgBox(QStringLiteral("The category \"%1\" already has a recipe named \"%2\", "
                                         "so this one was put back as \"%3\".")
-                             .arg(chosen.category, chosen.name(), backAs),
+                             .arg(chosen.recipe.place.category, chosen.recipe.name(), backAs),
                          vbOKOnly, QStringLiteral("Deleted Recipes"));
     runGuarded(m_dialogs, [this] { m_store.LoadCatalogue(); });
     reload();

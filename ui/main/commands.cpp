@@ -158,8 +158,8 @@ void Main::installCardCommands() {
         // A card showing the recipe shows the saved details at once.
         connect(editor, &EditDetails::saved, card, [card, editor] {
             if (card->window && card->window->isVisible() &&
-                card->window->recipe().category == editor->category() &&
-                card->window->recipe().name == editor->name())
+                card->window->recipe().recipe.place.category == editor->category() &&
+                card->window->recipe().recipe.name() == editor->name())
                 card->window->reload();
         });
         if (!editor->open())

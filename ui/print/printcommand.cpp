@@ -22,7 +22,7 @@ void PrintCommand::run(const QString& text1, const QString& text2, const QString
 
 void PrintCommand::execute(const QString& text1, const QString& text2, const QString& text3,
                            const QString& text4) {
-    const PrintRecipe recipe{text1, text2, text3, text4};
+    const RecipeFields recipe{text1, text2, text3, text4};
     switch (checkPrintable(recipe)) {
     case PrintCheck::NoRecipe:
         m_dialogs.msgBox(kChooseRecipeMessage);

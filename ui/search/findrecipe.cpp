@@ -186,17 +186,20 @@ void FindRecipe::list(SearchIndex::Match match) {
         addDetailHits(r, text);
         results->setUpdatesEnabled(false);
         for (const SearchHit& h : r.hits) {
-            const QString by = h.author.isEmpty() ? QString() : QStringLiteral(", by ") + h.author;
-            auto* item = new QListWidgetItem(h.name + QStringLiteral("  \u2014  in ") + h.category +
+            const QString name = h.recipe.name();
+            const QString& category = h.recipe.place.category;
+            const QString author = h.recipe.author();
+            const QString by = author.isEmpty() ? QString() : QStringLiteral(", by ") + author;
+            auto* item = new QListWidgetItem(name + QStringLiteral("  \u2014  in ") + category +
                                              by + QLatin1Char('\n') + h.snippet);
-            item->setData(CategoryRole, h.category);
-            item->setData(NameRole, h.name);
-            item->setData(RowIdRole, QVariant::fromValue<qint64>(h.rowid));
-            const QByteArray thumbnail = firstThumbnail(database(), h.category, h.name);
+            item->setData(CategoryRole, category);
+            item->setData(NameRole, name);
+            item->setData(RowIdRole, QVariant::fromValue<qint64>(h.recipe.place.rowid));
+            const QByteArray thumbnail = firstThumbnail(database(), category, name);
             if (!thumbnail.isEmpty())
                 item->setIcon(QIcon(QPixmap::fromImage(QImage::fromData(thumbnail))));
             item->setData(Qt::AccessibleTextRole,
-                          QString(h.name + QStringLiteral(", in ") + h.category + by +
+                          QString(name + QStringLiteral(", in ") + category + by +
                                   QStringLiteral(": ") + h.snippet));
             results->addItem(item);
         }
@@ -221,15 +224,15 @@ void FindRecipe::list(SearchIndex::Match match) {
 void FindRecipe::addDetailHits(SearchResult& r, const QString& text) {
     QSet<std::pair<QString, QString>> listed;
     for (const SearchHit& h : r.hits)
-        listed.insert({h.category.toLower(), h.name});
+        listed.insert({h.recipe.place.category.toLower(), h.recipe.name()});
     for (const DetailHit& d : recipesWithDetailText(database(), searchTerms(text), m_limit)) {
         if (listed.contains({d.category.toLower(), d.name}))
             continue;
         ++r.total;
         if (r.hits.size() < m_limit) {
             SearchHit h;
-            h.category = d.category;
-            h.name = d.name;
+            h.recipe.place.category = d.category;
+            h.recipe.fields[0] = d.name;
             h.snippet = d.snippet;
             r.hits.append(h);
         }
