@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -423,11 +422,8 @@ Report convertInPlace(const QString& folder, const ImportOptions& options) {
     const QString file = RecipeFile(folder).fileName();
     Report report = runImport(file, folder, true, options);
     // The conversion is done; a report that can't be saved is not a reason to undo it.
-    QSaveFile out(QDir(folder).filePath(QLatin1String(kReportName)));
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(report.text().replace(QLatin1Char('\n'), QLatin1String("\r\n")).toUtf8());
-        out.commit();
-    }
+    writeWholeFile(QDir(folder).filePath(QLatin1String(kReportName)),
+                   report.text().replace(QLatin1Char('\n'), QLatin1String("\r\n")).toUtf8());
     return report;
 }
 

@@ -1,12 +1,12 @@
 #include "core/printexport.h"
 
 #include "core/app.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace kb {
 
@@ -34,22 +34,10 @@ void writeLines(const QString& path, const QStringList& lines) {
     QString text;
     for (const QString& line : lines)
         text += line + kLineEnd;
-    const QByteArray bytes = text.toUtf8();
-
     // Written whole or not at all: a half-written page is never left behind for the preview.
-    QSaveFile file(path);
-    // The folder may be one where a temporary file beside the target can't be made but the
-    // target itself can be replaced; fall back to writing it in place there.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw StoreError(cannotWrite(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw StoreError(cannotWrite(path, reason));
-    }
-    if (!file.commit())
-        throw StoreError(cannotWrite(path, file.errorString()));
+    const QString failed = writeWholeFile(path, text.toUtf8());
+    if (!failed.isEmpty())
+        throw StoreError(cannotWrite(path, failed));
 }
 
 // Reads a file line by line as it was written: each line without its line end.

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QSaveFile>
+#include <optional>
 #include <utility>
 
 #include <sys/stat.h>
@@ -359,17 +361,45 @@ QStringList takeSideFileNotices() {
     return std::exchange(g_notices, {});
 }
 
-void matchRecipeFileMode(const QString& recipeFile, const QString& made) {
+namespace {
+
+// The recipe file's permission bits, when it is there.
+std::optional<mode_t> recipeFileMode(const QString& recipeFile) {
     struct stat recipe {};
+    if (::stat(QFile::encodeName(recipeFile).constData(), &recipe) != 0)
+        return std::nullopt;
+    return recipe.st_mode & 0666;
+}
+
+} // namespace
+
+void matchRecipeFileMode(const QString& recipeFile, const QString& made) {
+    const std::optional<mode_t> recipe = recipeFileMode(recipeFile);
     struct stat target {};
-    if (::stat(QFile::encodeName(recipeFile).constData(), &recipe) != 0 ||
-        ::stat(QFile::encodeName(made).constData(), &target) != 0)
+    if (!recipe || ::stat(QFile::encodeName(made).constData(), &target) != 0)
         return;
-    mode_t mode = recipe.st_mode & 0666;
+    mode_t mode = *recipe;
     if (S_ISDIR(target.st_mode))
         mode |= (mode & 0444) >> 2;
     if ((target.st_mode & 07777) != mode)
         ::chmod(QFile::encodeName(made).constData(), mode);
+}
+
+QString writeWholeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (const auto mode = recipeFileMode(RecipeFile(QFileInfo(path).absolutePath()).fileName()))
+        ::fchmod(file.handle(), *mode);
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
 }
 
 QString withoutRecipeSuffix(const QString& fileName) {

@@ -129,6 +129,12 @@ class KeptConnection {
 // bits. Its recipes are in it, readable with the built-in key. Harmless when either is gone.
 void matchRecipeFileMode(const QString& recipeFile, const QString& made);
 
+// Writes `bytes` to `path` whole or not at all; where no temporary file can be made beside it,
+// in place. A file in a recipe file's folder (a print page, say, which holds recipe text) gets
+// no wider access than that recipe file has, before anything goes in. Returns why it failed in
+// words, empty when it was written.
+QString writeWholeFile(const QString& path, const QByteArray& bytes);
+
 // Attaches `fileName`, a side file bound to the recipe file open in `db`, as `schema`. One that
 // can't be read with this recipe file's key came with a recipe file from elsewhere (a backup of
 // another folder restored, a file copied in): it is set aside whole, under a name that says so,

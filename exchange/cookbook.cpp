@@ -2,10 +2,10 @@
 
 #include "core/app.h"
 #include "core/printexport.h"
+#include "core/recipefile.h"
 #include "core/store_error.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace kb::exchange {
 
@@ -26,13 +26,12 @@ QString pictureSuffix(const QByteArray& bytes) {
 }
 
 void writeWhole(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const QString failed = writeWholeFile(path, bytes);
+    if (!failed.isEmpty())
         throw StoreError(QStringLiteral("The cookbook could not be printed, because the file "
                                         "\"%1\" could not be written (%2). Please check that the "
                                         "program's folder exists and can be written to.")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+                             .arg(QDir::toNativeSeparators(path), failed));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/database.h"
+#include "core/recipefile.h"
 #include "core/recipetable.h"
 #include "core/store_error.h"
 #include "details/details.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 
 #include <map>
@@ -607,12 +607,12 @@ QString reportFileName(const QString& fileName) {
 
 void saveReport(const ImportReport& report, const QString& fileName) {
     const QString target = reportFileName(fileName);
-    QSaveFile file(target);
     QByteArray bytes = report.text().toUtf8();
     bytes.replace("\n", "\r\n");
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const QString failed = writeWholeFile(target, bytes);
+    if (!failed.isEmpty())
         throw StoreError(QStringLiteral("The import report could not be saved as \"%1\" (%2).")
-                             .arg(QDir::toNativeSeparators(target), file.errorString()));
+                             .arg(QDir::toNativeSeparators(target), failed));
 }
 
 } // namespace kb::exchange

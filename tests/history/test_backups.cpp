@@ -1,6 +1,7 @@
 // Whole-file backups: made consistent and keyed, kept by retention, restored with care, and a
 // damaged file noticed.
 
+#include "core/printexport.h"
 #include "core/recipelock.h"
 #include "core/store_error.h"
 #include "tests/history/history_fixture.h"
@@ -178,6 +179,7 @@ class TestBackups : public QObject {
         f.store->file().removeFollower(&backups);
         QLockFile window(recipeLockPath(f.dir.path()));
         QCOMPARE(takeRecipeLock(window), RecipeLock::Held);
+        writePrintFiles(f.dir.path(), {"Leek", "", "leeks", "Boil."}); // the recipe's text
 
         const QDir dir(f.dir.path());
         QStringList wider;

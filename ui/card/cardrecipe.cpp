@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QUrl>
 
 namespace kb {
@@ -25,13 +24,12 @@ QStringList linesOf(const QString& text) {
 }
 
 void writeWhole(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const QString failed = writeWholeFile(path, bytes);
+    if (!failed.isEmpty())
         throw StoreError(QStringLiteral("The card could not be printed, because the file \"%1\" "
                                         "could not be written (%2). Please check that the "
                                         "program's folder exists and can be written to.")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+                             .arg(QDir::toNativeSeparators(path), failed));
 }
 
 constexpr int kPrintedPhotoSide = 1200;

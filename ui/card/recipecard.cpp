@@ -369,12 +369,17 @@ QString RecipeCard::settingsFile() const {
 }
 
 void RecipeCard::keepSettings() const {
-    QSettings settings(settingsFile(), QSettings::IniFormat);
-    const bool maximised = windowState() & Qt::WindowMaximized;
-    settings.setValue(QStringLiteral("Card/size"),
-                      maximised && normalGeometry().isValid() ? normalGeometry().size() : size());
-    settings.setValue(QStringLiteral("Card/maximised"), maximised);
-    settings.setValue(QStringLiteral("Card/typeSize"), m_typeSize);
+    {
+        QSettings settings(settingsFile(), QSettings::IniFormat);
+        const bool maximised = windowState() & Qt::WindowMaximized;
+        settings.setValue(QStringLiteral("Card/size"), maximised && normalGeometry().isValid()
+                                                           ? normalGeometry().size()
+                                                           : size());
+        settings.setValue(QStringLiteral("Card/maximised"), maximised);
+        settings.setValue(QStringLiteral("Card/typeSize"), m_typeSize);
+    }
+    // Kept as private as the recipes beside it; later writes keep the mode.
+    matchRecipeFileMode(RecipeFile(m_appFolder).fileName(), settingsFile());
 }
 
 bool RecipeCard::showRecipe(const QString& category, const QString& recipeName, int occurrence) {

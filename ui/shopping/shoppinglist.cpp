@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QSizeGrip>
 #include <QSplitter>
 #include <QTreeWidget>
@@ -43,13 +42,11 @@ QString pagePath(const QString& folder) {
 }
 
 void writeWhole(const QString& path, const QString& text, const QString& what) {
-    const QByteArray bytes = text.toUtf8();
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const QString failed = writeWholeFile(path, text.toUtf8());
+    if (!failed.isEmpty())
         throw StoreError(QStringLiteral("The %1 could not be written to \"%2\" (%3); nothing "
                                         "was changed there.")
-                             .arg(what, QDir::toNativeSeparators(path), file.errorString()));
+                             .arg(what, QDir::toNativeSeparators(path), failed));
 }
 
 QString headingOf(kitchen::Aisle a) {
