@@ -29,6 +29,17 @@ void BackgroundJob::start(std::function<void()> job, QObject* context, std::func
     m_thread->start(QThread::LowPriority);
 }
 
+BackgroundJob& BackgroundJobs::free() {
+    for (const auto& job : m_jobs)
+        if (!job->running())
+            return *job;
+    if (m_jobs.size() < m_most || m_jobs.empty()) {
+        m_jobs.push_back(std::make_unique<BackgroundJob>());
+        return *m_jobs.back();
+    }
+    return *m_jobs.front();
+}
+
 bool BackgroundJob::running() const {
     return m_thread && !m_thread->isFinished();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QObject;
 class QThread;
@@ -31,6 +33,20 @@ class BackgroundJob {
 
   private:
     std::unique_ptr<QThread> m_thread;
+};
+
+// A few jobs side by side, so that new work need not wait for older work whose result is no
+// longer wanted (the photo of the recipe shown before, a read the user cancelled). Destroying
+// it waits for every running job.
+class BackgroundJobs {
+  public:
+    explicit BackgroundJobs(std::size_t most = 3) : m_most(most) {}
+    // One that is not running; when all `most` are, the oldest, whose start waits for it.
+    BackgroundJob& free();
+
+  private:
+    std::size_t m_most;
+    std::vector<std::unique_ptr<BackgroundJob>> m_jobs;
 };
 
 // Runs `job` off the GUI thread and hands its result to `done` on `context`'s thread.

@@ -263,6 +263,31 @@ class TestRecipeFile : public QObject {
         QVERIFY(ranOn != QThread::currentThread());
         QCOMPARE(deliveredOn, QThread::currentThread());
     }
+
+    // Work whose result is no longer wanted keeps running; new work starts beside it at once,
+    // and only past the limit waits.
+    void newWorkStartsBesideWorkStillRunning() {
+        std::atomic_bool release{false};
+        std::atomic_int finished{0};
+        const auto blocked = [&] {
+            while (!release)
+                QThread::msleep(1);
+            ++finished;
+        };
+        BackgroundJobs jobs(2);
+        const auto unblock = qScopeGuard([&] { release = true; }); // before jobs waits
+        BackgroundJob& first = jobs.free();
+        first.start(blocked);
+        BackgroundJob& second = jobs.free();
+        QVERIFY(&second != &first);
+        second.start(blocked);
+        QCOMPARE(&jobs.free(), &first); // both busy: the oldest is waited for
+        release = true;
+        first.wait();
+        second.wait();
+        QCOMPARE(finished.load(), 2);
+        QCOMPARE(&jobs.free(), &first); // free again
+    }
 };
 
 QTEST_MAIN(TestRecipeFile)

@@ -780,7 +780,7 @@ void RecipeCard::reflow() {
     const int generation = ++m_photoGeneration;
     using Decoded = std::pair<QByteArray, QImage>;
     runThenDeliver<Decoded>(
-        freePhotoJob(),
+        m_photoJobs.free(),
         [bytes = m_recipe.firstPhoto, path = m_databasePath(),
          category = m_recipe.recipe.place.category, recipeName = m_recipe.recipe.name(),
          decodeBox]() -> Decoded {
@@ -805,19 +805,6 @@ void RecipeCard::reflow() {
             if (!decoded.second.isNull())
                 photo->setImage(decoded.second);
         });
-}
-
-BackgroundJob& RecipeCard::freePhotoJob() {
-    for (const auto& job : m_photoJobs)
-        if (!job->running())
-            return *job;
-    // A few, so that a new recipe need not wait for the photo of the one before.
-    constexpr size_t kMostJobs = 3;
-    if (m_photoJobs.size() < kMostJobs) {
-        m_photoJobs.push_back(std::make_unique<BackgroundJob>());
-        return *m_photoJobs.back();
-    }
-    return *m_photoJobs.front();
 }
 
 void RecipeCard::editDetails() {

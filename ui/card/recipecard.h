@@ -196,9 +196,8 @@ class RecipeCard : public QWidget {
     std::optional<Countdown> m_countdown;
     QTimer* m_clock = nullptr;
     // Read and decode the shown photo; a newer recipe or size makes an older result stale.
-    std::vector<std::unique_ptr<BackgroundJob>> m_photoJobs;
+    BackgroundJobs m_photoJobs;
     int m_photoGeneration = 0;
-    BackgroundJob& freePhotoJob();
     // The durations found in the steps, in order: the step's number and its seconds.
     QList<std::pair<int, int>> m_durations;
 };

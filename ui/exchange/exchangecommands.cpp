@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <atomic>
 #include <memory>
 
 namespace kb {
@@ -177,25 +176,17 @@ void ExchangeCommands::importRecipes() {
 std::optional<exchange::ReadResult> ExchangeCommands::readOffThread(const QString& file,
                                                                     const Progress& window) {
     // Shared with the worker, which may outlive a cancelled wait.
-    struct Shared {
-        exchange::ReadResult result;
-        std::atomic_bool done{false};
-    };
-    auto shared = std::make_shared<Shared>();
-    QThread* worker = QThread::create([file, shared] {
-        shared->result = exchange::readRecipeFile(file);
-        shared->done = true;
-    });
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
+    auto result = std::make_shared<exchange::ReadResult>();
+    BackgroundJob& reader = m_reads.free();
+    reader.start([file, result] { *result = exchange::readRecipeFile(file); });
     // The window answers (and can be cancelled) while the worker reads; a cancelled read is
     // left to finish on its own and its result dropped.
-    while (!shared->done) {
+    while (reader.running()) {
         if (!reportProgress(window, 0, 0))
             return std::nullopt;
         QThread::msleep(15);
     }
-    return std::move(shared->result);
+    return std::move(*result);
 }
 
 void ExchangeCommands::printCookbook() {

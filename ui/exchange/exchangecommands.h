@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/background.h"
 #include "core/progress.h"
 #include "exchange/recipe.h"
 #include "ui/print/frmprint.h"
@@ -61,6 +62,8 @@ class ExchangeCommands : public QObject {
     QPointer<frmprint> m_preview;
     // Where the shown cookbook's page is, while the preview is open.
     std::unique_ptr<QTemporaryDir> m_cookbookFolder;
+    // Reads of files to import; one the user cancelled finishes on its own beside a new one.
+    BackgroundJobs m_reads;
 };
 
 } // namespace kb
