@@ -27,10 +27,6 @@ bool isKnown(const RecipeFields& fields) {
     return std::any_of(fields.begin(), fields.end(), [](const auto& v) { return v.has_value(); });
 }
 
-QString nameOf(const RecipeFields& fields) {
-    return trimSpaces(fields[0].value_or(QString()));
-}
-
 namespace {
 
 QString shown(const std::optional<QString>& field) {
@@ -39,8 +35,12 @@ QString shown(const std::optional<QString>& field) {
 
 } // namespace
 
-QString StoredRecipe::name() const {
+QString nameOf(const RecipeFields& fields) {
     return shown(fields[0]);
+}
+
+QString StoredRecipe::name() const {
+    return nameOf(fields);
 }
 
 QString StoredRecipe::author() const {

@@ -246,7 +246,7 @@ std::int64_t RecipeFile::addRecipe(Database& db, Recordset& rs, const QString& c
 
 StoredRecipe RecipeFile::updateRecipe(Database& db, Recordset& rs, const QString& category,
                                       const RecipeFields& fields) {
-    const StoredRecipe was = readRecipe(rs, category);
+    StoredRecipe was = readRecipe(rs, category);
     write(db, {RecipeChange::Kind::Edited, was.place, was.fields, fields}, [&](RecipeChange&) {
         rs.Edit();
         setFields(rs, fields);
@@ -256,7 +256,7 @@ StoredRecipe RecipeFile::updateRecipe(Database& db, Recordset& rs, const QString
 }
 
 StoredRecipe RecipeFile::deleteRecipe(Database& db, Recordset& rs, const QString& category) {
-    const StoredRecipe was = readRecipe(rs, category);
+    StoredRecipe was = readRecipe(rs, category);
     write(db, {RecipeChange::Kind::Deleted, was.place, was.fields, {}},
           [&](RecipeChange&) { rs.Delete(); });
     return was;
@@ -387,13 +387,15 @@ void matchRecipeFileMode(const QString& recipeFile, const QString& made) {
 
 QString writeWholeFile(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
+    // Where no temporary file can be made beside the target but the target itself can be
+    // replaced, it is written in place.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return file.errorString();
     if (const auto mode = recipeFileMode(RecipeFile(QFileInfo(path).absolutePath()).fileName()))
         ::fchmod(file.handle(), *mode);
     if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+        QString reason = file.errorString();
         file.cancelWriting();
         return reason;
     }
