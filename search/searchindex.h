@@ -16,7 +16,8 @@ namespace kb {
 // One recipe found, with the field its best match is in (0 name .. 3 instructions) and a short
 // piece of the matching text with each match between kMarkOpen and kMarkClose.
 struct SearchHit {
-    // Where it lives and its four texts as the index holds them.
+    // Where it lives and its four texts as the index holds them; a recipe found by its details
+    // alone (FindRecipe) has only its category and name.
     StoredRecipe recipe;
     QString snippet;
     int score = 0;

@@ -11,7 +11,8 @@ namespace kb {
 
 class Database;
 
-// A recipe as the card shows it: the recipe and its details.
+// A recipe as the card shows it: the recipe and its details. The copy that is printed or
+// exported holds the texts as shown, scaled and converted.
 // Of the photos only the thumbnails are read; the first photo's bytes come apart
 // (`firstPhoto`), since a recipe may keep several large ones.
 struct CardRecipe {
